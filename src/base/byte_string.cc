@@ -1,0 +1,181 @@
+#include "base/byte_string.h"
+
+#include <algorithm>
+
+namespace zelvane {
+
+Pos Length(std::string_view text) { return static_cast<Pos>(text.size()); }
+
+Pos Find(std::string_view needle, std::string_view text) {
+  if (needle.empty() || text.empty()) return 0;
+  const std::size_t at = text.find(needle);
+  return at == std::string_view::npos ? 0 : static_cast<Pos>(at) + 1;
+}
+
+Pos FindFrom(std::string_view needle, std::string_view text, Pos start) {
+  if (start <= 1) return Find(needle, text);
+  if (needle.empty()) return 0;
+  const Pos last = Length(text) - Length(needle) + 1;
+  if (start > last) return 0;
+  const std::size_t at = text.find(needle, static_cast<std::size_t>(start - 1));
+  return at == std::string_view::npos ? 0 : static_cast<Pos>(at) + 1;
+}
+
+namespace {
+
+// The one clamped copy behind Left, Right and Mid.
+std::string Copy(std::string_view text, Pos start, Pos n) {
+  if (n < 0) n = 0;
+  if (start < 1) start = 1;
+  const Pos length = Length(text);
+  if (start > length || n == 0) return {};
+  const Pos count = std::min(n, length - start + 1);
+  return std::string(text.substr(static_cast<std::size_t>(start - 1),
+                                 static_cast<std::size_t>(count)));
+}
+
+}  // namespace
+
+std::string Left(std::string_view text, Pos n) { return Copy(text, 1, n); }
+
+std::string Right(std::string_view text, Pos n) {
+  if (n <= 0) return {};
+  return Copy(text, Length(text) + 1 - n, n);
+}
+
+std::string Mid(std::string_view text, Pos start, Pos n) {
+  return Copy(text, start, n);
+}
+
+void DeleteAt(std::string& text, Pos start, Pos n) {
+  const Pos length = Length(text);
+  if (text.empty() || start < 1 || start > length || n <= 0) return;
+  const Pos count = std::min(n, length - start + 1);
+  text.erase(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(count));
+}
+
+void InsertAt(std::string_view piece, std::string& text, Pos at) {
+  if (piece.empty()) return;
+  const Pos p = std::clamp<Pos>(at, 1, Length(text) + 1);
+  text.insert(static_cast<std::size_t>(p - 1), piece);
+}
+
+std::string Lower(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = LowerAscii(c);
+  return result;
+}
+
+std::string Upper(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = UpperAscii(c);
+  return result;
+}
+
+std::string_view TrimView(std::string_view text) {
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+
+int Compare(std::string_view a, std::string_view b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+namespace {
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Signed two's-complement reading of an unsigned magnitude.
+std::int32_t AsSigned(std::uint32_t m) { return static_cast<std::int32_t>(m); }
+
+}  // namespace
+
+ParsedInt ParseInt(std::string_view text) {
+  // A zero byte ends the text for the reader.
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string_view::npos) text = text.substr(0, nul);
+  if (text.empty()) return {0, 1};
+
+  std::size_t i = 0;
+  const std::size_t end = text.size();
+  while (i < end && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < end && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+
+  bool hexadecimal = false;
+  if (i < end && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+    hexadecimal = true;
+    ++i;
+  } else if (i < end && text[i] == '0') {
+    ++i;
+    if (i < end && (text[i] == 'x' || text[i] == 'X')) {
+      hexadecimal = true;
+      ++i;
+    } else if (i == end) {
+      return {0, 0};
+    }
+  } else if (i == end) {
+    return {0, 1};
+  }
+
+  std::uint32_t m = 0;
+  if (hexadecimal) {
+    if (i == end) return {0, 1};
+    for (; i < end; ++i) {
+      const int digit = HexDigitValue(text[i]);
+      if (digit < 0 || m > 0x0FFFFFFFu) {
+        return {AsSigned(m), static_cast<std::int32_t>(i + 1)};
+      }
+      m = m * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return {AsSigned(negative ? 0u - m : m), 0};
+  }
+
+  for (; i < end; ++i) {
+    if (!IsDigit(text[i]) || m > 214748364u) {
+      return {AsSigned(m), static_cast<std::int32_t>(i + 1)};
+    }
+    m = m * 10 + static_cast<std::uint32_t>(text[i] - '0');
+  }
+  if (negative) return {AsSigned(0u - m), m <= 2147483648u ? 0 : 1};
+  return {AsSigned(m), m <= 2147483647u ? 0 : 1};
+}
+
+std::string FormatInt(std::int64_t value) {
+  // The magnitude is taken as unsigned, so the most negative value is exact.
+  std::uint64_t magnitude =
+      value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  char digits[24];
+  char* p = digits + sizeof digits;
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--p = '-';
+  return std::string(p, static_cast<std::size_t>(digits + sizeof digits - p));
+}
+
+std::string CharString(std::int32_t n) {
+  return std::string(1, static_cast<char>(static_cast<std::uint32_t>(n) & 0xFFu));
+}
+
+}  // namespace zelvane

@@ -1,0 +1,45 @@
+#include "base/failure.h"
+
+#include "base/byte_string.h"
+#include "base/platform.h"
+
+namespace zelvane {
+
+EInOutError::EInOutError(std::int32_t errorCode, std::uint32_t position)
+    : Exception("EInOutError", IoFailureMessage(errorCode), position),
+      errorCode_(errorCode) {}
+
+EInOutError::EInOutError(std::int32_t errorCode, std::string message, std::uint32_t position)
+    : Exception("EInOutError", std::move(message), position), errorCode_(errorCode) {}
+
+std::string IoFailureMessage(std::int32_t code) {
+  switch (code) {
+    case 2: return "File not found";
+    case 3: return "Invalid filename";
+    case 4: return "Too many open files";
+    case 5: return "File access denied";
+    case 100: return "Read beyond end of file";
+    case 101: return "Disk full";
+    case 106: return "Invalid numeric input";
+    default: return "I/O error " + FormatInt(code);
+  }
+}
+
+std::string FormatFailureReport(const Exception& failure, std::string_view module) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string position(8, '0');
+  for (int i = 7, value = 0; i >= 0; --i, ++value) {
+    position[static_cast<std::size_t>(i)] = kHex[(failure.position() >> (4 * value)) & 0xFu];
+  }
+  const std::string& message = failure.message();
+  const bool fullStop = !message.empty() && message.back() != '.';
+  return Concat("Exception ", std::string_view(failure.kind()), " in module ", module,
+                " at ", position, ".\r\n", message, fullStop ? "." : "", "\r\n\r\n");
+}
+
+int ReportFailure(const Exception& failure) {
+  platform::WriteStandardError(FormatFailureReport(failure, platform::ProgramName()));
+  return 1;
+}
+
+}  // namespace zelvane

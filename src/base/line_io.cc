@@ -1,0 +1,164 @@
+#include "base/line_io.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace zelvane {
+
+namespace {
+
+constexpr char kCtrlZ = 26;
+constexpr std::size_t kReadBlock = 64 * 1024;
+
+// The first LF or Ctrl-Z in [`from`, `to`), or `to`.
+const char* FindLineEnd(const char* from, const char* to) {
+  const std::size_t size = static_cast<std::size_t>(to - from);
+  const char* lf = static_cast<const char*>(std::memchr(from, '\n', size));
+  const char* stop = lf != nullptr ? lf : to;
+  const char* z = static_cast<const char*>(
+      std::memchr(from, kCtrlZ, static_cast<std::size_t>(stop - from)));
+  return z != nullptr ? z : stop;
+}
+
+}  // namespace
+
+LineReader::LineReader(platform::File file)
+    : file_(std::move(file)), buffer_(kReadBlock) {}
+
+// Reads more bytes behind the unread ones, moving them to the front and
+// growing the buffer when a line does not fit. False at the end of the file.
+bool LineReader::Fill() {
+  if (endOfFile_) return false;
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (buffer_.size() - end_ < kReadBlock / 2) buffer_.resize(buffer_.size() * 2);
+  const std::size_t n = platform::ReadSome(file_, buffer_.data() + end_, buffer_.size() - end_);
+  if (n == 0) {
+    endOfFile_ = true;
+    return false;
+  }
+  end_ += n;
+  return true;
+}
+
+void LineReader::SkipRestOfLine() {
+  skipPending_ = false;
+  for (;;) {
+    const char* from = buffer_.data() + begin_;
+    const char* to = buffer_.data() + end_;
+    const char* stop = FindLineEnd(from, to);
+    if (stop != to) {
+      // A further Ctrl-Z stays: it ends the input.
+      begin_ = static_cast<std::size_t>(stop - buffer_.data()) + (*stop == '\n' ? 1 : 0);
+      return;
+    }
+    begin_ = end_ = 0;  // nothing of the skipped line is kept
+    if (!Fill()) return;
+  }
+}
+
+bool LineReader::AtEnd() {
+  if (skipPending_) SkipRestOfLine();
+  if (begin_ == end_ && !Fill()) return true;
+  return buffer_[begin_] == kCtrlZ;
+}
+
+std::string_view LineReader::ReadLine() {
+  if (skipPending_) SkipRestOfLine();
+  std::size_t scanned = begin_;
+  std::size_t stop = 0;
+  for (;;) {
+    const char* found = FindLineEnd(buffer_.data() + scanned, buffer_.data() + end_);
+    stop = static_cast<std::size_t>(found - buffer_.data());
+    if (stop != end_) break;
+    const std::size_t offset = end_ - begin_;  // keep the scan linear across refills
+    if (!Fill()) {
+      stop = end_;
+      break;
+    }
+    scanned = begin_ + offset;
+  }
+
+  char* text = buffer_.data() + begin_;
+  std::size_t length = stop - begin_;
+  const bool byLineFeed = stop != end_ && buffer_[stop] == '\n';
+  const bool byCtrlZ = stop != end_ && buffer_[stop] == kCtrlZ;
+  if (byLineFeed && length > 0 && text[length - 1] == '\r') --length;
+  // Every other CR is a lone CR: it neither ends the line nor stays in it.
+  if (std::memchr(text, '\r', length) != nullptr) {
+    length = static_cast<std::size_t>(std::remove(text, text + length, '\r') - text);
+  }
+
+  begin_ = stop == end_ ? end_ : stop + 1;
+  skipPending_ = byCtrlZ;
+  return std::string_view(text, length);
+}
+
+void LineReader::Close() { platform::Close(file_); }
+
+LineWriter::LineWriter(platform::File file, bool lineByLine)
+    : file_(std::move(file)), lineByLine_(lineByLine), buffer_(kBufferSize) {}
+
+LineWriter::LineWriter(std::string* memory) : memory_(memory) {}
+
+void LineWriter::Pass(std::size_t size) {
+  platform::WriteAll(file_, buffer_.data(), size);
+  std::memmove(buffer_.data(), buffer_.data() + size, used_ - size);
+  used_ -= size;
+}
+
+void LineWriter::Append(const char* bytes, std::size_t size) {
+  while (size > 0) {
+    if (used_ == buffer_.size()) Pass(used_);
+    const std::size_t n = std::min(size, buffer_.size() - used_);
+    std::memcpy(buffer_.data() + used_, bytes, n);
+    used_ += n;
+    bytes += n;
+    size -= n;
+  }
+}
+
+void LineWriter::WriteLine(std::string_view line) {
+  if (memory_ != nullptr) {
+    memory_->append(line);
+    memory_->append("\r\n");
+    return;
+  }
+  Append(line.data(), line.size());
+  Append("\r\n", 2);
+  if (lineByLine_) Pass(used_);
+}
+
+void LineWriter::Flush() {
+  if (memory_ == nullptr && used_ > 0) Pass(used_);
+}
+
+void LineWriter::Close() {
+  if (memory_ != nullptr) return;
+  Flush();
+  platform::Close(file_);
+}
+
+void LineWriter::PassOnWholeBlocks() noexcept {
+  if (memory_ != nullptr || !file_.valid()) return;
+  try {
+    Pass(used_ / kBlockSize * kBlockSize);
+  } catch (...) {
+  }
+  used_ = 0;
+}
+
+void LineWriter::PassOnAllQuietly() noexcept {
+  if (memory_ != nullptr || !file_.valid()) return;
+  try {
+    Pass(used_);
+  } catch (...) {
+  }
+  used_ = 0;
+}
+
+}  // namespace zelvane

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/platform.h"
+
+namespace zelvane {
+
+// Reads a file as lines. LF and CR LF end a line; a CR not followed by LF is
+// dropped; a Ctrl-Z (byte 26) ends the line and the rest of its physical line
+// is skipped; a Ctrl-Z at the start of a line ends the input. Lines may be of
+// any length; memory holds the current line and one read block.
+class LineReader {
+ public:
+  explicit LineReader(platform::File file);
+
+  // True when no byte remains or the next byte is a Ctrl-Z.
+  bool AtEnd();
+
+  // The next line's text without its line end. The view stays valid until the
+  // next call of AtEnd or ReadLine.
+  std::string_view ReadLine();
+
+  // Closes the file; a failure raises.
+  void Close();
+
+ private:
+  bool Fill();
+  void SkipRestOfLine();
+
+  platform::File file_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool endOfFile_ = false;
+  bool skipPending_ = false;
+};
+
+// Writes lines, each as its bytes and CR LF, through a large buffer. A file
+// receives whole 128-byte blocks until it is closed, so that what a failed
+// run leaves is always a whole number of blocks; a console receives every
+// line as soon as it is complete.
+class LineWriter {
+ public:
+  static constexpr std::size_t kBlockSize = 128;
+  static constexpr std::size_t kBufferSize = 512 * kBlockSize;
+
+  LineWriter(platform::File file, bool lineByLine);
+  // Gathers the output in `memory` instead of a file (tests, fuzzing).
+  explicit LineWriter(std::string* memory);
+  LineWriter(const LineWriter&) = delete;
+  LineWriter& operator=(const LineWriter&) = delete;
+
+  void WriteLine(std::string_view line);
+
+  // Passes every byte held on; a failure raises.
+  void Flush();
+
+  // Passes every byte held on and closes the file; a failure raises.
+  void Close();
+
+  // After a failure elsewhere: passes on the whole 128-byte blocks still held
+  // and drops the rest. Never raises.
+  void PassOnWholeBlocks() noexcept;
+
+  // Passes everything held on, ignoring any failure (standard output before
+  // the failure report).
+  void PassOnAllQuietly() noexcept;
+
+  platform::File& file() { return file_; }
+
+ private:
+  void Append(const char* bytes, std::size_t size);
+  void Pass(std::size_t size);
+
+  platform::File file_;
+  std::string* memory_ = nullptr;
+  bool lineByLine_ = false;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+};
+
+}  // namespace zelvane

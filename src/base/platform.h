@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+// Every operating-system call of the program goes through here: files, the
+// console, error codes, the program's name, the command line and the locale.
+// A failed call raises EInOutError with the program's own code for it.
+namespace zelvane::platform {
+
+// An open file that is closed when it goes out of scope. Move-only.
+class File {
+ public:
+  File() = default;
+  explicit File(std::intptr_t handle, bool owned = true) : handle_(handle), owned_(owned) {}
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  bool valid() const { return handle_ != -1; }
+  std::intptr_t handle() const { return handle_; }
+  // Gives up the handle without closing it.
+  std::intptr_t Release() { return std::exchange(handle_, -1); }
+
+ private:
+  std::intptr_t handle_ = -1;
+  bool owned_ = true;
+};
+
+// Opens an existing file for reading; other openers may read it, not write it.
+File OpenForReading(const std::string& name);
+
+// Creates `name`, or empties it when it exists, for writing.
+File CreateForWriting(const std::string& name);
+
+// Creates `name` for writing; fails when anything stands at that name.
+File CreateExclusive(const std::string& name);
+
+// Standard output, not owned.
+File StandardOutput();
+
+// Reads up to `size` bytes; 0 at the end of the file.
+std::size_t ReadSome(File& file, char* buffer, std::size_t size);
+
+// Writes every byte: short writes and interruptions are continued, not lost.
+void WriteAll(File& file, const char* bytes, std::size_t size);
+
+// Makes the file's content durable on disk.
+void FlushToDisk(File& file);
+
+// Closes the file; a failed close raises like any other operation.
+void Close(File& file);
+
+// True when `name` exists and is a file; a directory is no file.
+bool IsExistingFile(const std::string& name);
+
+// True when both names exist and denote the same file (links followed).
+bool IsSameFile(const std::string& a, const std::string& b);
+
+// The name of the file that `name` finally denotes, symbolic links followed;
+// `name` itself when it is no link.
+std::string FinalName(const std::string& name);
+
+// Gives `file` the permission bits of the file `model`.
+void CopyPermissions(const std::string& model, File& file);
+
+// Removes whatever stands at `name`; a missing name is no failure.
+void RemoveIfPresent(const std::string& name);
+
+// Puts `from` in place of `to` in one atomic step.
+void ReplaceFile(const std::string& from, const std::string& to);
+
+// True when `file` is a terminal (a console).
+bool IsTerminal(const File& file);
+
+// Writes to standard error directly; failures are ignored.
+void WriteStandardError(std::string_view text);
+
+// The running program's file name, without directories.
+std::string ProgramName();
+
+// Remembers the program's path as the system handed it over.
+void SetProgramPath(const char* path);
+
+// The process command line as one string where the platform keeps one;
+// nothing where it hands over the words already split.
+std::optional<std::string> RawCommandLine();
+
+// Prepares the process: a write to a closed pipe becomes a failed write.
+void PrepareProcess();
+
+// The locale's date, time and decimal separators; "/", ":" and "." where the
+// locale gives none.
+struct LocaleSeparators {
+  std::string date = "/";
+  std::string time = ":";
+  std::string decimal = ".";
+};
+LocaleSeparators ReadLocaleSeparators();
+
+}  // namespace zelvane::platform

@@ -1,0 +1,228 @@
+#include "base/platform.h"
+
+#include "base/byte_string.h"
+#include "base/failure.h"
+
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <utility>
+
+namespace zelvane::platform {
+
+namespace {
+
+enum class Operation { kOpenExisting, kCreate, kOther };
+
+// The program's codes for an errno. Codes that share a number with a row of
+// the message table but mean something else (EIO is 5, EINTR is 4) keep the
+// plain "I/O error N" message, so a disk error never reads "File access denied".
+[[noreturn]] void RaiseIoError(int error, Operation operation, std::uint32_t position) {
+  std::int32_t code = 0;
+  switch (error) {
+    case ENOENT: code = operation == Operation::kCreate ? 3 : 2; break;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP: code = 3; break;
+    case EMFILE:
+    case ENFILE: code = 4; break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: code = 5; break;
+    default: throw EInOutError(error, "I/O error " + FormatInt(error), position);
+  }
+  throw EInOutError(code, position);
+}
+
+int Descriptor(const File& file) { return static_cast<int>(file.handle()); }
+
+std::string& ProgramPath() {
+  static std::string path;
+  return path;
+}
+
+// The first literal byte of a strftime-style format: the separator between
+// its fields ("%m/%d/%y" gives "/").
+std::string SeparatorOf(const char* format, const char* fallback) {
+  if (format == nullptr) return fallback;
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (*p == '%') {
+      ++p;
+      while (*p == 'E' || *p == 'O' || *p == '-' || *p == '_' || *p == '0' || *p == '^') ++p;
+      if (*p == '\0') break;
+      continue;
+    }
+    return std::string(1, *p);
+  }
+  return fallback;
+}
+
+}  // namespace
+
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), owned_(other.owned_) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (owned_ && handle_ != -1) ::close(Descriptor(*this));
+    handle_ = std::exchange(other.handle_, -1);
+    owned_ = other.owned_;
+  }
+  return *this;
+}
+
+File::~File() {
+  if (owned_ && handle_ != -1) ::close(Descriptor(*this));
+}
+
+File OpenForReading(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) RaiseIoError(errno, Operation::kOpenExisting, 0x10);
+  return File(fd);
+}
+
+File CreateForWriting(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) RaiseIoError(errno, Operation::kCreate, 0x20);
+  return File(fd);
+}
+
+File CreateExclusive(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) RaiseIoError(errno, Operation::kCreate, 0x30);
+  return File(fd);
+}
+
+File StandardOutput() { return File(STDOUT_FILENO, false); }
+
+std::size_t ReadSome(File& file, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(Descriptor(file), buffer, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) RaiseIoError(errno, Operation::kOther, 0x40);
+  }
+}
+
+void WriteAll(File& file, const char* bytes, std::size_t size) {
+  while (size > 0) {
+    const std::size_t chunk = size < SSIZE_MAX ? size : SSIZE_MAX;
+    const ssize_t n = ::write(Descriptor(file), bytes, chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseIoError(errno, Operation::kOther, 0x50);
+    }
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+void FlushToDisk(File& file) {
+  if (::fsync(Descriptor(file)) != 0 && errno != EINVAL && errno != EROFS) {
+    RaiseIoError(errno, Operation::kOther, 0x60);
+  }
+}
+
+void Close(File& file) {
+  // The descriptor is released whatever close reports: retrying a failed
+  // close could close a descriptor that another open has reused meanwhile.
+  const int fd = static_cast<int>(file.Release());
+  if (fd != -1 && ::close(fd) != 0 && errno != EINTR) {
+    RaiseIoError(errno, Operation::kOther, 0x70);
+  }
+}
+
+bool IsExistingFile(const std::string& name) {
+  struct stat info {};
+  return ::stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat first {}, second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+std::string FinalName(const std::string& name) {
+  std::string current = name;
+  // Follow a chain of links one step at a time, so that a relative link is
+  // resolved against the directory of the link that holds it.
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX), '\0');
+    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+    if (n < 0) return current;
+    target.resize(static_cast<std::size_t>(n));
+    if (!target.empty() && target.front() != '/') {
+      const std::size_t slash = current.rfind('/');
+      if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
+    }
+    current = target;
+  }
+  return current;
+}
+
+void CopyPermissions(const std::string& model, File& file) {
+  struct stat info {};
+  if (::stat(model.c_str(), &info) != 0) RaiseIoError(errno, Operation::kOther, 0x80);
+  if (::fchmod(Descriptor(file), info.st_mode & 07777) != 0) {
+    RaiseIoError(errno, Operation::kOther, 0x81);
+  }
+}
+
+void RemoveIfPresent(const std::string& name) {
+  if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
+    RaiseIoError(errno, Operation::kCreate, 0x90);
+  }
+}
+
+void ReplaceFile(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) RaiseIoError(errno, Operation::kOther, 0xA0);
+}
+
+bool IsTerminal(const File& file) { return ::isatty(Descriptor(file)) == 1; }
+
+void WriteStandardError(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+std::string ProgramName() {
+  const std::string& path = ProgramPath();
+  const std::size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return name.empty() ? "zelvane" : name;
+}
+
+void SetProgramPath(const char* path) { ProgramPath() = path != nullptr ? path : ""; }
+
+std::optional<std::string> RawCommandLine() { return std::nullopt; }
+
+void PrepareProcess() { std::signal(SIGPIPE, SIG_IGN); }
+
+LocaleSeparators ReadLocaleSeparators() {
+  LocaleSeparators separators;
+  if (std::setlocale(LC_ALL, "") != nullptr) {
+    separators.date = SeparatorOf(nl_langinfo(D_FMT), "/");
+    separators.time = SeparatorOf(nl_langinfo(T_FMT), ":");
+    const char* radix = nl_langinfo(RADIXCHAR);
+    if (radix != nullptr && *radix != '\0') separators.decimal = radix;
+  }
+  // Nothing else in the program may depend on the locale.
+  std::setlocale(LC_ALL, "C");
+  return separators;
+}
+
+}  // namespace zelvane::platform

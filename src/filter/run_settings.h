@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zelvane {
+
+// How the listing's bytes are to be read when numeric character references
+// are decoded into them.
+enum class ListingEncoding {
+  kLatin1,           // ISO-8859-1 declared, latin1, or no encoding declared
+  kUtf8,             // UTF-8 declared, or a UTF-8 byte-order mark
+  kOtherSingleByte,  // any other declared encoding
+};
+
+// Everything a run needs, filled once from the command line.
+struct RunSettings {
+  std::string source;       // empty: not given
+  std::string destination;  // empty: not given
+  bool cet = false;
+  std::int32_t cetoffset = 0;  // hours relative to CET
+  bool kenmerk = false;
+  bool talpa = false;
+  bool tba = false;
+  bool replaceSource = false;  // set by the file pass: destination is the source
+  ListingEncoding encoding = ListingEncoding::kLatin1;  // set by the file pass
+};
+
+}  // namespace zelvane

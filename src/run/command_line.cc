@@ -1,0 +1,199 @@
+#include "run/command_line.h"
+
+#include "base/byte_string.h"
+#include "base/failure.h"
+#include "base/platform.h"
+#include "run/file_pass.h"
+#include "time/calendar.h"
+
+#include <new>
+
+namespace zelvane {
+
+namespace {
+
+bool IsSeparator(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 1 && byte <= 32;
+}
+
+// The word at `index`; the empty string beyond the last.
+std::string_view WordAt(const std::vector<std::string>& words, std::size_t index) {
+  return index < words.size() ? std::string_view(words[index]) : std::string_view();
+}
+
+// True when the lower-case form of `word`, cut to the option's length, is the
+// option: a shorter word never matches.
+bool MatchesOption(std::string_view word, std::string_view option) {
+  return Lower(Left(word, Length(option))) == option;
+}
+
+constexpr std::string_view kUsage[] = {
+    "Enter parameters:",
+    "Zelvane INPUTFILE --output OUTPUTFILE [--cet [cetoffset] [--kenmerk] [--tba]",
+    "",
+    " If you enter the --cet parameter, to all timecodes without GMT/UTC reference",
+    " one will be added. If you enter a cetoffset, this will be added or subtracted.",
+    "",
+    " Example: if a timecode for a programme in July is missing, and you use --cet,",
+    " Zelvane will add \"+0200\".",
+    " The benefit is that Zelvane can calculate the proper daylight saving time",
+    " offset. If you are in London, and you use the parameter \"--cet -1\", a timecode",
+    " in July with missing GMT/UTC reference will receive \"+0100\". If you are in New",
+    " York you might want to try \"--cet -6\", and in Athens \"--cet +1\"",
+    "",
+    " If timecodes contain UTC or CET reference, Zelvane always converts to",
+    " a GMT/UTC reference. I.e.: \"UTC\" is converted to \"+0000\" and \"CET\" is",
+    " converted to +0100 or +0200 according to rules for calculating the daylight",
+    " saving time offset. If there already is GMT/UTC reference (i.e. \"+0100\")",
+    " Zelvane will change nothing. --tba omits entries called \"to be announced\".",
+};
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
+  // A zero byte ends the command line, as it ends the platform's string.
+  const std::size_t nul = commandLine.find('\0');
+  if (nul != std::string_view::npos) commandLine = commandLine.substr(0, nul);
+
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  const std::size_t end = commandLine.size();
+  for (;;) {
+    while (i < end && IsSeparator(commandLine[i])) ++i;
+    if (i == end) break;
+    if (i + 1 < end && commandLine[i] == '"' && commandLine[i + 1] == '"') {
+      i += 2;
+      continue;
+    }
+    std::string word;
+    while (i < end && !IsSeparator(commandLine[i])) {
+      if (commandLine[i] == '"') {
+        const std::size_t close = commandLine.find('"', i + 1);
+        const std::size_t stop = close == std::string_view::npos ? end : close;
+        word.append(commandLine.substr(i + 1, stop - i - 1));
+        i = close == std::string_view::npos ? end : close + 1;
+      } else {
+        word.push_back(commandLine[i++]);
+      }
+    }
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+std::string UnquoteValue(std::string_view value) {
+  // Names keep their case: on a case-sensitive file system a folded name
+  // would read or write a file the user did not name.
+  std::string result(value);
+  if (!result.empty() && result.front() == '\'') result = Mid(result, 2, 255);
+  if (!result.empty() && result.back() == '\'') result.pop_back();
+  return result;
+}
+
+RunSettings ParseArguments(const std::vector<std::string>& words) {
+  RunSettings settings;
+  const std::size_t count = words.empty() ? 0 : words.size() - 1;
+  std::size_t i = 1;
+  while (i <= count) {
+    const std::string_view word = words[i];
+    if (MatchesOption(word, "--output")) {
+      settings.destination = UnquoteValue(WordAt(words, i + 1));
+      i += 2;
+    } else if (MatchesOption(word, "--rating")) {
+      i += 2;
+    } else if (MatchesOption(word, "--cet")) {
+      settings.cet = true;
+      // The next word is the offset unless it looks like an option; a word
+      // that is no number still gives whatever the integer reader makes of it.
+      const bool offsetFollows = i < count && WordAt(words, i + 1).substr(0, 2) != "--";
+      if (offsetFollows) settings.cetoffset = ParseInt(UnquoteValue(words[i + 1])).value;
+      i += offsetFollows ? 2 : 1;
+    } else if (MatchesOption(word, "--talpa")) {
+      settings.talpa = true;
+      ++i;
+    } else if (MatchesOption(word, "--kenmerk")) {
+      settings.kenmerk = true;
+      ++i;
+    } else if (MatchesOption(word, "--tba")) {
+      settings.tba = true;
+      ++i;
+    } else {
+      settings.source = UnquoteValue(word);
+      ++i;
+    }
+  }
+  return settings;
+}
+
+void PrintUsage(LineWriter& console) {
+  for (std::string_view line : kUsage) console.WriteLine(line);
+}
+
+void PrintSettings(const RunSettings& settings, LineWriter& console) {
+  console.WriteLine(Concat("Source: ", settings.source));
+  console.WriteLine(Concat("Destination: ", settings.destination));
+  if (settings.cet) {
+    console.WriteLine("cet: add time zone GMT+1 or GMT+2 accordingly for missing references");
+    console.WriteLine(
+        Concat("cetoffset: the offset relative to cet will be ", FormatInt(settings.cetoffset)));
+  } else {
+    console.WriteLine("cet: do not add time zone, except for \"UTC\" and \"CET\" references");
+  }
+  if (settings.kenmerk) {
+    console.WriteLine("kenmerk: add any <kenmerk> data to description");
+  } else {
+    console.WriteLine("kenmerk: do not add any <kenmerk> data to description");
+  }
+  if (settings.talpa) console.WriteLine("talpa: remove TALPA-block from channel");
+}
+
+int RunProgram(const std::vector<std::string>& words, LineWriter& console) {
+  if (words.size() <= 1) {
+    PrintUsage(console);
+    return 0;
+  }
+  console.WriteLine("Running...");
+  console.WriteLine("");
+  RunSettings settings = ParseArguments(words);
+  PrintSettings(settings, console);
+  if (settings.source.empty() || settings.destination.empty()) {
+    PrintUsage(console);
+    // Arguments without both names are a failed run: a script that passed an
+    // empty variable must be able to tell that nothing was written.
+    return 1;
+  }
+  // A standard output that cannot be written ends the run before any file is
+  // touched.
+  console.Flush();
+  return RunFilePass(settings, console);
+}
+
+int Main(int argc, char** argv) {
+  platform::PrepareProcess();
+  platform::SetProgramPath(argc > 0 ? argv[0] : nullptr);
+  platform::File standardOutput = platform::StandardOutput();
+  const bool terminal = platform::IsTerminal(standardOutput);
+  LineWriter console(std::move(standardOutput), terminal);
+  try {
+    const platform::LocaleSeparators separators = platform::ReadLocaleSeparators();
+    SetDateTimeSeparators(separators.date, separators.time, separators.decimal);
+    std::vector<std::string> words;
+    if (std::optional<std::string> raw = platform::RawCommandLine()) {
+      words = SplitCommandLine(*raw);
+    } else {
+      words.assign(argv, argv + argc);
+    }
+    const int status = RunProgram(words, console);
+    console.Flush();
+    return status;
+  } catch (const Exception& failure) {
+    console.PassOnAllQuietly();
+    return ReportFailure(failure);
+  } catch (const std::bad_alloc&) {
+    console.PassOnAllQuietly();
+    return ReportFailure(EOutOfMemory());
+  }
+}
+
+}  // namespace zelvane

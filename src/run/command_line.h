@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/line_io.h"
+#include "filter/run_settings.h"
+
+namespace zelvane {
+
+// The words of a command line given as one string, word 0 (the program)
+// included. Bytes 1 to 32 separate words; double quotes group bytes into a
+// word and are dropped; an empty pair "" on its own yields no word.
+std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+
+// The run settings from the words (word 0 is never used). Options match by
+// prefix without regard to case; no word is ever rejected.
+RunSettings ParseArguments(const std::vector<std::string>& words);
+
+// `value` with one apostrophe stripped at each end, cut to the 255 bytes after
+// an opening apostrophe.
+std::string UnquoteValue(std::string_view value);
+
+// The 18 lines of the usage text.
+void PrintUsage(LineWriter& console);
+
+// The report of the settings.
+void PrintSettings(const RunSettings& settings, LineWriter& console);
+
+// The whole run after start-up: usage text, settings report, file pass.
+// Returns the exit status; a failure raises.
+int RunProgram(const std::vector<std::string>& words, LineWriter& console);
+
+// The program's entry point: start-up, the run, and the one failure report.
+int Main(int argc, char** argv);
+
+}  // namespace zelvane

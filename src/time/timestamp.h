@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zelvane {
+
+// `value` (an XMLTV time stamp) with an explicit UTC offset: " UTC" gives
+// "+0000", " CET" the European summer-time offset, and with `cet` a stamp
+// without zone the CET offset plus `cetoffset` hours. Anything else comes back
+// trimmed. Raises EConvertError when the stamp's date and time are invalid.
+std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset);
+
+// "+0200", "-0500"; a magnitude of 100 hours or more keeps all its digits.
+std::string FormatUtcOffset(std::int64_t hours);
+
+}  // namespace zelvane
