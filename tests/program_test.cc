@@ -1,1 +1,85 @@
+// Start-up as a user sees it: usage text, settings report, exit status and
+// the failure report of a console that cannot be written.
+#include "program_runner.h"
+
 #include <gtest/gtest.h>
+
+namespace zelvane::testing {
+namespace {
+
+const std::string kUsage = CrLf({
+    "Enter parameters:",
+    "Zelvane INPUTFILE --output OUTPUTFILE [--cet [cetoffset] [--kenmerk] [--tba]",
+    "",
+    " If you enter the --cet parameter, to all timecodes without GMT/UTC reference",
+    " one will be added. If you enter a cetoffset, this will be added or subtracted.",
+    "",
+    " Example: if a timecode for a programme in July is missing, and you use --cet,",
+    " Zelvane will add \"+0200\".",
+    " The benefit is that Zelvane can calculate the proper daylight saving time",
+    " offset. If you are in London, and you use the parameter \"--cet -1\", a timecode",
+    " in July with missing GMT/UTC reference will receive \"+0100\". If you are in New",
+    " York you might want to try \"--cet -6\", and in Athens \"--cet +1\"",
+    "",
+    " If timecodes contain UTC or CET reference, Zelvane always converts to",
+    " a GMT/UTC reference. I.e.: \"UTC\" is converted to \"+0000\" and \"CET\" is",
+    " converted to +0100 or +0200 according to rules for calculating the daylight",
+    " saving time offset. If there already is GMT/UTC reference (i.e. \"+0100\")",
+    " Zelvane will change nothing. --tba omits entries called \"to be announced\".",
+});
+
+const std::string kNoCet = "cet: do not add time zone, except for \"UTC\" and \"CET\" references";
+const std::string kCet = "cet: add time zone GMT+1 or GMT+2 accordingly for missing references";
+const std::string kOffset = "cetoffset: the offset relative to cet will be ";
+const std::string kNoKenmerk = "kenmerk: do not add any <kenmerk> data to description";
+const std::string kKenmerk = "kenmerk: add any <kenmerk> data to description";
+const std::string kTalpa = "talpa: remove TALPA-block from channel";
+
+TEST(Program, WithoutArgumentsPrintsOnlyTheUsage) {
+  const ProgramResult result = RunProgram({}, FreshDirectory("usage"));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, kUsage);
+  EXPECT_EQ(result.err, "");
+}
+
+TEST(Program, ReportsSettingsAndUsageWhenANameIsMissing) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::vector<std::string> report;
+  } cases[] = {
+      {{"in.xml"}, {"Source: in.xml", "Destination: ", kNoCet, kNoKenmerk}},
+      {{"IN.XML", "--OUTPUT"}, {"Source: IN.XML", "Destination: ", kNoCet, kNoKenmerk}},
+      {{"--cet", "in.xml", "--output", "out.xml"},
+       {"Source: ", "Destination: out.xml", kCet, kOffset + "0", kNoKenmerk}},
+      {{"--output", "'out.xml'", "--cet", "'-1'", "--kenmerk", "--talpa", "--tba"},
+       {"Source: ", "Destination: out.xml", kCet, kOffset + "-1", kKenmerk, kTalpa}},
+      {{"in.xml", "--output", ""}, {"Source: in.xml", "Destination: ", kNoCet, kNoKenmerk}},
+      {{"in.xml", "--rating", "--cet", "--output"},
+       {"Source: in.xml", "Destination: ", kNoCet, kNoKenmerk}},
+      {{"x", "--cet", "2147483647"},
+       {"Source: x", "Destination: ", kCet, kOffset + "2147483647", kNoKenmerk}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines = {"Running...", ""};
+    lines.insert(lines.end(), c.report.begin(), c.report.end());
+    const ProgramResult result = RunProgram(c.arguments, FreshDirectory("missing_name"));
+    EXPECT_EQ(result.status, 1) << c.report[0];
+    EXPECT_EQ(result.out, CrLf(lines) + kUsage) << c.report[0];
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+TEST(Program, FailsWhenStandardOutputCannotBeWritten) {
+  const ProgramResult result =
+      RunProgram({"a", "--output", "b"}, FreshDirectory("stdout_full"), "/dev/full");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.substr(0, 40), "Exception EInOutError in module zelvane ");
+  EXPECT_NE(result.err.find(".\r\nI/O error 28.\r\n\r\n"), std::string::npos) << result.err;
+
+  const ProgramResult usage = RunProgram({}, FreshDirectory("stdout_full"), "/dev/full");
+  EXPECT_EQ(usage.status, 1);
+  EXPECT_NE(usage.err.find("I/O error 28."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zelvane::testing

@@ -1,1 +1,175 @@
+#include "run/command_line.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zelvane {
+namespace {
+
+using Words = std::vector<std::string>;
+
+TEST(SplitCommandLine, FindsWordsQuotesAndSeparators) {
+  struct Case {
+    std::string line;
+    Words words;
+  } cases[] = {
+      {"zelvane in.xml --output out.xml", {"zelvane", "in.xml", "--output", "out.xml"}},
+      {"  a\tb\x01" "c\x1f" "d  ", {"a", "b", "c", "d"}},
+      {"ab\"c d\"e", {"abc de"}},
+      {"z in.xml --output \"\" out.xml", {"z", "in.xml", "--output", "out.xml"}},
+      {"z \"my file.xml\"", {"z", "my file.xml"}},
+      {"z \"unclosed quote", {"z", "unclosed quote"}},
+      {"z a\"\"b", {"z", "ab"}},
+      {"z \"\"abc", {"z", "abc"}},
+      {"z \"\" \"\"", {"z"}},
+      {"z a\\\"b c\"", {"z", "a\\b c"}},
+      {"z \"a\"\"b\"", {"z", "ab"}},
+      {"", {}},
+      {"   ", {}},
+      {"z \xE9t\xE9", {"z", "\xE9t\xE9"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;
+}
+
+TEST(UnquoteValue, StripsOneApostropheAtEachEndAndKeepsCase) {
+  struct Case {
+    std::string value, expected;
+  } cases[] = {
+      {"'in.xml'", "in.xml"}, {"'in.xml", "in.xml"}, {"in.xml'", "in.xml"},
+      {"'", ""},              {"''", ""},            {"'''", "'"},
+      {"Guide.XML", "Guide.XML"}, {"", ""},          {"a'b", "a'b"},
+      {"'" + std::string(300, 'x'), std::string(255, 'x')},
+      {"'" + std::string(254, 'x') + "'", std::string(254, 'x')},
+      {"'" + std::string(299, 'x') + "'", std::string(255, 'x')},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UnquoteValue(c.value), c.expected) << c.value;
+}
+
+struct Expected {
+  std::string source, destination;
+  bool cet = false;
+  std::int32_t cetoffset = 0;
+  bool kenmerk = false, talpa = false, tba = false;
+};
+
+TEST(ParseArguments, MatchesOptionsByPrefixInAnyCase) {
+  struct Case {
+    Words words;
+    Expected expected;
+  } cases[] = {
+      {{"z", "in.xml"}, {"in.xml", ""}},
+      {{"z", "IN.XML", "--OUTPUT", "OUT.XML"}, {"IN.XML", "OUT.XML"}},
+      {{"z", "in.xml", "--output", "out.xml", "--cet"}, {"in.xml", "out.xml", true, 0}},
+      {{"z", "in.xml", "--output", "out.xml", "--cet", "-1"}, {"in.xml", "out.xml", true, -1}},
+      {{"z", "in.xml", "--output", "o", "--cet", "--kenmerk"}, {"in.xml", "o", true, 0, true}},
+      {{"z", "--cet", "in.xml", "--output", "out.xml"}, {"", "out.xml", true, 0}},
+      {{"z", "in.xml", "--output"}, {"in.xml", ""}},
+      {{"z", "in.xml", "--rating", "--cet", "--output", "o"}, {"in.xml", "o"}},
+      {{"z", "'in.xml'", "--output", "'out.xml'"}, {"in.xml", "out.xml"}},
+      {{"z", "a.xml", "b.xml", "--output", "c.xml"}, {"b.xml", "c.xml"}},
+      {{"z", "in.xml", "--output", "o", "--talpa", "--tba"}, {"in.xml", "o", false, 0, false, true, true}},
+      {{"z", "--outputfile", "o", "--CET", "+1", "i"}, {"i", "o", true, 1}},
+      {{"z", "--output=x.xml", "o", "--cetzone", "'-1'", "i"}, {"i", "o", true, -1}},
+      {{"z", "--kenmerken", "--tbax", "--TALPA!", "i"}, {"i", "", false, 0, true, true, true}},
+      {{"z", "--out", "o"}, {"o", ""}},
+      {{"z", "'--cet'"}, {"--cet", ""}},
+      {{"z", "--cet", "-5x", "i"}, {"i", "", true, 5}},
+      {{"z", "--cet", "-6", "--cet", "3"}, {"", "", true, 3}},
+      {{"z", "--cet", "2147483647"}, {"", "", true, 2147483647}},
+      {{"z", "--output", "a", "--output", "b"}, {"", "b"}},
+      {{"z", "--rating"}, {"", ""}},
+      {{"z", "--cet", "-"}, {"", "", true, 0}},
+      {{"z", "--cet", "x41"}, {"", "", true, 65}},
+      {{"z"}, {"", ""}},
+  };
+  for (const Case& c : cases) {
+    const RunSettings s = ParseArguments(c.words);
+    std::string line;
+    for (const std::string& w : c.words) line += w + " ";
+    EXPECT_EQ(s.source, c.expected.source) << line;
+    EXPECT_EQ(s.destination, c.expected.destination) << line;
+    EXPECT_EQ(s.cet, c.expected.cet) << line;
+    EXPECT_EQ(s.cetoffset, c.expected.cetoffset) << line;
+    EXPECT_EQ(s.kenmerk, c.expected.kenmerk) << line;
+    EXPECT_EQ(s.talpa, c.expected.talpa) << line;
+    EXPECT_EQ(s.tba, c.expected.tba) << line;
+    EXPECT_FALSE(s.replaceSource);
+  }
+}
+
+std::string Console(const RunSettings& settings) {
+  std::string text;
+  LineWriter console(&text);
+  PrintSettings(settings, console);
+  return text;
+}
+
+TEST(PrintSettings, ReportsNamesAndSwitches) {
+  RunSettings plain;
+  plain.source = "in.xml";
+  EXPECT_EQ(Console(plain),
+            "Source: in.xml\r\nDestination: \r\n"
+            "cet: do not add time zone, except for \"UTC\" and \"CET\" references\r\n"
+            "kenmerk: do not add any <kenmerk> data to description\r\n");
+
+  RunSettings all = plain;
+  all.destination = "Out.xml";
+  all.cet = true;
+  all.cetoffset = -6;
+  all.kenmerk = all.talpa = all.tba = true;
+  EXPECT_EQ(Console(all),
+            "Source: in.xml\r\nDestination: Out.xml\r\n"
+            "cet: add time zone GMT+1 or GMT+2 accordingly for missing references\r\n"
+            "cetoffset: the offset relative to cet will be -6\r\n"
+            "kenmerk: add any <kenmerk> data to description\r\n"
+            "talpa: remove TALPA-block from channel\r\n");
+}
+
+TEST(PrintUsage, WritesEighteenLines) {
+  std::string text;
+  LineWriter console(&text);
+  PrintUsage(console);
+  std::size_t lines = 0;
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 18u);
+  EXPECT_EQ(text.substr(0, 19), "Enter parameters:\r\n");
+  EXPECT_NE(text.find("\r\n York you might want to try \"--cet -6\", and in Athens \"--cet +1\"\r\n"),
+            std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 77),
+            " Zelvane will change nothing. --tba omits entries called \"to be announced\".\r\n");
+}
+
+TEST(RunProgram, ShowsUsageWhenANameIsMissing) {
+  struct Case {
+    Words words;
+    int status;
+    bool running;
+  } cases[] = {
+      {{"z"}, 0, false},
+      {{"z", "in.xml"}, 1, true},
+      {{"z", "--output", "out.xml"}, 1, true},
+      {{"z", "in.xml", "--output"}, 1, true},
+      {{"z", "in.xml", "--output", "''"}, 1, true},
+  };
+  std::string usage;
+  LineWriter usageWriter(&usage);
+  PrintUsage(usageWriter);
+  for (const Case& c : cases) {
+    std::string text;
+    LineWriter console(&text);
+    EXPECT_EQ(RunProgram(c.words, console), c.status);
+    if (c.running) {
+      const RunSettings settings = ParseArguments(c.words);
+      EXPECT_EQ(text, "Running...\r\n\r\n" + Console(settings) + usage);
+    } else {
+      EXPECT_EQ(text, usage);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zelvane
