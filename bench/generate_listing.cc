@@ -1,0 +1,181 @@
+// Writes a large, realistic XMLTV listing for timing the filter: about 60
+// channels, programmes of about a dozen lines, a mix of zone words, markup,
+// ampersands, references and non-ASCII text. Deterministic for a given seed.
+//
+//   generate_listing MEGABYTES OUTPUT [SEED] [latin1|utf8]
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed * 2654435761u + 0x9E3779B97F4A7C15u) {}
+  std::uint64_t Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return state_;
+  }
+  int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
+  bool Percent(double p) { return static_cast<double>(Next() % 100000) < p * 1000.0; }
+
+ private:
+  std::uint64_t state_;
+};
+
+const char* const kWords[] = {
+    "het", "nieuws", "van", "de", "dag", "met", "aandacht", "voor", "sport", "weer",
+    "film", "serie", "documentaire", "over", "natuur", "in", "Nederland", "en", "België",
+    "een", "reis", "door", "Europa", "muziek", "concert", "live", "uit", "Amsterdam",
+    "verhaal", "familie", "liefde", "politie", "onderzoek", "geschiedenis", "oorlog",
+    "kinderen", "dieren", "koken", "tuin", "wonen", "quiz", "spel", "presentatie",
+};
+const char* const kAccented[] = {"café", "première", "reünie", "Curaçao", "Müller", "coördinator"};
+const char* const kSpecial[] = {"<br>", "<BR />", "<p>", "&lt;br&gt;", "&amp;", "&#233;",
+                                " & ", "&#8217;", "&quot;", "&#x41;"};
+const char* const kCategories[] = {"nieuws", "film", "serie", "sport", "documentaire",
+                                   "kinderen", "muziek", "amusement"};
+const char* const kNames[] = {"Jan de Vries", "Anna Jansen", "Pieter Bakker", "Zoë Visser",
+                              "Mark Smit", "Lotte Meijer", "René de Boer", "Emma Mulder"};
+
+// Chances per text line, so that about 2.5% of all lines carry markup or an
+// ampersand and about 10% carry bytes 0x80-0xFF.
+constexpr double kSpecialPercent = 12;
+constexpr double kAccentPercent = 22;
+
+struct Writer {
+  std::FILE* out;
+  bool latin1;
+  std::uint64_t written = 0;
+
+  void Line(const std::string& text) {
+    std::string bytes = latin1 ? ToLatin1(text) : text;
+    bytes += '\n';
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    written += bytes.size();
+  }
+
+  // The sources above are UTF-8; a Latin-1 listing gets single bytes.
+  static std::string ToLatin1(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c >= 0xC0 && c < 0xE0 && i + 1 < text.size()) {
+        result += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F));
+        ++i;
+      } else {
+        result += static_cast<char>(c);
+      }
+    }
+    return result;
+  }
+};
+
+std::string Text(Random& random, int minBytes, int maxBytes, bool special, bool accented) {
+  const int target = minBytes + random.Below(maxBytes - minBytes + 1);
+  std::string text;
+  bool specialDone = !special, accentDone = !accented;
+  while (static_cast<int>(text.size()) < target) {
+    if (!text.empty()) text += ' ';
+    if (!specialDone && random.Below(4) == 0) {
+      text += kSpecial[random.Below(10)];
+      specialDone = true;
+    } else if (!accentDone && random.Below(4) == 0) {
+      text += kAccented[random.Below(6)];
+      accentDone = true;
+    } else {
+      text += kWords[random.Below(static_cast<int>(sizeof kWords / sizeof kWords[0]))];
+    }
+  }
+  if (!specialDone) text += std::string(" ") + kSpecial[random.Below(10)];
+  if (!accentDone) text += std::string(" ") + kAccented[random.Below(6)];
+  if (random.Below(3) == 0) text += random.Below(2) ? "." : "?";
+  return text;
+}
+
+std::string Stamp(int day, int minutes, int zone) {
+  char text[40];
+  const int hour = minutes / 60 % 24, minute = minutes % 60;
+  const char* suffix = zone < 60 ? " CET" : zone < 80 ? " UTC" : zone < 95 ? "" : " +0100";
+  std::snprintf(text, sizeof text, "2026%02d%02d%02d%02d00%s", 3 + day / 28 % 8, 1 + day % 28,
+                hour, minute, suffix);
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: generate_listing MEGABYTES OUTPUT [SEED] [latin1|utf8]\n");
+    return 2;
+  }
+  const std::uint64_t limit = std::strtoull(argv[1], nullptr, 10) * 1024 * 1024;
+  Random random(argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1);
+  const bool latin1 = argc <= 4 || std::strcmp(argv[4], "utf8") != 0;
+  std::FILE* out = std::fopen(argv[2], "wb");
+  if (out == nullptr) {
+    std::perror(argv[2]);
+    return 1;
+  }
+  Writer w{out, latin1};
+  w.Line(latin1 ? "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+                : "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  w.Line("<tv generator-info-name=\"zelvane benchmark\">");
+  constexpr int kChannels = 60;
+  for (int c = 0; c < kChannels; ++c) {
+    w.Line("  <channel id=\"ch" + std::to_string(c) + ".example\">");
+    w.Line("    <display-name lang=\"nl\">Kanaal " + std::to_string(c) + "</display-name>");
+    w.Line("  </channel>");
+  }
+  int day = 0, minutes = 6 * 60, channel = 0;
+  while (w.written < limit) {
+    // About 2.5% of the lines carry markup or ampersands and 10% non-ASCII
+    // bytes; a programme has about twelve lines.
+    const int zone = random.Below(100);
+    const int length = 15 + 15 * random.Below(8);
+    w.Line("  <programme start=\"" + Stamp(day, minutes, zone) + "\" stop=\"" +
+           Stamp(day, minutes + length, zone) + "\" channel=\"ch" + std::to_string(channel) +
+           ".example\">");
+    const int fate = random.Below(1000);
+    std::string title = fate < 15   ? "To Be Announced"
+                        : fate < 25 ? "TALPA"
+                                    : Text(random, 8, 30, random.Percent(kSpecialPercent), random.Percent(kAccentPercent));
+    w.Line("    <title lang=\"nl\">" + title + "</title>");
+    if (random.Below(3) == 0) {
+      w.Line("    <sub-title lang=\"nl\">" + Text(random, 10, 40, random.Percent(kSpecialPercent), random.Percent(kAccentPercent)) +
+             "</sub-title>");
+    }
+    w.Line("    <desc lang=\"nl\">" + Text(random, 50, 600, random.Percent(kSpecialPercent), random.Percent(kAccentPercent)) +
+           "</desc>");
+    w.Line("    <credits>");
+    for (int a = 1 + random.Below(3); a > 0; --a) {
+      w.Line(std::string("      <actor>") + kNames[random.Below(8)] + "</actor>");
+    }
+    w.Line("    </credits>");
+    w.Line(std::string("    <category lang=\"nl\">") + kCategories[random.Below(8)] + "</category>");
+    if (random.Below(2) == 0) {
+      w.Line("    <kenmerken>" + Text(random, 6, 30, false, false) + "</kenmerken>");
+    }
+    w.Line("    <episode-num system=\"onscreen\">" + std::to_string(1 + random.Below(40)) +
+           "</episode-num>");
+    w.Line("    <rating system=\"kijkwijzer\"><value>" + std::to_string(6 + 3 * random.Below(4)) +
+           "</value></rating>");
+    w.Line("  </programme>");
+    channel = (channel + 1) % kChannels;
+    if (channel == 0) {
+      minutes += length;
+      if (minutes >= 24 * 60) {
+        minutes -= 24 * 60;
+        ++day;
+      }
+    }
+  }
+  w.Line("</tv>");
+  return std::fclose(out) == 0 ? 0 : 1;
+}
