@@ -163,7 +163,7 @@ double UnitInLastPlace(double x) {
   if (exponent > kMantissaBits) {
     return std::bit_cast<double>((exponent - kMantissaBits) << kMantissaBits);
   }
-  // Subnormal gaps: the smallest one below 2^-1022.
+  // Below the smallest normal number the gap is subnormal, 2^(exponent-1075).
   return std::bit_cast<double>(std::uint64_t{1} << (exponent == 0 ? 0 : exponent - 1));
 }
 
@@ -239,9 +239,9 @@ DateTimeValue SwitchMoment(int year, int month, int hour) {
   const auto y = static_cast<std::uint16_t>(year);
   const auto m = static_cast<std::uint16_t>(month);
   const auto h = static_cast<std::uint16_t>(hour);
-  // Every time stamp with a zone asks for two of these, so the day is found
-  // on the field level rather than through whole-day values and WithHour;
-  // the result is the same. The last Sunday is the fifth or the fourth in the
+  // Every stamp that gets a CET offset asks for two of these, so the day is
+  // found on the field level rather than through whole-day values and
+  // WithHour; the result is the same. The last Sunday is the fifth or the fourth in the
   // long months that matter here; counting down from five finds it in any.
   if (IsValidMonth(year, month)) {
     for (int n = 5; n >= 1; --n) {
