@@ -178,7 +178,9 @@ bool IsDecodable(std::uint32_t value, ListingEncoding encoding) {
 }
 
 void AppendUtf8(std::uint32_t value, std::string& out) {
-  const auto byte = [](std::uint32_t b) { return static_cast<char>(static_cast<unsigned char>(b)); };
+  const auto byte = [](std::uint32_t b) {
+    return static_cast<char>(static_cast<unsigned char>(b));
+  };
   if (value < 0x80) {
     out += byte(value);
   } else if (value < 0x800) {
