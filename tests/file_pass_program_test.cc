@@ -321,6 +321,7 @@ TEST(FilePass, WriteFailingHalfWayKeepsSourceAndWhatWasWritten) {
   ExpectReport(run.err, "EInOutError", "I/O error 27.");
   EXPECT_EQ(ReadFile(dir / "listing.xml"), listing);
   EXPECT_EQ(ReadFile(dir / "listing.~tm"), result.substr(0, 200 * 512));
+  fs::remove_all(dir);
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
