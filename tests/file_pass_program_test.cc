@@ -143,7 +143,10 @@ const std::string kResult =
 TEST(FilePass, MissingSourceIsReportedWithStatusOne) {
   const fs::path dir = FreshDirectory("missing_source");
   fs::create_directory(dir / "folder");
-  for (const std::string& source : {std::string("missing.xml"), std::string("folder")}) {
+  WriteFile(dir / "file.txt", "");
+  for (const std::string& source : {std::string("missing.xml"), std::string("folder"),
+                                    std::string("nowhere/listing.xml"),
+                                    std::string("file.txt/listing.xml")}) {
     const ProgramResult run = RunProgram({source, "--output", "out.xml"}, dir);
     EXPECT_EQ(run.status, 1) << source;
     EXPECT_EQ(run.out, SettingsReport(source, "out.xml") +
@@ -163,6 +166,16 @@ TEST(FilePass, MissingOutputDirectoryIsInvalidFilename) {
   ExpectReport(run.err, "EInOutError", "Invalid filename.");
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
   EXPECT_EQ(ReadFile(dir / "listing.xml"), kListing);
+}
+
+TEST(FilePass, OverlongSourceNameIsInvalidFilename) {
+  const fs::path dir = FreshDirectory("overlong_name");
+  const std::string source(300, 'n');
+  const ProgramResult run = RunProgram({source, "--output", "out.xml"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, SettingsReport(source, "out.xml"));
+  ExpectReport(run.err, "EInOutError", "Invalid filename.");
+  EXPECT_FALSE(fs::exists(dir / "out.xml"));
 }
 
 TEST(FilePass, FullOutputDeviceIsIoError28) {
@@ -369,6 +382,23 @@ TEST(FilePass, UnreadableSourceLeavesTheDestinationUntouched) {
   }
   EXPECT_EQ(ReadFile(dir / "old.xml"), "keep me");
   EXPECT_FALSE(fs::exists(dir / "new.xml"));
+}
+
+TEST(FilePass, SourceInAnUnsearchableDirectoryIsAccessDenied) {
+  std::string prefix;
+  if (!UnprivilegedPrefix(prefix)) GTEST_SKIP() << "cannot drop privileges";
+  const fs::path dir = FreshDirectory("unsearchable_directory");
+  fs::permissions(dir, fs::perms::all);
+  fs::create_directory(dir / "locked");
+  WriteFile(dir / "locked" / "listing.xml", kListing);
+  fs::permissions(dir / "locked", fs::perms::none);
+  const ProgramResult run =
+      RunWith("", prefix, {"locked/listing.xml", "--output", "out.xml"}, dir);
+  fs::permissions(dir / "locked", fs::perms::owner_all);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, SettingsReport("locked/listing.xml", "out.xml"));
+  ExpectReport(run.err, "EInOutError", "File access denied.");
+  EXPECT_FALSE(fs::exists(dir / "out.xml"));
 }
 
 TEST(FilePass, ReadOnlyDestinationIsAccessDenied) {
