@@ -141,12 +141,28 @@ void Close(File& file) {
 
 bool IsExistingFile(const std::string& name) {
   struct stat info {};
-  return ::stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  if (::stat(name.c_str(), &info) == 0) return !S_ISDIR(info.st_mode);
+  // Only a name that is certainly absent counts as missing. A name that
+  // cannot be examined (too long, a directory that may not be searched, a
+  // loop of links) is left to the open that follows, which reports why.
+  return errno != ENOENT && errno != ENOTDIR;
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {
   struct stat first {}, second {};
   return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+bool IsSameFile(const File& file, const std::string& name) {
+  struct stat open {}, named {};
+  return ::fstat(Descriptor(file), &open) == 0 && ::stat(name.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+bool IsSameEntry(const std::string& entry, const std::string& name) {
+  struct stat first {}, second {};
+  return ::lstat(entry.c_str(), &first) == 0 && ::stat(name.c_str(), &second) == 0 &&
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
