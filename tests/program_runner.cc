@@ -1,6 +1,7 @@
 #include "program_runner.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -48,8 +49,20 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments,
 }
 
 std::filesystem::path FreshDirectory(const std::string& name) {
+  // Directories of this process carry its id, so that test runs side by side
+  // never share one, and are removed when the process ends.
+  struct Cleanup {
+    std::vector<std::filesystem::path> paths;
+    ~Cleanup() {
+      std::error_code ignored;
+      for (const auto& path : paths) std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static Cleanup cleanup;
   const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("zelvane_test_" + name);
+      std::filesystem::temp_directory_path() /
+      ("zelvane_test_" + std::to_string(::getpid()) + "_" + name);
+  cleanup.paths.push_back(path);
   std::filesystem::remove_all(path);
   std::filesystem::create_directories(path);
   return path;
