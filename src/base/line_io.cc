@@ -9,7 +9,6 @@ namespace zelvane {
 namespace {
 
 constexpr char kCtrlZ = 26;
-constexpr std::size_t kReadBlock = 64 * 1024;
 
 // The first LF or Ctrl-Z in [`from`, `to`), or `to`.
 const char* FindLineEnd(const char* from, const char* to) {
@@ -23,8 +22,8 @@ const char* FindLineEnd(const char* from, const char* to) {
 
 }  // namespace
 
-LineReader::LineReader(platform::File file)
-    : file_(std::move(file)), buffer_(kReadBlock) {}
+LineReader::LineReader(platform::File file, std::size_t readBlock)
+    : file_(std::move(file)), readBlock_(readBlock > 0 ? readBlock : 1), buffer_(readBlock_) {}
 
 // Reads more bytes behind the unread ones, moving them to the front and
 // growing the buffer when a line does not fit. False at the end of the file.
@@ -35,8 +34,11 @@ bool LineReader::Fill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (buffer_.size() - end_ < kReadBlock / 2) buffer_.resize(buffer_.size() * 2);
-  const std::size_t n = platform::ReadSome(file_, buffer_.data() + end_, buffer_.size() - end_);
+  // The buffer grows only while one line does not fit; it never shrinks, so
+  // a file of long lines costs as much memory as its longest line.
+  if (buffer_.size() - end_ < (readBlock_ + 1) / 2) buffer_.resize(buffer_.size() * 2);
+  const std::size_t room = std::min(buffer_.size() - end_, readBlock_);
+  const std::size_t n = platform::ReadSome(file_, buffer_.data() + end_, room);
   if (n == 0) {
     endOfFile_ = true;
     return false;
@@ -106,7 +108,12 @@ LineWriter::LineWriter(platform::File file, bool lineByLine)
 LineWriter::LineWriter(std::string* memory) : memory_(memory) {}
 
 void LineWriter::Pass(std::size_t size) {
+  if (size == 0) return;
+  // A failed write may have passed on part of the bytes: writing them again
+  // would put a second copy into the file.
+  failed_ = true;
   platform::WriteAll(file_, buffer_.data(), size);
+  failed_ = false;
   std::memmove(buffer_.data(), buffer_.data() + size, used_ - size);
   used_ -= size;
 }
@@ -144,7 +151,7 @@ void LineWriter::Close() {
 }
 
 void LineWriter::PassOnWholeBlocks() noexcept {
-  if (memory_ != nullptr || !file_.valid()) return;
+  if (memory_ != nullptr || !file_.valid() || failed_) return;
   try {
     Pass(used_ / kBlockSize * kBlockSize);
   } catch (...) {
@@ -153,7 +160,7 @@ void LineWriter::PassOnWholeBlocks() noexcept {
 }
 
 void LineWriter::PassOnAllQuietly() noexcept {
-  if (memory_ != nullptr || !file_.valid()) return;
+  if (memory_ != nullptr || !file_.valid() || failed_) return;
   try {
     Pass(used_);
   } catch (...) {

@@ -16,7 +16,13 @@ namespace zelvane {
 // any length; memory holds the current line and one read block.
 class LineReader {
  public:
-  explicit LineReader(platform::File file);
+  static constexpr std::size_t kReadBlock = 64 * 1024;
+
+  // Reads at most `readBlock` bytes per call (small values let tests put a
+  // refill at every position of a line).
+  explicit LineReader(platform::File file, std::size_t readBlock = kReadBlock);
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
 
   // True when no byte remains or the next byte is a Ctrl-Z.
   bool AtEnd();
@@ -33,6 +39,7 @@ class LineReader {
   void SkipRestOfLine();
 
   platform::File file_;
+  std::size_t readBlock_;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
@@ -63,12 +70,13 @@ class LineWriter {
   // Passes every byte held on and closes the file; a failure raises.
   void Close();
 
-  // After a failure elsewhere: passes on the whole 128-byte blocks still held
-  // and drops the rest. Never raises.
+  // After a failure: passes on the whole 128-byte blocks still held and drops
+  // the rest. Never raises. Does nothing once a write of this writer has
+  // failed, since the file then holds an unknown part of the failed write.
   void PassOnWholeBlocks() noexcept;
 
   // Passes everything held on, ignoring any failure (standard output before
-  // the failure report).
+  // the failure report). Does nothing once a write has failed.
   void PassOnAllQuietly() noexcept;
 
   platform::File& file() { return file_; }
@@ -82,6 +90,7 @@ class LineWriter {
   bool lineByLine_ = false;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
+  bool failed_ = false;
 };
 
 }  // namespace zelvane

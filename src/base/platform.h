@@ -63,6 +63,13 @@ bool IsExistingFile(const std::string& name);
 // True when both names exist and denote the same file (links followed).
 bool IsSameFile(const std::string& a, const std::string& b);
 
+// True when `name` exists and is the open file `file` (links followed).
+bool IsSameFile(const File& file, const std::string& name);
+
+// True when the directory entry `entry` itself, a link at that name not
+// followed, is the file that `name` finally denotes.
+bool IsSameEntry(const std::string& entry, const std::string& name);
+
 // The name of the file that `name` finally denotes, symbolic links followed;
 // `name` itself when it is no link.
 std::string FinalName(const std::string& name);

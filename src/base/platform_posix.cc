@@ -150,6 +150,18 @@ bool IsSameFile(const std::string& a, const std::string& b) {
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+bool IsSameFile(const File& file, const std::string& name) {
+  struct stat open {}, named {};
+  return ::fstat(Descriptor(file), &open) == 0 && ::stat(name.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+bool IsSameEntry(const std::string& entry, const std::string& name) {
+  struct stat first {}, second {};
+  return ::lstat(entry.c_str(), &first) == 0 && ::stat(name.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 std::string FinalName(const std::string& name) {
   std::string current = name;
   // Follow a chain of links one step at a time, so that a relative link is

@@ -1,10 +1,298 @@
 #include "filter/line_cleaning.h"
 
+#include "base/byte_string.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include <algorithm>
+#include <array>
+
 namespace zelvane {
 
-// Placeholder until the cleaning rules land: lines pass unchanged.
-void AppendCleanLine(std::string_view line, ListingEncoding, std::string& out) {
-  out.append(line);
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// Replaced by one blank each, one whole pass per text in this order. The
+// order matters: a blank left by an earlier pass can complete a later text,
+// so "<br<p>/>" becomes "<br />" and then a single blank. The texts are
+// lower case; the line is compared without regard to ASCII case.
+constexpr std::array<std::string_view, 4> kMarkup = {"<p>", "<br>", "<br />",
+                                                     "&lt;br&gt;"};
+
+// Index of the first byte `c` at or after `from`, or kNone.
+std::size_t FindByte(std::string_view text, char c, std::size_t from) {
+  if (from >= text.size()) return kNone;
+  const void* hit = std::memchr(text.data() + from, c, text.size() - from);
+  if (hit == nullptr) return kNone;
+  return static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+// Whether `markup` stands at `at`, ASCII case ignored.
+bool MarkupAt(std::string_view text, std::size_t at, std::string_view markup) {
+  if (text.size() - at < markup.size()) return false;
+  for (std::size_t k = 0; k < markup.size(); ++k) {
+    if (LowerAscii(text[at + k]) != markup[k]) return false;
+  }
+  return true;
+}
+
+// Index of the first `markup` at or after `from`, or kNone. Every markup text
+// starts with a byte that has no case, so memchr finds the candidates.
+std::size_t FindMarkup(std::string_view text, std::string_view markup, std::size_t from) {
+  for (std::size_t at = FindByte(text, markup[0], from); at != kNone;
+       at = FindByte(text, markup[0], at + 1)) {
+    if (MarkupAt(text, at, markup)) return at;
+  }
+  return kNone;
+}
+
+// Replaces every `markup` in `text` by one blank, the first of them standing
+// at `first`. Searching goes on after each replacement, never over the blank
+// just written, so one left-to-right compaction in place gives the result of
+// repeated search and replace in linear time.
+void ReplaceMarkupFrom(std::string& text, std::string_view markup, std::size_t first) {
+  std::size_t write = first;
+  std::size_t read = first;
+  for (std::size_t at = first; at != kNone; at = FindMarkup(text, markup, read)) {
+    std::memmove(text.data() + write, text.data() + read, at - read);
+    write += at - read;
+    text[write++] = ' ';
+    read = at + markup.size();
+  }
+  std::memmove(text.data() + write, text.data() + read, text.size() - read);
+  text.resize(write + text.size() - read);
+}
+
+// The line after the markup passes: `line` itself when it holds no markup,
+// which is the common case, otherwise the rewritten copy in `scratch`.
+std::string_view ReplaceMarkup(std::string_view line, std::string& scratch) {
+  std::string_view text = line;
+  bool copied = false;
+  for (std::string_view markup : kMarkup) {
+    const std::size_t first = FindMarkup(text, markup, 0);
+    if (first == kNone) continue;
+    if (!copied) {
+      scratch.assign(line);
+      copied = true;
+    }
+    ReplaceMarkupFrom(scratch, markup, first);
+    text = scratch;
+  }
+  return text;
+}
+
+// The five entities that XML predefines; they are already escaped.
+constexpr std::array<std::string_view, 5> kPredefinedEntities = {"&amp;", "&lt;", "&gt;",
+                                                                 "&quot;", "&apos;"};
+
+// Length of the predefined entity at `at`, or 0.
+std::size_t PredefinedEntityLength(std::string_view text, std::size_t at) {
+  for (std::string_view entity : kPredefinedEntities) {
+    if (text.substr(at, entity.size()) == entity) return entity.size();
+  }
+  return 0;
+}
+
+// Values at or above this are never decodable, so a value saturates here
+// however many digits the reference has.
+constexpr std::uint32_t kSaturated = 0x110000;
+
+// A numeric character reference: "&#" and decimal digits, or "&#x" / "&#X"
+// and hexadecimal digits, with an optional ";" that then belongs to it.
+struct Reference {
+  bool found = false;      // false: "&#" without digits, a bare ampersand
+  std::uint32_t value = 0; // saturated at kSaturated
+  bool hasSemicolon = false;
+  std::size_t end = 0;  // index just after the reference
+};
+
+int DigitValue(char c, std::uint32_t radix) {
+  if (IsDigit(c)) return c - '0';
+  if (radix == 16) {
+    const char lower = LowerAscii(c);
+    if (lower >= 'a' && lower <= 'f') return lower - 'a' + 10;
+  }
+  return -1;
+}
+
+// Reads the reference whose "&#" stands at `at`.
+Reference ReadReference(std::string_view text, std::size_t at) {
+  Reference ref;
+  std::size_t i = at + 2;
+  std::uint32_t radix = 10;
+  if (i < text.size() && (text[i] == 'x' || text[i] == 'X')) {
+    radix = 16;
+    ++i;
+  }
+  const std::size_t digits = i;
+  for (; i < text.size(); ++i) {
+    const int digit = DigitValue(text[i], radix);
+    if (digit < 0) break;
+    ref.value = ref.value >= kSaturated
+                    ? kSaturated
+                    : std::min(kSaturated, ref.value * radix + static_cast<std::uint32_t>(digit));
+  }
+  if (i == digits) return ref;
+  ref.found = true;
+  if (i < text.size() && text[i] == ';') {
+    ref.hasSemicolon = true;
+    ++i;
+  }
+  ref.end = i;
+  return ref;
+}
+
+// Whether `value` can be written as bytes of a listing in `encoding`. Below 32
+// only tab, line feed and carriage return are characters at all, and a raw
+// line feed would split the line, so none of them is decoded.
+bool IsDecodable(std::uint32_t value, ListingEncoding encoding) {
+  if (value < 32) return false;
+  switch (encoding) {
+    case ListingEncoding::kUtf8:
+      return value <= 0x10FFFF && !(value >= 0xD800 && value <= 0xDFFF) && value != 0xFFFE &&
+             value != 0xFFFF;
+    case ListingEncoding::kLatin1:
+      return value <= 0xFF;
+    case ListingEncoding::kOtherSingleByte:
+      // A reference names a Unicode character; in an unknown single-byte
+      // encoding only ASCII is sure to be the same byte.
+      return value <= 0x7F;
+  }
+  return false;
+}
+
+void AppendUtf8(std::uint32_t value, std::string& out) {
+  const auto byte = [](std::uint32_t b) { return static_cast<char>(static_cast<unsigned char>(b)); };
+  if (value < 0x80) {
+    out += byte(value);
+  } else if (value < 0x800) {
+    out += byte(0xC0 | (value >> 6));
+    out += byte(0x80 | (value & 0x3F));
+  } else if (value < 0x10000) {
+    out += byte(0xE0 | (value >> 12));
+    out += byte(0x80 | ((value >> 6) & 0x3F));
+    out += byte(0x80 | (value & 0x3F));
+  } else {
+    out += byte(0xF0 | (value >> 18));
+    out += byte(0x80 | ((value >> 12) & 0x3F));
+    out += byte(0x80 | ((value >> 6) & 0x3F));
+    out += byte(0x80 | (value & 0x3F));
+  }
+}
+
+// Whether the part of `out` written for this line (from `lineStart`) ends in `]`
+// preceded by `count - 1` more, i.e. ends in `count` brackets.
+bool EndsWithBrackets(const std::string& out, std::size_t lineStart, std::size_t count) {
+  if (out.size() - lineStart < count) return false;
+  for (std::size_t k = 1; k <= count; ++k) {
+    if (out[out.size() - k] != ']') return false;
+  }
+  return true;
+}
+
+// Writes the decoded character of a reference that ended at `end` and returns
+// the index where copying resumes. "]]>" may not appear in XML text, so where a
+// decoded "]" or ">" would complete one, its ">" is written as "&gt;"; a "]]>"
+// that was in the line already is left as it was.
+std::size_t AppendDecoded(std::string_view text, std::size_t end, std::uint32_t value,
+                          ListingEncoding encoding, std::size_t lineStart, std::string& out) {
+  switch (value) {
+    // These three would start markup or an entity, or end an attribute value.
+    case '&':
+      out += "&amp;";
+      return end;
+    case '<':
+      out += "&lt;";
+      return end;
+    case '"':
+      out += "&quot;";
+      return end;
+    case '>':
+      out += EndsWithBrackets(out, lineStart, 2) ? "&gt;" : ">";
+      return end;
+    case ']':
+      out += ']';
+      if (end < text.size() && text[end] == '>' && EndsWithBrackets(out, lineStart, 2)) {
+        out += "&gt;";
+        return end + 1;
+      }
+      if (end + 1 < text.size() && text[end] == ']' && text[end + 1] == '>') {
+        out += "]&gt;";
+        return end + 2;
+      }
+      return end;
+    default:
+      break;
+  }
+  if (encoding == ListingEncoding::kUtf8) {
+    AppendUtf8(value, out);
+  } else {
+    out += static_cast<char>(static_cast<unsigned char>(value));
+  }
+  return end;
+}
+
+// Handles the ampersand at `at`, whose preceding bytes are already in `out`,
+// and returns the index where copying resumes.
+std::size_t RepairAmpersandAt(std::string_view text, std::size_t at, ListingEncoding encoding,
+                              std::size_t lineStart, std::string& out) {
+  if (at + 1 < text.size() && text[at + 1] == '#') {
+    const Reference ref = ReadReference(text, at);
+    const bool special = ref.value == '&' || ref.value == '<' || ref.value == '"';
+    const bool decoded = ref.found && (special || IsDecodable(ref.value, encoding));
+    const bool kept = ref.found && !decoded && ref.hasSemicolon;
+    if (decoded || kept) {
+      // Some listings write "\&#233;"; the backslash belongs to the
+      // reference. No reference ends in a backslash, so one before the
+      // ampersand is a byte of the line, not a decoded character.
+      if (at > 0 && text[at - 1] == '\\') out.pop_back();
+      if (kept) {
+        out.append(text.substr(at, ref.end - at));
+        return ref.end;
+      }
+      return AppendDecoded(text, ref.end, ref.value, encoding, lineStart, out);
+    }
+  } else if (const std::size_t length = PredefinedEntityLength(text, at); length != 0) {
+    out.append(text.substr(at, length));
+    return at + length;
+  }
+  out += "&amp;";
+  return at + 1;
+}
+
+// Escapes every ampersand that starts neither a predefined entity nor a
+// numeric reference, and decodes references, appending the result to `out`.
+// Decoded characters go straight to `out`, so they are never examined again.
+void RepairAmpersands(std::string_view text, ListingEncoding encoding, std::string& out) {
+  const std::size_t lineStart = out.size();
+  std::size_t copied = 0;
+  for (std::size_t at = FindByte(text, '&', 0); at != kNone; at = FindByte(text, '&', copied)) {
+    out.append(text.substr(copied, at - copied));
+    copied = RepairAmpersandAt(text, at, encoding, lineStart, out);
+  }
+  out.append(text.substr(copied));
+}
+
+}  // namespace
+
+void AppendCleanLine(std::string_view line, ListingEncoding encoding, std::string& out) {
+  // Most lines hold tags but neither markup nor an ampersand; they are copied
+  // after a few memchr calls.
+  if (FindByte(line, '&', 0) == kNone && FindByte(line, '<', 0) == kNone) {
+    out.append(line);
+    return;
+  }
+  // Grows to the longest line with markup and is then reused, so that no
+  // line costs an allocation.
+  thread_local std::string scratch;
+  const std::string_view text = ReplaceMarkup(line, scratch);
+  if (FindByte(text, '&', 0) == kNone) {
+    out.append(text);
+    return;
+  }
+  RepairAmpersands(text, encoding, out);
 }
 
 std::string CleanLine(std::string_view line, ListingEncoding encoding) {

@@ -9,11 +9,13 @@ namespace zelvane {
 
 // The cleaned form of `line`: paragraph and line-break markup replaced by
 // blanks, then stray ampersands escaped and numeric character references
-// decoded for `encoding`. Pure; cannot fail.
+// decoded for `encoding` (references that the listing's encoding cannot hold
+// are kept). The result is well-formed wherever the line was. Linear in the
+// length of `line`; pure; cannot fail.
 std::string CleanLine(std::string_view line, ListingEncoding encoding);
 
 // As CleanLine, appending the result to `out` (no allocation once `out` has
-// grown to the longest line).
+// grown to the longest line). `line` must not view the bytes of `out`.
 void AppendCleanLine(std::string_view line, ListingEncoding encoding, std::string& out);
 
 }  // namespace zelvane

@@ -1,17 +1,199 @@
 #include "run/file_pass.h"
 
+#include "base/byte_string.h"
+#include "base/failure.h"
 #include "base/platform.h"
 #include "filter/programme_assembly.h"
 
+#include <utility>
+
 namespace zelvane {
 
-// Placeholder until the file pass lands.
-int RunFilePass(RunSettings&, LineWriter&) { return 0; }
+namespace {
 
-std::string WorkingFileName(std::string_view destination) {
-  return std::string(destination) + ".~tm";
+constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
+constexpr std::string_view kEncodingAttribute = " encoding=\"ISO-8859-1\"";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The code the run ends with when the output would be the source itself: it
+// is what a sharing violation gives where the system enforces share modes.
+constexpr std::int32_t kSharingViolation = 32;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::size_t SkipBlanks(std::string_view text, std::size_t at) {
+  while (at < text.size() && IsBlank(text[at])) ++at;
+  return at;
 }
 
-ListingEncoding DetectEncoding(std::string_view) { return ListingEncoding::kLatin1; }
+bool StartsWithByteOrderMark(std::string_view line) {
+  return line.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+}
+
+// Where the value of the first `encoding` that optional blanks and "=" follow
+// begins (after the blanks behind the "="), in `lower`, the lower-cased line;
+// npos when the line declares no encoding. XML allows blanks around the "=",
+// so `encoding = "UTF-8"` declares an encoding as well.
+std::size_t FindEncodingValue(std::string_view lower) {
+  constexpr std::string_view kEncoding = "encoding";
+  for (std::size_t at = lower.find(kEncoding); at != std::string_view::npos;
+       at = lower.find(kEncoding, at + 1)) {
+    const std::size_t equals = SkipBlanks(lower, at + kEncoding.size());
+    if (equals < lower.size() && lower[equals] == '=') return SkipBlanks(lower, equals + 1);
+  }
+  return std::string_view::npos;
+}
+
+// True when `text` (the first line after any byte-order mark) opens an XML
+// declaration.
+bool IsXmlDeclaration(std::string_view text) {
+  constexpr std::string_view kOpen = "<?xml";
+  return text.size() > kOpen.size() && text.substr(0, kOpen.size()) == kOpen &&
+         (IsBlank(text[kOpen.size()]) || text[kOpen.size()] == '?');
+}
+
+// Where an encoding goes into the declaration `text`: right after the closing
+// quote of its version value, or right after "<?xml" when it has none.
+std::size_t EncodingInsertPoint(std::string_view text) {
+  constexpr std::size_t kAfterOpen = 5;
+  constexpr std::string_view kVersion = "version";
+  std::size_t at = SkipBlanks(text, kAfterOpen);
+  if (text.substr(at, kVersion.size()) != kVersion) return kAfterOpen;
+  at = SkipBlanks(text, at + kVersion.size());
+  if (at >= text.size() || text[at] != '=') return kAfterOpen;
+  at = SkipBlanks(text, at + 1);
+  if (at >= text.size() || (text[at] != '"' && text[at] != '\'')) return kAfterOpen;
+  const std::size_t close = text.find(text[at], at + 1);
+  return close == std::string_view::npos ? kAfterOpen : close + 1;
+}
+
+// Writes the first line, making sure that the output declares its encoding
+// exactly once: a line without an encoding gets ISO-8859-1, inside its own XML
+// declaration when it is one (a second declaration would not be well-formed).
+// A line behind a byte-order mark is UTF-8 by that mark and stays unchanged.
+void WriteFirstLine(std::string_view line, LineWriter& output) {
+  if (FindEncodingValue(Lower(line)) != std::string_view::npos ||
+      StartsWithByteOrderMark(line)) {
+    output.WriteLine(line);
+  } else if (IsXmlDeclaration(line)) {
+    std::string amended(line);
+    amended.insert(EncodingInsertPoint(line), kEncodingAttribute);
+    output.WriteLine(amended);
+  } else {
+    output.WriteLine(kDeclaration);
+    output.WriteLine(line);
+  }
+}
+
+// Copies the listing from `reader` to `output`: the first line with its
+// declaration, every further line through the filter.
+void CopyListing(LineReader& reader, LineWriter& output, RunSettings& settings) {
+  // An empty source (or one that starts with a Ctrl-Z) gives an empty output,
+  // without a declaration.
+  if (reader.AtEnd()) return;
+  const std::string_view first = reader.ReadLine();
+  // The filter's line cleaning needs the encoding from the second line on.
+  settings.encoding = DetectEncoding(first);
+  WriteFirstLine(first, output);
+  FilterState state;
+  while (!reader.AtEnd()) FilterLine(reader.ReadLine(), output, settings, state);
+}
+
+}  // namespace
+
+int RunFilePass(RunSettings& settings, LineWriter& console) {
+  if (!platform::IsExistingFile(settings.source)) {
+    console.WriteLine("");
+    console.WriteLine("Error: Source file does not exist");
+    // A missing source is a failed run: a scheduled job must be able to tell
+    // that nothing was written.
+    return 1;
+  }
+  settings.replaceSource = settings.source == settings.destination;
+
+  // The source is opened before the output is created, so that a source that
+  // cannot be read leaves an existing destination untouched.
+  platform::File source = platform::OpenForReading(settings.source);
+  std::string target;  // the file that the working file replaces
+  std::string outputName = settings.destination;
+  platform::File outputFile;
+  if (settings.replaceSource) {
+    // When the source is a symbolic link, the file it points to is replaced
+    // and the link stays. The working file lies beside that file, so that the
+    // final rename never crosses a file system.
+    target = platform::FinalName(settings.source);
+    outputName = WorkingFileName(target);
+    // A source that is itself named like a working file would be removed below.
+    if (outputName == target || platform::IsSameEntry(outputName, target)) {
+      throw EInOutError(kSharingViolation, 0x1210);
+    }
+    // Whatever stands at the working file's name goes, and the working file
+    // is created afresh: a symbolic link planted there must never make the
+    // program write into another file.
+    platform::RemoveIfPresent(outputName);
+    outputFile = platform::CreateExclusive(outputName);
+  } else {
+    // Creating the destination would empty it before it is read when it is
+    // the source under another name (a hard link, a symbolic link, "./x").
+    if (platform::IsSameFile(source, settings.destination)) {
+      throw EInOutError(kSharingViolation, 0x1220);
+    }
+    outputFile = platform::CreateForWriting(settings.destination);
+  }
+
+  LineReader reader(std::move(source));
+  LineWriter output(std::move(outputFile), false);
+  try {
+    CopyListing(reader, output, settings);
+    reader.Close();
+    output.Flush();
+    if (settings.replaceSource) {
+      // The working file must be complete on disk before it takes the
+      // source's place; a crash after the rename must not leave it empty.
+      platform::FlushToDisk(output.file());
+      platform::CopyPermissions(target, output.file());
+    }
+    output.Close();
+  } catch (...) {
+    // A failed run leaves the output with the whole 128-byte blocks of what
+    // had been written.
+    output.PassOnWholeBlocks();
+    throw;
+  }
+
+  // One atomic, checked rename: the source's name denotes either the old
+  // listing or the new one, never nothing. When it fails, the source stays as
+  // it was and the working file keeps the result.
+  if (settings.replaceSource) platform::ReplaceFile(outputName, target);
+  return 0;
+}
+
+std::string WorkingFileName(std::string_view destination) {
+  // The extension runs from the last full stop to the end, unless a
+  // directory separator or a drive colon stands after that full stop:
+  // "dir.d/listing" has none.
+  const std::size_t dot = destination.rfind('.');
+  const bool hasExtension =
+      dot != std::string_view::npos &&
+      destination.find_first_of("/\\:", dot + 1) == std::string_view::npos;
+  return Concat(hasExtension ? destination.substr(0, dot) : destination, ".~tm");
+}
+
+ListingEncoding DetectEncoding(std::string_view firstLine) {
+  if (StartsWithByteOrderMark(firstLine)) return ListingEncoding::kUtf8;
+  const std::string lower = Lower(firstLine);
+  const std::size_t value = FindEncodingValue(lower);
+  if (value == std::string_view::npos) return ListingEncoding::kLatin1;
+  const std::string_view rest = std::string_view(lower).substr(value);
+  if (rest.empty() || (rest.front() != '"' && rest.front() != '\'')) {
+    return ListingEncoding::kOtherSingleByte;
+  }
+  const std::size_t close = rest.find(rest.front(), 1);
+  if (close == std::string_view::npos) return ListingEncoding::kOtherSingleByte;
+  const std::string_view name = rest.substr(1, close - 1);
+  if (name == "utf-8" || name == "utf8") return ListingEncoding::kUtf8;
+  if (name == "iso-8859-1" || name == "latin1") return ListingEncoding::kLatin1;
+  return ListingEncoding::kOtherSingleByte;
+}
 
 }  // namespace zelvane

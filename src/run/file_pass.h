@@ -10,11 +10,14 @@ namespace zelvane {
 
 // Filters `settings.source` into `settings.destination` (through a working
 // file that replaces the source when both are the same). Sets
-// `replaceSource` and `encoding`. Messages go to `console`. Returns the exit
-// status; a failure raises.
+// `replaceSource` and `encoding`. A missing source is reported on `console`
+// and gives exit status 1; a completed pass gives 0. A failed file operation
+// raises EInOutError (code 32 when the output would be the source itself),
+// leaving the output with the whole 128-byte blocks written so far.
 int RunFilePass(RunSettings& settings, LineWriter& console);
 
-// The working file beside `destination`: its extension replaced by ".~tm".
+// The working file beside `destination`: its extension (from the last full
+// stop, when no "/", "\\" or ":" follows it) replaced by ".~tm".
 std::string WorkingFileName(std::string_view destination);
 
 // The encoding that the listing's first line declares.

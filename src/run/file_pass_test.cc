@@ -1,1 +1,235 @@
+#include "run/file_pass.h"
+
+#include "base/failure.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+namespace zelvane {
+namespace {
+
+TEST(WorkingFileName, ReplacesTheExtensionOfTheLastName) {
+  struct Case {
+    const char* destination;
+    const char* working;
+  };
+  const Case cases[] = {
+      {"listing.xml", "listing.~tm"},
+      {"listing", "listing.~tm"},
+      {"listing.", "listing.~tm"},
+      {"a.tar.gz", "a.tar.~tm"},
+      {"/tmp/guide.xml", "/tmp/guide.~tm"},
+      {"dir.d\\listing", "dir.d\\listing.~tm"},
+      {"dir.d/listing", "dir.d/listing.~tm"},
+      {"a.b/c.xml", "a.b/c.~tm"},
+      {"../listing", "../listing.~tm"},
+      {"./listing.xml", "./listing.~tm"},
+      {"c:listing", "c:listing.~tm"},
+      {"a.b:c", "a.b:c.~tm"},
+      {"x.~tm", "x.~tm"},
+      {".hidden", ".~tm"},
+      {"", ".~tm"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WorkingFileName(c.destination), c.working) << c.destination;
+  }
+}
+
+TEST(DetectEncoding, ReadsTheDeclaredEncoding) {
+  struct Case {
+    std::string firstLine;
+    ListingEncoding encoding;
+  };
+  const Case cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", ListingEncoding::kUtf8},
+      {"<?xml version=\"1.0\" encoding=\"utf-8\"?>", ListingEncoding::kUtf8},
+      {"<?xml version=\"1.0\" encoding='Utf8'?>", ListingEncoding::kUtf8},
+      {"<?xml version=\"1.0\" ENCODING = \"UTF-8\"?>", ListingEncoding::kUtf8},
+      {"<?xml version=\"1.0\" encoding=\t\"utf-8\"?>", ListingEncoding::kUtf8},
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", ListingEncoding::kLatin1},
+      {"<?xml version=\"1.0\" encoding=\"latin1\"?>", ListingEncoding::kLatin1},
+      {"<?xml version=\"1.0\"?>", ListingEncoding::kLatin1},
+      {"<tv>", ListingEncoding::kLatin1},
+      {"", ListingEncoding::kLatin1},
+      {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>", ListingEncoding::kOtherSingleByte},
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>", ListingEncoding::kOtherSingleByte},
+      {"<?xml version=\"1.0\" encoding=\"utf-8 \"?>", ListingEncoding::kOtherSingleByte},
+      {"<?xml version=\"1.0\" encoding=utf-8?>", ListingEncoding::kOtherSingleByte},
+      {"<?xml version=\"1.0\" encoding=\"utf-8", ListingEncoding::kOtherSingleByte},
+      {"<tv encoding-note=\"x\" encoding=\"UTF-8\">", ListingEncoding::kUtf8},
+      {"\xEF\xBB\xBF<tv>", ListingEncoding::kUtf8},
+      {"\xEF\xBB\xBF<?xml version=\"1.0\"?>", ListingEncoding::kUtf8},
+      {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>", ListingEncoding::kUtf8},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DetectEncoding(c.firstLine), c.encoding) << c.firstLine;
+  }
+}
+
+// A fresh directory for one test, removed at its end.
+class FilePassTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    directory_ = std::filesystem::temp_directory_path() /
+                 ("zelvane_file_pass_" + std::to_string(random()) + std::to_string(random()));
+    std::filesystem::create_directories(directory_);
+  }
+  void TearDown() override { std::filesystem::remove_all(directory_); }
+
+  std::string PathOf(const std::string& name) const { return (directory_ / name).string(); }
+
+  void Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream out(directory_ / name, std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+
+  std::string Read(const std::string& name) const {
+    std::ifstream in(directory_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  // Runs the pass from `source` to `destination` with a console in memory.
+  int Run(const std::string& source, const std::string& destination) {
+    settings_ = RunSettings();
+    settings_.source = PathOf(source);
+    settings_.destination = PathOf(destination);
+    console_.clear();
+    LineWriter console(&console_);
+    return RunFilePass(settings_, console);
+  }
+
+  std::filesystem::path directory_;
+  RunSettings settings_;
+  std::string console_;
+};
+
+TEST_F(FilePassTest, DeclaresTheEncodingOnceWhateverTheFirstLine) {
+  struct Case {
+    std::string firstLine;
+    std::string head;  // what the output begins with
+    ListingEncoding encoding;
+  };
+  const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n";
+  const Case cases[] = {
+      {"<tv>", kDeclaration + "<tv>\r\n", ListingEncoding::kLatin1},
+      {"", kDeclaration + "\r\n", ListingEncoding::kLatin1},
+      {"<?xml version=\"1.0\"?>", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n",
+       ListingEncoding::kLatin1},
+      {"<?xml version='1.0' standalone='yes'?>",
+       "<?xml version='1.0' encoding=\"ISO-8859-1\" standalone='yes'?>\r\n",
+       ListingEncoding::kLatin1},
+      {"<?xml  version = \"1.0\" ?>", "<?xml  version = \"1.0\" encoding=\"ISO-8859-1\" ?>\r\n",
+       ListingEncoding::kLatin1},
+      {"<?xml?>", "<?xml encoding=\"ISO-8859-1\"?>\r\n", ListingEncoding::kLatin1},
+      {"<?xml standalone=\"no\"?>", "<?xml encoding=\"ISO-8859-1\" standalone=\"no\"?>\r\n",
+       ListingEncoding::kLatin1},
+      {"<?xml version=\"1.0?>", "<?xml encoding=\"ISO-8859-1\" version=\"1.0?>\r\n",
+       ListingEncoding::kLatin1},
+      {"<?xml-stylesheet href=\"a\"?>", kDeclaration + "<?xml-stylesheet href=\"a\"?>\r\n",
+       ListingEncoding::kLatin1},
+      {"<?xml", kDeclaration + "<?xml\r\n", ListingEncoding::kLatin1},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n", ListingEncoding::kUtf8},
+      {"<?XML VERSION=\"1.0\" ENCODING=\"ISO-8859-1\"?>",
+       "<?XML VERSION=\"1.0\" ENCODING=\"ISO-8859-1\"?>\r\n", ListingEncoding::kLatin1},
+      {"<?xml version=\"1.0\" encoding = \"windows-1252\"?>",
+       "<?xml version=\"1.0\" encoding = \"windows-1252\"?>\r\n",
+       ListingEncoding::kOtherSingleByte},
+      {"\xEF\xBB\xBF<tv>", "\xEF\xBB\xBF<tv>\r\n", ListingEncoding::kUtf8},
+      {"\xEF\xBB\xBF<?xml version=\"1.0\"?>", "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n",
+       ListingEncoding::kUtf8},
+      {"<programme start=\"20070715203000 CET\" stop=\"x\" channel=\"c\">",
+       kDeclaration + "<programme start=\"20070715203000 CET\" stop=\"x\" channel=\"c\">\r\n",
+       ListingEncoding::kLatin1},
+  };
+  for (const Case& c : cases) {
+    Write("in.xml", c.firstLine + "\n<tv>\n");
+    ASSERT_EQ(Run("in.xml", "out.xml"), 0) << c.firstLine;
+    EXPECT_EQ(Read("out.xml"), c.head + "<tv>\r\n") << c.firstLine;
+    EXPECT_EQ(settings_.encoding, c.encoding) << c.firstLine;
+    EXPECT_FALSE(settings_.replaceSource);
+  }
+}
+
+TEST_F(FilePassTest, EmptySourceGivesAnEmptyOutput) {
+  for (const std::string& source : {std::string(), std::string("\x1a<tv>\n")}) {
+    Write("in.xml", source);
+    Write("out.xml", "old content");
+    EXPECT_EQ(Run("in.xml", "out.xml"), 0);
+    EXPECT_EQ(Read("out.xml"), "");
+  }
+}
+
+TEST_F(FilePassTest, MissingSourceIsReportedAndCreatesNothing) {
+  std::filesystem::create_directory(directory_ / "folder");
+  for (const std::string& source : {std::string("missing.xml"), std::string("folder")}) {
+    EXPECT_EQ(Run(source, "out.xml"), 1) << source;
+    EXPECT_EQ(console_, "\r\nError: Source file does not exist\r\n") << source;
+    EXPECT_FALSE(std::filesystem::exists(directory_ / "out.xml")) << source;
+  }
+}
+
+TEST_F(FilePassTest, ReplacesTheSourceAndLeavesNoWorkingFile) {
+  Write("in.xml", "<tv>\n</tv>\n");
+  std::filesystem::permissions(directory_ / "in.xml", std::filesystem::perms(0640));
+  EXPECT_EQ(Run("in.xml", "in.xml"), 0);
+  EXPECT_TRUE(settings_.replaceSource);
+  EXPECT_EQ(Read("in.xml"),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<tv>\r\n</tv>\r\n");
+  EXPECT_FALSE(std::filesystem::exists(directory_ / "in.~tm"));
+  EXPECT_EQ(std::filesystem::status(directory_ / "in.xml").permissions(),
+            std::filesystem::perms(0640));
+  EXPECT_EQ(console_, "");
+}
+
+TEST_F(FilePassTest, SameFileUnderAnotherNameIsASharingViolation) {
+  const std::string listing = "<tv>\n</tv>\n";
+  Write("in.xml", listing);
+  std::filesystem::create_hard_link(directory_ / "in.xml", directory_ / "hard.xml");
+  std::filesystem::create_symlink("in.xml", directory_ / "soft.xml");
+  const std::string viaParent = "../" + directory_.filename().string() + "/in.xml";
+  for (const std::string& destination :
+       {std::string("./in.xml"), std::string("hard.xml"), std::string("soft.xml"), viaParent}) {
+    try {
+      Run("in.xml", destination);
+      ADD_FAILURE() << destination << ": no failure";
+    } catch (const EInOutError& failure) {
+      EXPECT_EQ(failure.errorCode(), 32) << destination;
+      EXPECT_EQ(failure.message(), "I/O error 32") << destination;
+    }
+    EXPECT_EQ(Read("in.xml"), listing) << destination;
+  }
+}
+
+TEST_F(FilePassTest, SourceNamedLikeItsWorkingFileIsASharingViolation) {
+  Write("x.~tm", "<tv>\n");
+  try {
+    Run("x.~tm", "x.~tm");
+    ADD_FAILURE() << "no failure";
+  } catch (const EInOutError& failure) {
+    EXPECT_EQ(failure.errorCode(), 32);
+  }
+  EXPECT_EQ(Read("x.~tm"), "<tv>\n");
+}
+
+TEST_F(FilePassTest, FullDeviceIsAnIoError) {
+  Write("in.xml", std::string(300, 'a') + "\n");
+  settings_.source = PathOf("in.xml");
+  settings_.destination = "/dev/full";
+  LineWriter console(&console_);
+  try {
+    RunFilePass(settings_, console);
+    ADD_FAILURE() << "no failure";
+  } catch (const EInOutError& failure) {
+    EXPECT_EQ(failure.errorCode(), 28);
+  }
+}
+
+}  // namespace
+}  // namespace zelvane
