@@ -1,12 +1,102 @@
 #include "time/timestamp.h"
 
+#include "base/byte_string.h"
+#include "time/calendar.h"
+
+#include <cstring>
+
 namespace zelvane {
 
-// Placeholder: time stamps pass unchanged until the time handling lands.
-std::string NormaliseTimeStamp(std::string_view value, bool, std::int32_t) {
-  return std::string(value);
+namespace {
+
+// The position (0-based) of the first blank followed by `word` in any case,
+// as a search in an upper-cased copy would find it; npos when absent. Bytes
+// from 0x80 on never match, as upper-casing leaves them alone.
+std::size_t FindZoneWord(std::string_view text, const char (&word)[4]) {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* p = begin;
+  while (end - p >= 4) {
+    const void* blank = std::memchr(p, ' ', static_cast<std::size_t>(end - p - 3));
+    if (blank == nullptr) break;
+    p = static_cast<const char*>(blank);
+    if (UpperAscii(p[1]) == word[0] && UpperAscii(p[2]) == word[1] &&
+        UpperAscii(p[3]) == word[2]) {
+      return static_cast<std::size_t>(p - begin);
+    }
+    ++p;
+  }
+  return std::string_view::npos;
 }
 
-std::string FormatUtcOffset(std::int64_t) { return "+0000"; }
+// The field of `length` characters at 1-based `position`, clamped to the
+// text, read as the integer reader reads it and handed on as a 16-bit field:
+// -1 becomes 65535, which the calendar refuses.
+std::uint16_t ReadField(std::string_view text, std::size_t position, std::size_t length) {
+  if (position > text.size()) return 0;
+  const ParsedInt parsed = ParseInt(text.substr(position - 1, length));
+  return static_cast<std::uint16_t>(parsed.value);
+}
+
+std::string WithOffset(std::string_view value, std::int64_t hours) {
+  std::string offset = FormatUtcOffset(hours);
+  std::string result;
+  result.reserve(value.size() + 1 + offset.size());
+  result.append(value);
+  result.push_back(' ');
+  result.append(offset);
+  return result;
+}
+
+}  // namespace
+
+std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset) {
+  std::string_view stamp = TrimView(value);
+
+  // Whatever follows " UTC" is dropped unread: listings write "UTC+01" and
+  // the like, and the date need not be valid.
+  if (const std::size_t utc = FindZoneWord(stamp, "UTC"); utc != std::string_view::npos) {
+    return WithOffset(TrimView(stamp.substr(0, utc)), 0);
+  }
+
+  bool cetMarked = false;
+  if (const std::size_t at = FindZoneWord(stamp, "CET"); at != std::string_view::npos) {
+    stamp = TrimView(stamp.substr(0, at));
+    cetMarked = true;
+  }
+
+  // A blank is the only sign of a zone: a stamp with one carries an offset or
+  // a zone word we do not know, and is left as it is.
+  const bool zoneless = stamp.find(' ') == std::string_view::npos;
+  if (!cetMarked && !(cet && zoneless)) return std::string(stamp);
+
+  const std::uint16_t year = ReadField(stamp, 1, 4);
+  const std::uint16_t month = ReadField(stamp, 5, 2);
+  const std::uint16_t day = ReadField(stamp, 7, 2);
+  const std::uint16_t hour = ReadField(stamp, 9, 2);
+  const std::uint16_t minute = ReadField(stamp, 11, 2);
+  const std::uint16_t second =
+      stamp.size() >= 12 && IsDigit(stamp[11]) ? ReadField(stamp, 13, 2) : 0;
+  const DateTimeValue moment = MakeDateTime(year, month, day, hour, minute, second, 0);
+
+  const SummerTime summer = SummerTimePeriod(year);
+  const bool inSummer =
+      CompareMoments(moment, summer.start) == 1 && CompareMoments(moment, summer.end) == -1;
+  // In 64 bits: the command line does not bound the extra hours.
+  std::int64_t hours = inSummer ? 2 : 1;
+  if (!cetMarked) hours += cetoffset;
+  return WithOffset(stamp, hours);
+}
+
+std::string FormatUtcOffset(std::int64_t hours) {
+  std::string result = hours < 0 ? "-" : "+";
+  std::string digits = FormatInt(hours);
+  std::string_view magnitude = digits;
+  if (hours < 0) magnitude.remove_prefix(1);
+  if (magnitude.size() < 2) result.push_back('0');
+  result.append(magnitude);
+  result.append("00");
+  return result;
+}
 
 }  // namespace zelvane
