@@ -1,1 +1,449 @@
+// Whole-program tests of the file pass: output files, console output and exit
+// status, byte for byte, for the edge cases of reading, declaring and
+// replacing, and for the failures a run can end with.
+#include "program_runner.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zelvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kFixtures = fs::path(ZELVANE_TEST_DATA) / "filepass";
+const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
+
+// What the program prints before the pass for `source` and `destination`
+// without switches.
+std::string SettingsReport(const std::string& source, const std::string& destination) {
+  return CrLf({"Running...", "", "Source: " + source, "Destination: " + destination,
+               "cet: do not add time zone, except for \"UTC\" and \"CET\" references",
+               "kenmerk: do not add any <kenmerk> data to description"});
+}
+
+// Checks that `err` is exactly one failure report of `kind` with `message`;
+// the position may be any eight upper-case hex digits.
+void ExpectReport(const std::string& err, const std::string& kind, const std::string& message) {
+  const std::string head = "Exception " + kind + " in module zelvane at ";
+  const std::string tail = ".\r\n" + message + "\r\n\r\n";
+  ASSERT_EQ(err.size(), head.size() + 8 + tail.size()) << err;
+  EXPECT_EQ(err.substr(0, head.size()), head);
+  for (std::size_t i = head.size(); i < head.size() + 8; ++i) {
+    EXPECT_TRUE((err[i] >= '0' && err[i] <= '9') || (err[i] >= 'A' && err[i] <= 'F')) << err;
+  }
+  EXPECT_EQ(err.substr(head.size() + 8), tail);
+}
+
+// One word for the POSIX shell.
+std::string ShellWord(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// As RunProgram, with shell commands run before the program in the same
+// shell (limits) and a prefix in front of it (a change of user).
+ProgramResult RunWith(const std::string& setup, const std::string& prefix,
+                      const std::vector<std::string>& arguments, const fs::path& directory) {
+  // Appended piece by piece: GCC 12 warns falsely on chains of operator+.
+  std::string command = "cd ";
+  command.append(ShellWord(directory.string())).append(" && ").append(setup);
+  command.append(" exec ").append(prefix).append(" ").append(ShellWord(ZELVANE_PROGRAM));
+  for (const std::string& argument : arguments) command.append(" ").append(ShellWord(argument));
+  const fs::path out = directory / ".stdout";
+  const fs::path err = directory / ".stderr";
+  command.append(" > ").append(ShellWord(out.string()));
+  command.append(" 2> ").append(ShellWord(err.string())).append(" < /dev/null");
+  const int raw = std::system(("sh -c " + ShellWord(command)).c_str());
+  ProgramResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = ReadFile(out);
+  result.err = ReadFile(err);
+  fs::remove(out);
+  fs::remove(err);
+  return result;
+}
+
+bool RunningAsRoot() { return std::system("test \"$(id -u)\" = 0") == 0; }
+
+// The prefix that runs the program without privileges; empty when the tests
+// already run without them. Nothing when privileges cannot be dropped.
+bool UnprivilegedPrefix(std::string& prefix) {
+  if (!RunningAsRoot()) {
+    prefix.clear();
+    return true;
+  }
+  if (std::system("command -v setpriv > /dev/null 2>&1") != 0) return false;
+  prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+  return true;
+}
+
+// The listing that `fixture` holds, as the pass should write it.
+std::string FixtureIn(const std::string& fixture) { return ReadFile(kFixtures / (fixture + ".in")); }
+std::string FixtureOut(const std::string& fixture) {
+  return ReadFile(kFixtures / (fixture + ".out"));
+}
+
+const char* const kFixtureNames[] = {
+    "empty",
+    "one_line_without_line_end",
+    "encoding_in_upper_case",
+    "encoding_with_blanks",
+    "declaration_without_encoding",
+    "byte_order_mark",
+    "first_line_opens_a_programme",
+    "lf_line_ends",
+    "crlf_and_lone_cr",
+    "cr_line_ends",
+    "ctrl_z_at_line_start",
+    "ctrl_z_inside_line",
+    "long_line",
+};
+
+class FilePassFixture : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FilePassFixture, WritesTheDestination) {
+  const fs::path dir = FreshDirectory(std::string("fixture_") + GetParam());
+  WriteFile(dir / "listing.xml", FixtureIn(GetParam()));
+  const ProgramResult run = RunProgram({"listing.xml", "--output", "out.xml"}, dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, SettingsReport("listing.xml", "out.xml"));
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadFile(dir / "out.xml"), FixtureOut(GetParam()));
+  EXPECT_EQ(ReadFile(dir / "listing.xml"), FixtureIn(GetParam()));
+}
+
+TEST_P(FilePassFixture, ReplacesTheSource) {
+  const fs::path dir = FreshDirectory(std::string("replace_") + GetParam());
+  WriteFile(dir / "listing.xml", FixtureIn(GetParam()));
+  const ProgramResult run = RunProgram({"listing.xml", "--output", "listing.xml"}, dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, SettingsReport("listing.xml", "listing.xml"));
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadFile(dir / "listing.xml"), FixtureOut(GetParam()));
+  EXPECT_FALSE(fs::exists(dir / "listing.~tm"));
+}
+
+INSTANTIATE_TEST_SUITE_P(FilePass, FilePassFixture, ::testing::ValuesIn(kFixtureNames),
+                         [](const ::testing::TestParamInfo<const char*>& param) {
+                           return std::string(param.param);
+                         });
+
+const std::string kListing = "<tv>\n<channel id=\"a\">\n</channel>\n</tv>\n";
+const std::string kResult =
+    CrLf({kDeclaration, "<tv>", "<channel id=\"a\">", "</channel>", "</tv>"});
+
+TEST(FilePass, MissingSourceIsReportedWithStatusOne) {
+  const fs::path dir = FreshDirectory("missing_source");
+  fs::create_directory(dir / "folder");
+  WriteFile(dir / "file.txt", "");
+  for (const std::string& source : {std::string("missing.xml"), std::string("folder"),
+                                    std::string("nowhere/listing.xml"),
+                                    std::string("file.txt/listing.xml")}) {
+    const ProgramResult run = RunProgram({source, "--output", "out.xml"}, dir);
+    EXPECT_EQ(run.status, 1) << source;
+    EXPECT_EQ(run.out, SettingsReport(source, "out.xml") +
+                           CrLf({"", "Error: Source file does not exist"}))
+        << source;
+    EXPECT_EQ(run.err, "") << source;
+    EXPECT_FALSE(fs::exists(dir / "out.xml")) << source;
+  }
+}
+
+TEST(FilePass, MissingOutputDirectoryIsInvalidFilename) {
+  const fs::path dir = FreshDirectory("missing_output_directory");
+  WriteFile(dir / "listing.xml", kListing);
+  const ProgramResult run = RunProgram({"listing.xml", "--output", "nowhere/out.xml"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, SettingsReport("listing.xml", "nowhere/out.xml"));
+  ExpectReport(run.err, "EInOutError", "Invalid filename.");
+  EXPECT_FALSE(fs::exists(dir / "nowhere"));
+  EXPECT_EQ(ReadFile(dir / "listing.xml"), kListing);
+}
+
+TEST(FilePass, OverlongSourceNameIsInvalidFilename) {
+  const fs::path dir = FreshDirectory("overlong_name");
+  const std::string source(300, 'n');
+  const ProgramResult run = RunProgram({source, "--output", "out.xml"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, SettingsReport(source, "out.xml"));
+  ExpectReport(run.err, "EInOutError", "Invalid filename.");
+  EXPECT_FALSE(fs::exists(dir / "out.xml"));
+}
+
+TEST(FilePass, FullOutputDeviceIsIoError28) {
+  const fs::path dir = FreshDirectory("output_full");
+  WriteFile(dir / "listing.xml", kListing);
+  const ProgramResult run = RunProgram({"listing.xml", "--output", "/dev/full"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, SettingsReport("listing.xml", "/dev/full"));
+  ExpectReport(run.err, "EInOutError", "I/O error 28.");
+  EXPECT_EQ(ReadFile(dir / "listing.xml"), kListing);
+}
+
+TEST(FilePass, FullStandardOutputEndsTheRunBeforeAnyFile) {
+  const fs::path dir = FreshDirectory("stdout_full");
+  WriteFile(dir / "listing.xml", kListing);
+  const ProgramResult run = RunProgram({"listing.xml", "--output", "out.xml"}, dir, "/dev/full");
+  EXPECT_EQ(run.status, 1);
+  ExpectReport(run.err, "EInOutError", "I/O error 28.");
+  EXPECT_FALSE(fs::exists(dir / "out.xml"));
+}
+
+TEST(FilePass, SameFileUnderAnotherNameIsNeverEmptied) {
+  const fs::path dir = FreshDirectory("same_file");
+  WriteFile(dir / "listing.xml", kListing);
+  fs::create_hard_link(dir / "listing.xml", dir / "hard.xml");
+  fs::create_symlink("listing.xml", dir / "soft.xml");
+  for (const std::string& destination :
+       {std::string("./listing.xml"), (dir / "listing.xml").string(), std::string("hard.xml"),
+        std::string("soft.xml")}) {
+    const ProgramResult run = RunProgram({"listing.xml", "--output", destination}, dir);
+    EXPECT_EQ(run.status, 1) << destination;
+    EXPECT_EQ(run.out, SettingsReport("listing.xml", destination)) << destination;
+    ExpectReport(run.err, "EInOutError", "I/O error 32.");
+    EXPECT_EQ(ReadFile(dir / "listing.xml"), kListing) << destination;
+  }
+  EXPECT_TRUE(fs::is_symlink(dir / "soft.xml"));
+}
+
+TEST(FilePass, SourceNamedLikeItsWorkingFileIsKept) {
+  const fs::path dir = FreshDirectory("source_is_working_file");
+  WriteFile(dir / "listing.~tm", kListing);
+  const ProgramResult run = RunProgram({"listing.~tm", "--output", "listing.~tm"}, dir);
+  EXPECT_EQ(run.status, 1);
+  ExpectReport(run.err, "EInOutError", "I/O error 32.");
+  EXPECT_EQ(ReadFile(dir / "listing.~tm"), kListing);
+}
+
+TEST(FilePass, ReplacesSourcesOfEveryNameForm) {
+  struct Case {
+    const char* source;
+    const char* leftover;  // a name where no working file may remain
+  };
+  for (const Case c : {Case{"listing", "listing.~tm"}, Case{"dir.d/listing", "dir.~tm"},
+                       Case{"dir.d/listing", "dir.d/listing.~tm"},
+                       Case{"a.b/c.xml", "a.b/c.~tm"}, Case{"dir.d\\listing", "dir.~tm"}}) {
+    const fs::path dir = FreshDirectory("name_forms");
+    fs::create_directory(dir / "dir.d");
+    fs::create_directory(dir / "a.b");
+    WriteFile(dir / c.source, kListing);
+    const ProgramResult run = RunProgram({c.source, "--output", c.source}, dir);
+    EXPECT_EQ(run.status, 0) << c.source;
+    EXPECT_EQ(run.err, "") << c.source;
+    EXPECT_EQ(ReadFile(dir / c.source), kResult) << c.source;
+    EXPECT_FALSE(fs::exists(dir / c.leftover)) << c.source;
+  }
+}
+
+TEST(FilePass, LeftoverWorkingFileIsReplaced) {
+  const fs::path dir = FreshDirectory("leftover");
+  WriteFile(dir / "listing.xml", kListing);
+  WriteFile(dir / "listing.~tm", std::string(5000, 'L'));
+  fs::permissions(dir / "listing.~tm", fs::perms::owner_read);
+  const ProgramResult run = RunProgram({"listing.xml", "--output", "listing.xml"}, dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(ReadFile(dir / "listing.xml"), kResult);
+  EXPECT_FALSE(fs::exists(dir / "listing.~tm"));
+}
+
+TEST(FilePass, PlantedLinkAtTheWorkingFileIsNeverFollowed) {
+  const fs::path dir = FreshDirectory("planted_link");
+  WriteFile(dir / "listing.xml", kListing);
+  WriteFile(dir / "victim.txt", "precious");
+  fs::create_symlink("victim.txt", dir / "listing.~tm");
+  const ProgramResult run = RunProgram({"listing.xml", "--output", "listing.xml"}, dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(ReadFile(dir / "victim.txt"), "precious");
+  EXPECT_EQ(ReadFile(dir / "listing.xml"), kResult);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "listing.~tm")));
+}
+
+TEST(FilePass, PlantedLinkToTheSourceAtTheWorkingFileLosesNothing) {
+  const fs::path dir = FreshDirectory("planted_link_to_source");
+  WriteFile(dir / "listing.xml", kListing);
+  fs::create_symlink("listing.xml", dir / "listing.~tm");
+  const ProgramResult run = RunProgram({"listing.xml", "--output", "listing.xml"}, dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(ReadFile(dir / "listing.xml"), kResult);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "listing.~tm")));
+}
+
+TEST(FilePass, SourceLinkStaysAndItsFileIsReplaced) {
+  const fs::path dir = FreshDirectory("source_link");
+  fs::create_directory(dir / "data");
+  WriteFile(dir / "data" / "real.xml", kListing);
+  fs::permissions(dir / "data" / "real.xml", fs::perms(0640));
+  fs::create_symlink("data/real.xml", dir / "link.xml");
+  const ProgramResult run = RunProgram({"link.xml", "--output", "link.xml"}, dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(fs::is_symlink(dir / "link.xml"));
+  EXPECT_EQ(fs::read_symlink(dir / "link.xml"), "data/real.xml");
+  EXPECT_EQ(ReadFile(dir / "data" / "real.xml"), kResult);
+  EXPECT_EQ(fs::status(dir / "data" / "real.xml").permissions(), fs::perms(0640));
+  EXPECT_FALSE(fs::exists(dir / "link.~tm"));
+  EXPECT_FALSE(fs::exists(dir / "data" / "real.~tm"));
+}
+
+TEST(FilePass, ReplacedSourceKeepsItsPermissions) {
+  const fs::path dir = FreshDirectory("permissions");
+  WriteFile(dir / "listing.xml", kListing);
+  fs::permissions(dir / "listing.xml", fs::perms(0604));
+  const ProgramResult run = RunProgram({"listing.xml", "--output", "listing.xml"}, dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(fs::status(dir / "listing.xml").permissions(), fs::perms(0604));
+}
+
+// A listing whose output is far larger than the write buffer.
+std::string LargeListing(std::string* result) {
+  std::string listing = "<tv>\n";
+  *result = CrLf({kDeclaration, "<tv>"});
+  for (int i = 0; i < 20000; ++i) {
+    const std::string line = "<channel id=\"c" + std::to_string(i) + "\">";
+    listing += line + "\n";
+    *result += line + "\r\n";
+  }
+  return listing;
+}
+
+TEST(FilePass, WriteFailingHalfWayKeepsSourceAndWhatWasWritten) {
+  std::string result;
+  const std::string listing = LargeListing(&result);
+  // The file size limit of 200 blocks of 512 bytes stops the second buffer
+  // write part of the way; the signal it raises is ignored, so the write
+  // fails with EFBIG.
+  const std::string limit = "trap '' XFSZ; ulimit -f 200;";
+  const fs::path dir = FreshDirectory("write_fails");
+  WriteFile(dir / "listing.xml", listing);
+
+  ProgramResult run = RunWith(limit, "", {"listing.xml", "--output", "out.xml"}, dir);
+  EXPECT_EQ(run.status, 1);
+  ExpectReport(run.err, "EInOutError", "I/O error 27.");
+  EXPECT_EQ(ReadFile(dir / "out.xml"), result.substr(0, 200 * 512));
+
+  run = RunWith(limit, "", {"listing.xml", "--output", "listing.xml"}, dir);
+  EXPECT_EQ(run.status, 1);
+  ExpectReport(run.err, "EInOutError", "I/O error 27.");
+  EXPECT_EQ(ReadFile(dir / "listing.xml"), listing);
+  EXPECT_EQ(ReadFile(dir / "listing.~tm"), result.substr(0, 200 * 512));
+  fs::remove_all(dir);
+}
+
+// AddressSanitizer reserves far more address space than the limit below.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZELVANE_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ZELVANE_ADDRESS_SANITIZER 1
+#endif
+
+#if !defined(ZELVANE_ADDRESS_SANITIZER)
+TEST(FilePass, FailureHalfWayLeavesTheWholeBlocksWritten) {
+  // 1000 lines, then a line too long for the address-space limit: the run
+  // ends out of memory while the writer holds less than its buffer.
+  std::string listing = "<tv>\n";
+  std::string result = CrLf({kDeclaration, "<tv>"});
+  for (int i = 0; i < 1000; ++i) {
+    const std::string line = "<channel id=\"c" + std::to_string(i) + "\">";
+    listing += line + "\n";
+    result += line + "\r\n";
+  }
+  listing += std::string(16 * 1024 * 1024, 'x') + "\n</tv>\n";
+  for (const std::string& destination : {std::string("out.xml"), std::string("listing.xml")}) {
+    const fs::path dir = FreshDirectory("out_of_memory");
+    WriteFile(dir / "listing.xml", listing);
+    const ProgramResult run =
+        RunWith("ulimit -v 32000;", "", {"listing.xml", "--output", destination}, dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, SettingsReport("listing.xml", destination));
+    ExpectReport(run.err, "EOutOfMemory", "Out of memory.");
+    const std::string output = destination == "out.xml" ? "out.xml" : "listing.~tm";
+    EXPECT_EQ(ReadFile(dir / output), result.substr(0, result.size() / 128 * 128)) << destination;
+    EXPECT_EQ(fs::file_size(dir / "listing.xml"), listing.size()) << destination;
+    fs::remove_all(dir);
+  }
+}
+#endif
+
+TEST(FilePass, UnreadableSourceLeavesTheDestinationUntouched) {
+  std::string prefix;
+  if (!UnprivilegedPrefix(prefix)) GTEST_SKIP() << "cannot drop privileges";
+  const fs::path dir = FreshDirectory("unreadable_source");
+  fs::permissions(dir, fs::perms::all);
+  WriteFile(dir / "listing.xml", kListing);
+  fs::permissions(dir / "listing.xml", fs::perms::none);
+  WriteFile(dir / "old.xml", "keep me");
+  fs::permissions(dir / "old.xml", fs::perms::all);
+  for (const std::string& destination : {std::string("old.xml"), std::string("new.xml")}) {
+    const ProgramResult run = RunWith("", prefix, {"listing.xml", "--output", destination}, dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, SettingsReport("listing.xml", destination));
+    ExpectReport(run.err, "EInOutError", "File access denied.");
+  }
+  EXPECT_EQ(ReadFile(dir / "old.xml"), "keep me");
+  EXPECT_FALSE(fs::exists(dir / "new.xml"));
+}
+
+TEST(FilePass, SourceInAnUnsearchableDirectoryIsAccessDenied) {
+  std::string prefix;
+  if (!UnprivilegedPrefix(prefix)) GTEST_SKIP() << "cannot drop privileges";
+  const fs::path dir = FreshDirectory("unsearchable_directory");
+  fs::permissions(dir, fs::perms::all);
+  fs::create_directory(dir / "locked");
+  WriteFile(dir / "locked" / "listing.xml", kListing);
+  fs::permissions(dir / "locked", fs::perms::none);
+  const ProgramResult run =
+      RunWith("", prefix, {"locked/listing.xml", "--output", "out.xml"}, dir);
+  fs::permissions(dir / "locked", fs::perms::owner_all);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, SettingsReport("locked/listing.xml", "out.xml"));
+  ExpectReport(run.err, "EInOutError", "File access denied.");
+  EXPECT_FALSE(fs::exists(dir / "out.xml"));
+}
+
+TEST(FilePass, ReadOnlyDestinationIsAccessDenied) {
+  std::string prefix;
+  if (!UnprivilegedPrefix(prefix)) GTEST_SKIP() << "cannot drop privileges";
+  const fs::path dir = FreshDirectory("read_only_destination");
+  fs::permissions(dir, fs::perms::all);
+  WriteFile(dir / "listing.xml", kListing);
+  WriteFile(dir / "out.xml", "keep me");
+  fs::permissions(dir / "out.xml", fs::perms(0444));
+  const ProgramResult run = RunWith("", prefix, {"listing.xml", "--output", "out.xml"}, dir);
+  EXPECT_EQ(run.status, 1);
+  ExpectReport(run.err, "EInOutError", "File access denied.");
+  EXPECT_EQ(ReadFile(dir / "out.xml"), "keep me");
+}
+
+TEST(FilePass, FailedRenameKeepsTheSourceAndTheResult) {
+  // In a sticky directory only a file's owner may replace it: a user who may
+  // read another user's listing and write the directory still cannot rename
+  // over it.
+  if (!RunningAsRoot()) GTEST_SKIP() << "needs a second user";
+  std::string prefix;
+  if (!UnprivilegedPrefix(prefix)) GTEST_SKIP() << "cannot drop privileges";
+  const fs::path dir = FreshDirectory("failed_rename");
+  fs::permissions(dir, fs::perms::all | fs::perms::sticky_bit);
+  WriteFile(dir / "listing.xml", kListing);
+  fs::permissions(dir / "listing.xml", fs::perms(0644));
+  const ProgramResult run =
+      RunWith("", prefix, {"listing.xml", "--output", "listing.xml"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, SettingsReport("listing.xml", "listing.xml"));
+  ExpectReport(run.err, "EInOutError", "File access denied.");
+  EXPECT_EQ(ReadFile(dir / "listing.xml"), kListing);
+  EXPECT_EQ(ReadFile(dir / "listing.~tm"), kResult);
+}
+
+}  // namespace
+}  // namespace zelvane::testing

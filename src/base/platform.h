@@ -57,7 +57,9 @@ void FlushToDisk(File& file);
 // Closes the file; a failed close raises like any other operation.
 void Close(File& file);
 
-// True when `name` exists and is a file; a directory is no file.
+// True when `name` exists and is a file; a directory is no file. A name that
+// cannot be examined (too long, an unsearchable directory) counts as
+// existing, so that opening it reports the reason as a failure.
 bool IsExistingFile(const std::string& name);
 
 // True when both names exist and denote the same file (links followed).

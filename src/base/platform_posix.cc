@@ -141,7 +141,11 @@ void Close(File& file) {
 
 bool IsExistingFile(const std::string& name) {
   struct stat info {};
-  return ::stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  if (::stat(name.c_str(), &info) == 0) return !S_ISDIR(info.st_mode);
+  // Only a name that is certainly absent counts as missing. A name that
+  // cannot be examined (too long, a directory that may not be searched, a
+  // loop of links) is left to the open that follows, which reports why.
+  return errno != ENOENT && errno != ENOTDIR;
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {

@@ -89,11 +89,25 @@ constexpr std::array<std::string_view, 5> kPredefinedEntities = {"&amp;", "&lt;"
 
 // Length of the predefined entity at `at`, or 0.
 std::size_t PredefinedEntityLength(std::string_view text, std::size_t at) {
+  // Most bare ampersands are followed by a blank; only four letters can
+  // start an entity.
+  if (at + 1 >= text.size()) return 0;
+  switch (text[at + 1]) {
+    case 'a':
+    case 'l':
+    case 'g':
+    case 'q':
+      break;
+    default:
+      return 0;
+  }
   for (std::string_view entity : kPredefinedEntities) {
     if (text.substr(at, entity.size()) == entity) return entity.size();
   }
   return 0;
 }
+
+constexpr std::string_view kEscapedAmpersand = "&amp;";
 
 // Values at or above this are never decodable, so a value saturates here
 // however many digits the reference has.
@@ -164,7 +178,9 @@ bool IsDecodable(std::uint32_t value, ListingEncoding encoding) {
 }
 
 void AppendUtf8(std::uint32_t value, std::string& out) {
-  const auto byte = [](std::uint32_t b) { return static_cast<char>(static_cast<unsigned char>(b)); };
+  const auto byte = [](std::uint32_t b) {
+    return static_cast<char>(static_cast<unsigned char>(b));
+  };
   if (value < 0x80) {
     out += byte(value);
   } else if (value < 0x800) {
@@ -201,7 +217,7 @@ std::size_t AppendDecoded(std::string_view text, std::size_t end, std::uint32_t 
   switch (value) {
     // These three would start markup or an entity, or end an attribute value.
     case '&':
-      out += "&amp;";
+      out.append(kEscapedAmpersand);
       return end;
     case '<':
       out += "&lt;";
@@ -258,7 +274,7 @@ std::size_t RepairAmpersandAt(std::string_view text, std::size_t at, ListingEnco
     out.append(text.substr(at, length));
     return at + length;
   }
-  out += "&amp;";
+  out.append(kEscapedAmpersand);
   return at + 1;
 }
 
@@ -267,10 +283,14 @@ std::size_t RepairAmpersandAt(std::string_view text, std::size_t at, ListingEnco
 // Decoded characters go straight to `out`, so they are never examined again.
 void RepairAmpersands(std::string_view text, ListingEncoding encoding, std::string& out) {
   const std::size_t lineStart = out.size();
+  out.reserve(lineStart + text.size());
   std::size_t copied = 0;
-  for (std::size_t at = FindByte(text, '&', 0); at != kNone; at = FindByte(text, '&', copied)) {
-    out.append(text.substr(copied, at - copied));
+  std::size_t at = FindByte(text, '&', 0);
+  while (at != kNone) {
+    if (at > copied) out.append(text.data() + copied, at - copied);
     copied = RepairAmpersandAt(text, at, encoding, lineStart, out);
+    // Ampersands often come in runs ("&&", "&#233;&#233;"); skip the search.
+    at = copied < text.size() && text[copied] == '&' ? copied : FindByte(text, '&', copied);
   }
   out.append(text.substr(copied));
 }

@@ -551,7 +551,8 @@ TEST(CleanLine, AgreesWithPlainModelOnRandomFragments) {
   const std::vector<std::string> alphabet = {
       "&", "&#", "&#x", "&#X", "3", "6", "8", "9", "0", "2", "1", "4", "7", "a", "f", "F",
       ";", "\\", "<", "<p>", "<br", "<BR", " />", "/>", ">", " ", "&lt;", "&LT;", "br",
-      "&gt;", "&amp;", "&quot;", "&apos;", "amp;", "]", "]]", "\xE9", "\xC3"};
+      "&gt;", "&amp;", "&quot;", "&apos;", "amp;", "]", "]]", "\xE9", "\xC3",
+      "&#93;", "&#62;", "&#92;", "&#38;", "&#60;", "&#34;", "&#x5D", "\\&#"};
   ExpectAgreesWithModel(alphabet, 12, 7);
 }
 

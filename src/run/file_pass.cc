@@ -148,10 +148,11 @@ int RunFilePass(RunSettings& settings, LineWriter& console) {
     reader.Close();
     output.Flush();
     if (settings.replaceSource) {
-      // The working file must be complete on disk before it takes the
-      // source's place; a crash after the rename must not leave it empty.
-      platform::FlushToDisk(output.file());
+      // The working file must be complete on disk, permission bits included,
+      // before it takes the source's place: a crash after the rename must not
+      // leave the listing empty.
       platform::CopyPermissions(target, output.file());
+      platform::FlushToDisk(output.file());
     }
     output.Close();
   } catch (...) {

@@ -67,8 +67,9 @@ std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t ce
 
   // A blank is the only sign of a zone: a stamp with one carries an offset or
   // a zone word we do not know, and is left as it is.
-  const bool zoneless = stamp.find(' ') == std::string_view::npos;
-  if (!cetMarked && !(cet && zoneless)) return std::string(stamp);
+  if (!cetMarked && (!cet || stamp.find(' ') != std::string_view::npos)) {
+    return std::string(stamp);
+  }
 
   const std::uint16_t year = ReadField(stamp, 1, 4);
   const std::uint16_t month = ReadField(stamp, 5, 2);
