@@ -291,6 +291,11 @@ TEST(FilterLine, TreatsElementsRunningOverSeveralLinesAsFurtherLines) {
       {"a kenmerken line over two lines is not merged", kKenmerk,
        {kOpen, "    <kenmerken>HD", "    </kenmerken>", kClose},
        {kOpen, "    <kenmerken>HD", "    </kenmerken>", kClose}},
+      {"a title line over two lines that starts a desc counts as one", kKenmerk,
+       {kOpen, "    <title><desc>", "    </desc></title>", "    <kenmerken>HD</kenmerken>",
+        kClose},
+       {kOpen, "    <kenmerken>HD</kenmerken>", "    <title><desc>", "    </desc></title>",
+        kClose}},
       {"a sub-title over two lines", kNoSwitches,
        {kOpen, "    <sub-title>Deel", "    </sub-title>", "    <title>T</title>", kClose},
        {kOpen, "    <title>T</title>", "    <sub-title>Deel", "    </sub-title>", kClose}},
@@ -350,8 +355,8 @@ TEST(FilterLine, WritesLinesOutsideProgrammesAtOnce) {
        {"<!-- x --><programme channel=\"a\">", "    <title>T</title>", kClose},
        {"<!-- x --><programme channel=\"a\">", "    <title>T</title>", kClose}},
       {"\"<programme\" without its blank opens nothing", kNoSwitches,
-       {"<programmes>", "    <title>T</title>", "</programmes>"},
-       {"<programmes>", "    <title>T</title>", "</programmes>"}},
+       {"<programmes>", "<programme\tchannel=\"a\">", "    <title>T</title>", "</programmes>"},
+       {"<programmes>", "<programme\tchannel=\"a\">", "    <title>T</title>", "</programmes>"}},
   });
 }
 
@@ -399,6 +404,9 @@ TEST(FilterLine, WritesAProgrammeOnOneLineAtOnce) {
        {kOpen, "    <title>To be announced</title>", whole}, {whole}},
       {"several programmes on one line", kNoSwitches,
        {whole + whole}, {whole + whole}},
+      {"its start tag need not end on the line", kNoSwitches,
+       {R"(  <programme channel="a" </programme)", "    <title>Outside</title>"},
+       {R"(  <programme channel="a" </programme)", "    <title>Outside</title>"}},
   });
 }
 
