@@ -1,16 +1,315 @@
 #include "filter/programme_assembly.h"
 
+#include "base/byte_string.h"
 #include "filter/line_cleaning.h"
+#include "time/timestamp.h"
+
+#include <utility>
 
 namespace zelvane {
 
-// Placeholder until programme assembly lands: every line is cleaned and
-// written at once.
-void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& settings,
-                FilterState& state) {
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+constexpr std::string_view kOpeningText = "<programme ";
+constexpr std::string_view kClosingText = "</programme";
+// Element start texts count only when they lie wholly in this many leading
+// characters: the listings indent their element lines by a few blanks.
+constexpr std::size_t kHeadLength = 20;
+
+enum class LineClass { kTitle, kSubTitle, kDesc, kKenmerken, kClosing, kFurther };
+
+// A named element, the start of its start tag and the end tag that must
+// follow on the same line for the line to count as that element.
+struct NamedElement {
+  LineClass lineClass;
+  std::string_view startText;
+  std::string_view endText;
+};
+
+// In the order in which a line is tested.
+constexpr NamedElement kNamedElements[] = {
+    {LineClass::kTitle, "<title", "</title"},
+    {LineClass::kSubTitle, "<sub-title", "</sub-title"},
+    {LineClass::kDesc, "<desc", "</desc"},
+    {LineClass::kKenmerken, "<kenmerken", "</kenmerken"},
+};
+
+// True when `text` at `at` reads `lowerText` with ASCII letters folded.
+bool MatchesFolded(std::string_view text, std::size_t at, std::string_view lowerText) {
+  if (at > text.size() || text.size() - at < lowerText.size()) return false;
+  for (std::size_t i = 0; i < lowerText.size(); ++i) {
+    if (LowerAscii(text[at + i]) != lowerText[i]) return false;
+  }
+  return true;
+}
+
+// The value of the attribute `name` (with its `="`) in `line`: the first
+// occurrence that follows a blank or a tab, so that pdc-start and vps-start
+// are passed over. `found` is false when there is none or its value has no
+// closing quote.
+struct AttributeValue {
+  bool found = false;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
+AttributeValue FindAttributeValue(std::string_view line, std::string_view name) {
+  std::size_t at = line.find(name);
+  while (at != kNone && (at == 0 || (line[at - 1] != ' ' && line[at - 1] != '\t'))) {
+    at = line.find(name, at + 1);
+  }
+  AttributeValue value;
+  if (at == kNone) return value;
+  value.begin = at + name.size();
+  value.end = line.find('"', value.begin);
+  value.found = value.end != kNone;
+  return value;
+}
+
+// Classifies a line that opens no programme by the fixed texts near its
+// start. A named element line whose end tag does not follow on the same
+// line is a further line: its element runs on over the lines below, among
+// which it has to keep its place. `demoted` tells such a line.
+LineClass ClassifyLine(std::string_view line, bool& demoted) {
+  demoted = false;
+  const std::string_view head = line.substr(0, kHeadLength);
+  for (const NamedElement& element : kNamedElements) {
+    const std::size_t start = head.find(element.startText);
+    if (start == kNone) continue;
+    if (line.find(element.endText, start) != kNone) return element.lineClass;
+    demoted = true;
+    return LineClass::kFurther;
+  }
+  if (head.find(kClosingText) != kNone) return LineClass::kClosing;
+  return LineClass::kFurther;
+}
+
+void WriteCleanLine(std::string_view line, LineWriter& writer, const RunSettings& settings,
+                    FilterState& state) {
   state.cleaned.clear();
   AppendCleanLine(line, settings.encoding, state.cleaned);
   writer.WriteLine(state.cleaned);
+}
+
+// Stores `line` cleaned at the end of `list`.
+void StoreCleanLine(std::string_view line, LineList& list, const RunSettings& settings) {
+  AppendCleanLine(line, settings.encoding, list.Add());
+}
+
+// The time stamps of an opening line, or of a line its start tag runs on.
+std::string_view RewriteIfNeeded(std::string_view line, const RunSettings& settings,
+                                 FilterState& state) {
+  return RewriteOpeningLine(line, settings, state.rewritten) ? std::string_view(state.rewritten)
+                                                             : line;
+}
+
+void OpenProgramme(std::string_view line, std::size_t openingAt, LineWriter& writer,
+                   const RunSettings& settings, FilterState& state) {
+  // A programme still open ends here unwritten; a drop decision belonged to
+  // it, not to this one.
+  state.dropProgramme = false;
+  state.openingContinues = false;
+  const std::size_t tagRest = openingAt + kOpeningText.size();
+  const std::string_view rewritten = RewriteIfNeeded(line, settings, state);
+  if (line.find(kClosingText, tagRest) != kNone) {
+    // The whole programme stands on this line, as generated feeds write it.
+    state.inProgramme = false;
+    WriteCleanLine(rewritten, writer, settings, state);
+    return;
+  }
+  state.inProgramme = true;
+  state.buffer.Clear();
+  StoreCleanLine(rewritten, state.buffer.opening, settings);
+  // Long start tags are broken over several lines; the lines up to the one
+  // holding the tag's ">" belong to the opening.
+  state.openingContinues = line.find('>', tagRest) == kNone;
+}
+
+void ContinueOpening(std::string_view line, const RunSettings& settings, FilterState& state) {
+  if (line.find('>') != kNone) state.openingContinues = false;
+  if (line.empty()) return;
+  StoreCleanLine(RewriteIfNeeded(line, settings, state), state.buffer.opening, settings);
+}
+
+void WriteList(const LineList& list, LineWriter& writer) {
+  for (std::size_t i = 0; i < list.Size(); ++i) {
+    if (!list[i].empty()) writer.WriteLine(list[i]);
+  }
+}
+
+void WriteProgramme(std::string_view closingLine, LineWriter& writer, const RunSettings& settings,
+                    FilterState& state) {
+  const ProgrammeBuffer& buffer = state.buffer;
+  WriteList(buffer.opening, writer);
+  WriteList(buffer.titles, writer);
+  WriteList(buffer.subTitles, writer);
+  for (std::size_t i = 0; i < buffer.descs.Size(); ++i) {
+    WriteCleanLine(buffer.descs[i], writer, settings, state);
+  }
+  if (!buffer.kenmerken.empty()) WriteCleanLine(buffer.kenmerken, writer, settings, state);
+  WriteList(buffer.further, writer);
+  WriteCleanLine(closingLine, writer, settings, state);
+}
+
+void CloseProgramme(std::string_view closingLine, LineWriter& writer,
+                    const RunSettings& settings, FilterState& state) {
+  state.inProgramme = false;
+  if (state.dropProgramme) {
+    state.dropProgramme = false;
+    return;
+  }
+  ProgrammeBuffer& buffer = state.buffer;
+  // A desc element that runs over several lines cannot take the text, nor
+  // may a second desc be built beside it: the kenmerken line stays as it is.
+  if (settings.kenmerk && !buffer.kenmerken.empty() &&
+      !(buffer.descs.Empty() && buffer.furtherDesc)) {
+    if (buffer.descs.Empty()) buffer.descs.Add();
+    MergeKenmerken(buffer.kenmerken, buffer.descs.Back());
+    buffer.kenmerken.clear();
+  }
+  WriteProgramme(closingLine, writer, settings, state);
+}
+
+}  // namespace
+
+std::string& LineList::Add() {
+  if (count_ == lines_.size()) lines_.emplace_back();
+  std::string& line = lines_[count_++];
+  line.clear();
+  return line;
+}
+
+void ProgrammeBuffer::Clear() {
+  opening.Clear();
+  titles.Clear();
+  subTitles.Clear();
+  descs.Clear();
+  kenmerken.clear();
+  further.Clear();
+  furtherDesc = false;
+}
+
+bool RewriteOpeningLine(std::string_view line, const RunSettings& settings, std::string& out) {
+  const AttributeValue start = FindAttributeValue(line, "start=\"");
+  const AttributeValue stop = FindAttributeValue(line, "stop=\"");
+  if (!start.found && !stop.found) return false;
+  // Both values are read from the line as it came; they never overlap, since
+  // a value ends at the first double quote after its own.
+  std::string startValue;
+  std::string stopValue;
+  if (start.found) {
+    startValue = NormaliseTimeStamp(line.substr(start.begin, start.end - start.begin),
+                                    settings.cet, settings.cetoffset);
+  }
+  if (stop.found) {
+    stopValue = NormaliseTimeStamp(line.substr(stop.begin, stop.end - stop.begin), settings.cet,
+                                   settings.cetoffset);
+  }
+  const AttributeValue* first = &start;
+  const AttributeValue* second = &stop;
+  const std::string* firstValue = &startValue;
+  const std::string* secondValue = &stopValue;
+  if (!start.found || (stop.found && stop.begin < start.begin)) {
+    std::swap(first, second);
+    std::swap(firstValue, secondValue);
+  }
+  out.clear();
+  out.append(line.substr(0, first->begin)).append(*firstValue);
+  if (second->found) {
+    out.append(line.substr(first->end, second->begin - first->end)).append(*secondValue);
+    out.append(line.substr(second->end));
+  } else {
+    out.append(line.substr(first->end));
+  }
+  return true;
+}
+
+bool CheckTitle(std::string_view line, const RunSettings& settings) {
+  if (!settings.tba && !settings.talpa) return false;
+  const std::size_t title = line.find("<title");
+  if (title == kNone) return false;
+  // A start tag that does not end on its line has no title text to test.
+  const std::size_t tagEnd = line.find('>', title);
+  if (tagEnd == kNone) return false;
+  if (settings.tba) {
+    // "Film: to be announced" is dropped, "Programma: to be announced" is
+    // not: the phrase may follow at most eight other characters.
+    for (std::size_t distance = 1; distance <= 9; ++distance) {
+      if (MatchesFolded(line, tagEnd + distance, "to be announced")) return true;
+    }
+  }
+  return settings.talpa && MatchesFolded(line, tagEnd + 1, "talpa<");
+}
+
+void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
+  std::string_view text;
+  const std::size_t tagEnd = kenmerkenLine.find('>', kenmerkenLine.find("<kenmerken"));
+  if (tagEnd != kNone) {
+    const std::size_t endTag = kenmerkenLine.find("</kenmerken>", tagEnd);
+    if (endTag != kNone) text = kenmerkenLine.substr(tagEnd + 1, endTag - tagEnd - 1);
+  }
+  if (descLine.empty()) {
+    descLine.append("  <desc>Kenmerken: ").append(text).append("</desc>");
+    return;
+  }
+  const std::size_t at = descLine.find("</desc");
+  if (at == kNone) return;
+  // A description that ends in a letter (or any byte above '?') is closed
+  // with a full stop; one ending in a blank, digit or punctuation is not.
+  const bool fullStop = at > 0 && static_cast<unsigned char>(descLine[at - 1]) > '?';
+  std::string piece;
+  piece.reserve(text.size() + 13);
+  if (fullStop) piece.push_back('.');
+  piece.append(" Kenmerken: ").append(text);
+  descLine.insert(at, piece);
+}
+
+void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& settings,
+                FilterState& state) {
+  if (state.inProgramme && state.openingContinues) {
+    ContinueOpening(line, settings, state);
+    return;
+  }
+  const std::size_t openingAt = line.find(kOpeningText);
+  if (openingAt != kNone) {
+    OpenProgramme(line, openingAt, writer, settings, state);
+    return;
+  }
+  // Outside a programme every line goes out at once; element lines that
+  // stray there set no flag and are not held for a programme to come.
+  if (!state.inProgramme) {
+    WriteCleanLine(line, writer, settings, state);
+    return;
+  }
+  ProgrammeBuffer& buffer = state.buffer;
+  bool demoted = false;
+  switch (ClassifyLine(line, demoted)) {
+    case LineClass::kTitle:
+      if (CheckTitle(line, settings)) state.dropProgramme = true;
+      StoreCleanLine(line, buffer.titles, settings);
+      break;
+    case LineClass::kSubTitle:
+      StoreCleanLine(line, buffer.subTitles, settings);
+      break;
+    case LineClass::kDesc:
+      buffer.descs.Add().assign(line);
+      break;
+    case LineClass::kKenmerken:
+      buffer.kenmerken.assign(line);
+      break;
+    case LineClass::kClosing:
+      CloseProgramme(line, writer, settings, state);
+      break;
+    case LineClass::kFurther:
+      if (demoted && line.substr(0, kHeadLength).find("<desc") != kNone) {
+        buffer.furtherDesc = true;
+      }
+      // Empty lines are not written inside a programme.
+      if (!line.empty()) StoreCleanLine(line, buffer.further, settings);
+      break;
+  }
 }
 
 }  // namespace zelvane

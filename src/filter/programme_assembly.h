@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,11 +10,47 @@
 
 namespace zelvane {
 
+// Lines of one kind in arrival order. The strings stay in place from one
+// programme to the next, so that their capacity is reused rather than
+// allocated again for every line.
+class LineList {
+ public:
+  // An empty string at the end of the list, for the caller to fill.
+  std::string& Add();
+  void Clear() { count_ = 0; }
+  bool Empty() const { return count_ == 0; }
+  std::size_t Size() const { return count_; }
+  const std::string& operator[](std::size_t i) const { return lines_[i]; }
+  std::string& Back() { return lines_[count_ - 1]; }
+
+ private:
+  std::vector<std::string> lines_;
+  std::size_t count_ = 0;
+};
+
+// The lines of the programme being gathered, in the order they are written.
+// Lines are held already cleaned, except the desc and kenmerken lines, which
+// the kenmerken merge still has to read as they came.
+struct ProgrammeBuffer {
+  LineList opening;        // the opening line and the lines its start tag runs on
+  LineList titles;
+  LineList subTitles;
+  LineList descs;          // as read
+  std::string kenmerken;   // as read: the most recent kenmerken line, or empty
+  LineList further;
+  bool furtherDesc = false;  // a further line starts a desc element
+
+  void Clear();
+};
+
 // The filter's state from one line to the next, for one pass.
 struct FilterState {
   bool inProgramme = false;
   bool dropProgramme = false;
-  std::string cleaned;  // scratch space for the cleaned line
+  bool openingContinues = false;  // the opening start tag goes on on the next line
+  ProgrammeBuffer buffer;
+  std::string rewritten;  // scratch: an opening line with its time stamps replaced
+  std::string cleaned;    // scratch: the cleaned line
 };
 
 // Decides the fate of one line after the first: gathers the lines of each
@@ -23,5 +60,22 @@ struct FilterState {
 // write fails.
 void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& settings,
                 FilterState& state);
+
+// Puts `line` into `out` with the values of its start and stop attributes
+// (`start="` or `stop="` after a blank or a tab, up to the next double quote)
+// replaced by their NormaliseTimeStamp forms, start first. An attribute that
+// is absent or unclosed stays as it is. Returns false, leaving `out` alone,
+// when the line holds neither value. Raises EConvertError.
+bool RewriteOpeningLine(std::string_view line, const RunSettings& settings, std::string& out);
+
+// True when the title line `line` matches a drop rule whose switch is on:
+// "to be announced" (any case) starting 1 to 9 characters after the ">" of
+// the start tag, or a title that is exactly "talpa" (any case).
+bool CheckTitle(std::string_view line, const RunSettings& settings);
+
+// Folds the text of `kenmerkenLine` as " Kenmerken: <text>" into `descLine`
+// before its "</desc", with a full stop first when the description ends in a
+// byte above '?'. An empty `descLine` becomes a desc line holding the text.
+void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine);
 
 }  // namespace zelvane

@@ -1,1 +1,599 @@
+#include "filter/programme_assembly.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/failure.h"
+#include "filter/line_cleaning.h"
+
+namespace zelvane {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+RunSettings Switches(bool kenmerk, bool tba, bool talpa, bool cet = false,
+                     std::int32_t cetoffset = 0) {
+  RunSettings settings;
+  settings.kenmerk = kenmerk;
+  settings.tba = tba;
+  settings.talpa = talpa;
+  settings.cet = cet;
+  settings.cetoffset = cetoffset;
+  return settings;
+}
+
+const RunSettings kNoSwitches = Switches(false, false, false);
+const RunSettings kKenmerk = Switches(true, false, false);
+const RunSettings kTba = Switches(false, true, false);
+const RunSettings kTalpa = Switches(false, false, true);
+const RunSettings kAll = Switches(true, true, true);
+
+// What FilterLine writes for `input`, one call per line from a fresh state.
+std::string Filter(const RunSettings& settings, const Lines& input) {
+  std::string out;
+  LineWriter writer(&out);
+  FilterState state;
+  for (const std::string& line : input) FilterLine(line, writer, settings, state);
+  return out;
+}
+
+std::string CrLf(const Lines& lines) {
+  std::string text;
+  for (const std::string& line : lines) text.append(line).append("\r\n");
+  return text;
+}
+
+struct FilterCase {
+  const char* name;
+  RunSettings settings;
+  Lines input;
+  Lines expected;
+};
+
+void ExpectCases(const std::vector<FilterCase>& cases) {
+  for (const FilterCase& c : cases) {
+    EXPECT_EQ(Filter(c.settings, c.input), CrLf(c.expected)) << c.name;
+  }
+}
+
+// Opening lines whose values NormaliseTimeStamp leaves as they are.
+const std::string kOpen = R"(  <programme start="20070715203000 +0200" channel="ned1">)";
+const std::string kClose = "  </programme>";
+
+// A programme around `title`, with one further line.
+Lines TitledProgramme(const std::string& titleText) {
+  return {kOpen, "    <title>" + titleText + "</title>", "    <length>5</length>", kClose};
+}
+
+TEST(FilterLine, CarriesOneProgrammeThroughTheWholeRoad) {
+  const Lines input = {
+      R"(  <programme start="20070715203000 CET" stop="20070715213000 CET" channel="ned1">)",
+      R"(    <title lang="nl">Journaal</title>)",
+      R"(    <desc lang="nl">Nieuws<br>en weer</desc>)",
+      R"(    <kenmerken>Stereo</kenmerken>)",
+      R"(    <category lang="nl">nieuws</category>)",
+      "  </programme>",
+  };
+  EXPECT_EQ(Filter(kKenmerk, input),
+            CrLf({
+                R"(  <programme start="20070715203000 +0200" stop="20070715213000 +0200" channel="ned1">)",
+                R"(    <title lang="nl">Journaal</title>)",
+                R"(    <desc lang="nl">Nieuws en weer. Kenmerken: Stereo</desc>)",
+                R"(    <category lang="nl">nieuws</category>)",
+                "  </programme>",
+            }));
+  // Without the switch the kenmerken line keeps its slot after the desc.
+  EXPECT_EQ(Filter(kNoSwitches, input),
+            CrLf({
+                R"(  <programme start="20070715203000 +0200" stop="20070715213000 +0200" channel="ned1">)",
+                R"(    <title lang="nl">Journaal</title>)",
+                R"(    <desc lang="nl">Nieuws en weer</desc>)",
+                R"(    <kenmerken>Stereo</kenmerken>)",
+                R"(    <category lang="nl">nieuws</category>)",
+                "  </programme>",
+            }));
+}
+
+TEST(FilterLine, WritesSlotsInTheirOrderWhateverTheArrivalOrder) {
+  ExpectCases({
+      {"named lines after further lines",
+       kNoSwitches,
+       {kOpen, "    <category>x</category>", "    <kenmerken>K</kenmerken>",
+        "    <desc>D</desc>", "    <sub-title>S</sub-title>", "    <title>T</title>", kClose},
+       {kOpen, "    <title>T</title>", "    <sub-title>S</sub-title>", "    <desc>D</desc>",
+        "    <kenmerken>K</kenmerken>", "    <category>x</category>", kClose}},
+      {"only the most recent kenmerken line is kept",
+       kNoSwitches,
+       {kOpen, "    <kenmerken>A</kenmerken>", "    <kenmerken>B</kenmerken>", kClose},
+       {kOpen, "    <kenmerken>B</kenmerken>", kClose}},
+  });
+}
+
+TEST(FilterLine, KeepsEveryRepeatedTitleSubTitleAndDescInArrivalOrder) {
+  ExpectCases({
+      {"one per language",
+       kNoSwitches,
+       {kOpen, R"(    <title lang="de">Tagesschau</title>)",
+        R"(    <title lang="en">News</title>)", R"(    <sub-title lang="de">A</sub-title>)",
+        R"(    <sub-title lang="en">B</sub-title>)", R"(    <desc lang="de">Eins</desc>)",
+        R"(    <desc lang="en">One</desc>)", kClose},
+       {kOpen, R"(    <title lang="de">Tagesschau</title>)",
+        R"(    <title lang="en">News</title>)", R"(    <sub-title lang="de">A</sub-title>)",
+        R"(    <sub-title lang="en">B</sub-title>)", R"(    <desc lang="de">Eins</desc>)",
+        R"(    <desc lang="en">One</desc>)", kClose}},
+      {"the merge goes into the most recent desc",
+       kKenmerk,
+       {kOpen, R"(    <desc lang="de">Eins</desc>)", "    <kenmerken>HD</kenmerken>",
+        R"(    <desc lang="en">One</desc>)", kClose},
+       {kOpen, R"(    <desc lang="de">Eins</desc>)",
+        R"(    <desc lang="en">One. Kenmerken: HD</desc>)", kClose}},
+  });
+}
+
+TEST(FilterLine, DropsToBeAnnouncedWithinNineCharactersOfTheTag) {
+  // The phrase starting right after the ">" is at distance 1; eight other
+  // characters before it make distance 9, the last that drops.
+  for (int distance = 1; distance <= 11; ++distance) {
+    const std::string title = std::string(static_cast<std::size_t>(distance - 1), 'x') +
+                              "to be announced";
+    const Lines input = TitledProgramme(title);
+    const bool dropped = distance <= 9;
+    EXPECT_EQ(Filter(kTba, input), dropped ? "" : CrLf(input)) << "distance " << distance;
+    EXPECT_EQ(Filter(kNoSwitches, input), CrLf(input)) << "distance " << distance;
+  }
+}
+
+TEST(FilterLine, TestsToBeAnnouncedInAnyCapitalisation) {
+  for (const char* title : {"To Be Announced", "TO BE ANNOUNCED", "Film: to be announced",
+                            "tO bE aNnOuNcEd later", "Nu: To be announced"}) {
+    EXPECT_EQ(Filter(kTba, TitledProgramme(title)), "") << title;
+  }
+  for (const char* title : {"Programma: to be announced", "to be announce", "to  be announced",
+                            "tba", "T\xD3 be announced"}) {
+    EXPECT_EQ(Filter(kTba, TitledProgramme(title)), CrLf(TitledProgramme(title))) << title;
+  }
+  // The phrase in the start tag's attributes is not the title's text.
+  const Lines inAttribute = {kOpen, R"(    <title lang="to be announced">X</title>)", kClose};
+  EXPECT_EQ(Filter(kTba, inAttribute), CrLf(inAttribute));
+}
+
+TEST(FilterLine, DropsATitleThatIsExactlyTalpa) {
+  for (const char* title : {"Talpa", "TALPA", "talpa", "tAlPa"}) {
+    EXPECT_EQ(Filter(kTalpa, TitledProgramme(title)), "") << title;
+    EXPECT_EQ(Filter(kNoSwitches, TitledProgramme(title)), CrLf(TitledProgramme(title)))
+        << title;
+  }
+  for (const char* title : {"Talpa Nieuws", " Talpa", "Talpa ", "Talpa.", "Talp", ""}) {
+    EXPECT_EQ(Filter(kTalpa, TitledProgramme(title)), CrLf(TitledProgramme(title))) << title;
+  }
+  const Lines withLanguage = {kOpen, R"(    <title lang="nl">Talpa</title>)", kClose};
+  EXPECT_EQ(Filter(kTalpa, withLanguage), "");
+  EXPECT_EQ(Filter(kTba, withLanguage), CrLf(withLanguage));
+}
+
+TEST(FilterLine, DropsTheWholeProgrammeAndWritesTheNext) {
+  const Lines first = TitledProgramme("To be announced");
+  Lines input = first;
+  const Lines second = TitledProgramme("Journaal");
+  input.insert(input.end(), second.begin(), second.end());
+  EXPECT_EQ(Filter(kTba, input), CrLf(second));
+  EXPECT_EQ(Filter(kNoSwitches, input), CrLf(input));
+  ExpectCases({
+      {"a matching first title drops it though a second does not match",
+       kTba,
+       {kOpen, "    <title>To be announced</title>", "    <title>Film</title>", kClose},
+       {}},
+      {"a matching second title drops it",
+       kTalpa,
+       {kOpen, R"(    <title lang="en">Film</title>)", R"(    <title lang="nl">TALPA</title>)",
+        kClose},
+       {}},
+      {"a title line without its tag's > is kept and never tested",
+       kAll,
+       {kOpen, "    <title to be announced</title", kClose},
+       {kOpen, "    <title to be announced</title", kClose}},
+  });
+}
+
+TEST(FilterLine, ForgetsADropDecisionAtTheNextOpeningLine) {
+  // The dropped programme never closes; the next one is not dropped with it.
+  ExpectCases({{"unclosed dropped programme",
+                kTba,
+                {kOpen, "    <title>To be announced</title>", kOpen, "    <title>Film</title>",
+                 kClose},
+                {kOpen, "    <title>Film</title>", kClose}}});
+}
+
+TEST(FilterLine, PutsAFullStopBeforeKenmerkenAfterBytesAboveQuestionMark) {
+  struct StopCase {
+    std::string descText;
+    std::string merged;
+  };
+  const std::vector<StopCase> cases = {
+      {"Een film", "Een film. Kenmerken: Stereo"},
+      {"Wie is het?", "Wie is het? Kenmerken: Stereo"},
+      {"Deel 2", "Deel 2 Kenmerken: Stereo"},
+      {"", " Kenmerken: Stereo"},
+      {"Einde.", "Einde. Kenmerken: Stereo"},
+      {"Zo!", "Zo! Kenmerken: Stereo"},
+      {"Tijd:", "Tijd: Kenmerken: Stereo"},
+      {"open ", "open  Kenmerken: Stereo"},
+      {"a@", "a@. Kenmerken: Stereo"},
+      {"a[", "a[. Kenmerken: Stereo"},
+      {"a_", "a_. Kenmerken: Stereo"},
+      {"a~", "a~. Kenmerken: Stereo"},
+      {"caf\xE9", "caf\xE9. Kenmerken: Stereo"},
+      {"x\x80", "x\x80. Kenmerken: Stereo"},
+      {"x\xFF", "x\xFF. Kenmerken: Stereo"},
+  };
+  for (const StopCase& c : cases) {
+    const Lines input = {kOpen, "    <desc>" + c.descText + "</desc>",
+                         "    <kenmerken>Stereo</kenmerken>", kClose};
+    EXPECT_EQ(Filter(kKenmerk, input),
+              CrLf({kOpen, "    <desc>" + c.merged + "</desc>", kClose}))
+        << c.descText;
+  }
+}
+
+TEST(FilterLine, MergesBeforeCleaning) {
+  // The full-stop test reads the desc as it came: markup at its end is a
+  // ">" there, which takes no full stop, and becomes a blank afterwards.
+  ExpectCases({{"line break at the end",
+                kKenmerk,
+                {kOpen, "    <desc>Nieuws<br></desc>", "    <kenmerken>HD</kenmerken>", kClose},
+                {kOpen, "    <desc>Nieuws  Kenmerken: HD</desc>", kClose}}});
+}
+
+TEST(FilterLine, TakesTheKenmerkenTextBetweenItsTags) {
+  ExpectCases({
+      {"attributes", kKenmerk,
+       {kOpen, "    <desc>D</desc>", R"(    <kenmerken lang="nl">Stereo, HD</kenmerken>)", kClose},
+       {kOpen, "    <desc>D. Kenmerken: Stereo, HD</desc>", kClose}},
+      {"empty element", kKenmerk,
+       {kOpen, "    <desc>D</desc>", "    <kenmerken></kenmerken>", kClose},
+       {kOpen, "    <desc>D. Kenmerken: </desc>", kClose}},
+      {"end tag with a blank has no text", kKenmerk,
+       {kOpen, "    <desc>D</desc>", "    <kenmerken>Stereo</kenmerken >", kClose},
+       {kOpen, "    <desc>D. Kenmerken: </desc>", kClose}},
+      {"no desc: one is built after the sub-title", kKenmerk,
+       {kOpen, "    <title>T</title>", "    <kenmerken>Stereo</kenmerken>",
+        "    <category>c</category>", "    <sub-title>S</sub-title>", kClose},
+       {kOpen, "    <title>T</title>", "    <sub-title>S</sub-title>",
+        "  <desc>Kenmerken: Stereo</desc>", "    <category>c</category>", kClose}},
+      {"no kenmerken: nothing built", kKenmerk,
+       {kOpen, "    <title>T</title>", kClose},
+       {kOpen, "    <title>T</title>", kClose}},
+  });
+}
+
+TEST(FilterLine, TreatsElementsRunningOverSeveralLinesAsFurtherLines) {
+  ExpectCases({
+      {"a desc over three lines keeps its place among the further lines", kNoSwitches,
+       {kOpen, "    <x-extra>e</x-extra>", R"(    <desc lang="de">)", "      Text",
+        "    </desc>", "    <kenmerken>HD</kenmerken>", kClose},
+       {kOpen, "    <kenmerken>HD</kenmerken>", "    <x-extra>e</x-extra>",
+        R"(    <desc lang="de">)", "      Text", "    </desc>", kClose}},
+      {"no merge and no built desc beside it", kKenmerk,
+       {kOpen, "    <x-extra>e</x-extra>", R"(    <desc lang="de">)", "      Text",
+        "    </desc>", "    <kenmerken>HD</kenmerken>", kClose},
+       {kOpen, "    <kenmerken>HD</kenmerken>", "    <x-extra>e</x-extra>",
+        R"(    <desc lang="de">)", "      Text", "    </desc>", kClose}},
+      {"a one-line desc beside it still takes the merge", kKenmerk,
+       {kOpen, "    <desc>", "      Text", "    </desc>", "    <desc>Kort</desc>",
+        "    <kenmerken>HD</kenmerken>", kClose},
+       {kOpen, "    <desc>Kort. Kenmerken: HD</desc>", "    <desc>", "      Text",
+        "    </desc>", kClose}},
+      {"a title over two lines is never tested", kTba,
+       {kOpen, "    <title>To be announced", "    </title>", kClose},
+       {kOpen, "    <title>To be announced", "    </title>", kClose}},
+      {"a kenmerken line over two lines is not merged", kKenmerk,
+       {kOpen, "    <kenmerken>HD", "    </kenmerken>", kClose},
+       {kOpen, "    <kenmerken>HD", "    </kenmerken>", kClose}},
+      {"a title line over two lines that starts a desc counts as one", kKenmerk,
+       {kOpen, "    <title><desc>", "    </desc></title>", "    <kenmerken>HD</kenmerken>",
+        kClose},
+       {kOpen, "    <kenmerken>HD</kenmerken>", "    <title><desc>", "    </desc></title>",
+        kClose}},
+      {"a sub-title over two lines", kNoSwitches,
+       {kOpen, "    <sub-title>Deel", "    </sub-title>", "    <title>T</title>", kClose},
+       {kOpen, "    <title>T</title>", "    <sub-title>Deel", "    </sub-title>", kClose}},
+  });
+}
+
+TEST(FilterLine, RecognisesNamedLinesOnlyWithinTheFirstTwentyCharacters) {
+  const std::string title14(14, ' ');
+  const std::string title15(15, ' ');
+  const std::string kenmerken10(10, ' ');
+  const std::string kenmerken11(11, ' ');
+  const std::string closing9(9, ' ');
+  const std::string closing10(10, ' ');
+  ExpectCases({
+      {"<title ending at character 20 is a title", kTba,
+       {kOpen, title14 + "<title>To be announced</title>", kClose},
+       {}},
+      {"<title ending after character 20 is a further line", kTba,
+       {kOpen, title15 + "<title>To be announced</title>", "    <desc>D</desc>", kClose},
+       {kOpen, "    <desc>D</desc>", title15 + "<title>To be announced</title>", kClose}},
+      {"<kenmerken ending at character 20 is merged", kKenmerk,
+       {kOpen, "    <desc>D</desc>", kenmerken10 + "<kenmerken>HD</kenmerken>", kClose},
+       {kOpen, "    <desc>D. Kenmerken: HD</desc>", kClose}},
+      {"<kenmerken ending after character 20 is a further line", kKenmerk,
+       {kOpen, kenmerken11 + "<kenmerken>HD</kenmerken>", "    <desc>D</desc>", kClose},
+       {kOpen, "    <desc>D</desc>", kenmerken11 + "<kenmerken>HD</kenmerken>", kClose}},
+      {"</programme ending at character 20 closes", kNoSwitches,
+       {kOpen, closing9 + "</programme>", "<after/>"},
+       {kOpen, closing9 + "</programme>", "<after/>"}},
+      {"</programme ending after character 20 does not", kNoSwitches,
+       {kOpen, closing10 + "</programme>", "<after/>"},
+       {}},
+  });
+}
+
+TEST(FilterLine, WritesLinesOutsideProgrammesAtOnce) {
+  ExpectCases({
+      {"channel definitions and the root element", kAll,
+       {"<tv>", R"(  <channel id="ned1">)", R"(    <display-name>Ned 1</display-name>)",
+        "  </channel>", "<!-- comment -->", "</tv>"},
+       {"<tv>", R"(  <channel id="ned1">)", R"(    <display-name>Ned 1</display-name>)",
+        "  </channel>", "<!-- comment -->", "</tv>"}},
+      {"empty lines outside are written, inside they are not", kNoSwitches,
+       {"", kOpen, "", "    <title>T</title>", "", kClose, ""},
+       {"", kOpen, "    <title>T</title>", kClose, ""}},
+      {"stray element lines are written where they stand and hold nothing", kAll,
+       {"    <title>To be announced</title>", "    <desc>Stray</desc>",
+        "    <kenmerken>HD</kenmerken>", "    <sub-title>S</sub-title>", kOpen,
+        "    <title>Film</title>", kClose},
+       {"    <title>To be announced</title>", "    <desc>Stray</desc>",
+        "    <kenmerken>HD</kenmerken>", "    <sub-title>S</sub-title>", kOpen,
+        "    <title>Film</title>", kClose}},
+      {"a stray closing line is written once and does not repeat the programme", kNoSwitches,
+       {kOpen, "    <title>Film</title>", kClose, kClose},
+       {kOpen, "    <title>Film</title>", kClose, kClose}},
+      {"a line opening a programme anywhere is an opening line", kNoSwitches,
+       {"<!-- x --><programme channel=\"a\">", "    <title>T</title>", kClose},
+       {"<!-- x --><programme channel=\"a\">", "    <title>T</title>", kClose}},
+      {"\"<programme\" without its blank opens nothing", kNoSwitches,
+       {"<programmes>", "<programme\tchannel=\"a\">", "    <title>T</title>", "</programmes>"},
+       {"<programmes>", "<programme\tchannel=\"a\">", "    <title>T</title>", "</programmes>"}},
+  });
+}
+
+TEST(FilterLine, WritesNothingOfAProgrammeThatNeverCloses) {
+  ExpectCases({
+      {"input ends inside", kNoSwitches,
+       {"<tv>", kOpen, "    <title>T</title>", "    <desc>D</desc>"},
+       {"<tv>"}},
+      {"a new opening line discards the lines gathered", kNoSwitches,
+       {kOpen, "    <title>Lost</title>", "    <x/>", kOpen, "    <title>Kept</title>", kClose},
+       {kOpen, "    <title>Kept</title>", kClose}},
+  });
+}
+
+TEST(FilterLine, KeepsEveryFurtherLineOfALongProgramme) {
+  for (int count : {145, 146, 5000}) {
+    Lines input = {kOpen};
+    for (int i = 0; i < count; ++i) input.push_back("    <x n=\"" + std::to_string(i) + "\"/>");
+    input.push_back(kClose);
+    EXPECT_EQ(Filter(kAll, input), CrLf(input)) << count;
+  }
+}
+
+TEST(FilterLine, StaysLinearInTheLengthOfAProgramme) {
+  // A quadratic step would take minutes here.
+  std::string out;
+  LineWriter writer(&out);
+  FilterState state;
+  FilterLine(kOpen, writer, kAll, state);
+  const std::string further = "    <actor>Someone</actor>";
+  for (int i = 0; i < 1000000; ++i) FilterLine(further, writer, kAll, state);
+  FilterLine(kClose, writer, kAll, state);
+  EXPECT_EQ(out.size(), kOpen.size() + kClose.size() + 1000000 * (further.size() + 2) + 4);
+}
+
+TEST(FilterLine, WritesAProgrammeOnOneLineAtOnce) {
+  const std::string whole =
+      R"(  <programme start="20070715203000 +0200" channel="a"><title>To be announced</title><kenmerken>HD</kenmerken></programme>)";
+  ExpectCases({
+      {"no rule applies to it", kAll, {"<tv>", whole, "</tv>"}, {"<tv>", whole, "</tv>"}},
+      {"it ends an open programme", kNoSwitches,
+       {kOpen, "    <title>Lost</title>", whole, "    <title>Outside</title>", kClose},
+       {whole, "    <title>Outside</title>", kClose}},
+      {"it forgets a drop decision", kTba,
+       {kOpen, "    <title>To be announced</title>", whole}, {whole}},
+      {"several programmes on one line", kNoSwitches,
+       {whole + whole}, {whole + whole}},
+      {"its start tag need not end on the line", kNoSwitches,
+       {R"(  <programme channel="a" </programme)", "    <title>Outside</title>"},
+       {R"(  <programme channel="a" </programme)", "    <title>Outside</title>"}},
+  });
+}
+
+TEST(FilterLine, KeepsAStartTagRunningOverSeveralLinesTogether) {
+  ExpectCases({
+      {"attributes on the following lines", kNoSwitches,
+       {R"(  <programme channel="bbc2" start="20010829000500 +0100")",
+        "\t     stop=\"20010829003000 +0100\" pdc-start=\"20010829000000 +0100\"",
+        "\t     clumpidx=\"0/2\">", "    <title>Rameau</title>", kClose},
+       {R"(  <programme channel="bbc2" start="20010829000500 +0100")",
+        "\t     stop=\"20010829003000 +0100\" pdc-start=\"20010829000000 +0100\"",
+        "\t     clumpidx=\"0/2\">", "    <title>Rameau</title>", kClose}},
+      {"its lines are not classified", kKenmerk,
+       {"  <programme channel=\"x\"", "  a=\"</programme\"", "  k=\"<kenmerken x</kenmerken\"",
+        "  b=\"1\">", "    <title>Film</title>", kClose},
+       {"  <programme channel=\"x\"", "  a=\"</programme\"", "  k=\"<kenmerken x</kenmerken\"",
+        "  b=\"1\">", "    <title>Film</title>", kClose}},
+      {"empty lines within it are not written", kNoSwitches,
+       {"  <programme channel=\"x\"", "", "  b=\"1\">", kClose},
+       {"  <programme channel=\"x\"", "  b=\"1\">", kClose}},
+      {"a further opening line within it belongs to it", kNoSwitches,
+       {"  <programme channel=\"x\"", "  <programme a=\"b\">", "    <title>T</title>", kClose},
+       {"  <programme channel=\"x\"", "  <programme a=\"b\">", "    <title>T</title>", kClose}},
+  });
+}
+
+// A text that cleaning changes again when it is cleaned a second time, or
+// empty when there is none among the candidates.
+std::string TwiceCleanableText() {
+  for (const char* text : {"&#060;br&#062;", "\\\\&#1;", "\\\\&#233;", "&#038;#060;br>"}) {
+    const std::string once = CleanLine(text, ListingEncoding::kLatin1);
+    if (CleanLine(once, ListingEncoding::kLatin1) != once) return text;
+  }
+  return "";
+}
+
+TEST(FilterLine, CleansEveryWrittenLineExactlyOnce) {
+  const std::string ref = TwiceCleanableText();
+  if (ref.empty()) GTEST_SKIP() << "cleaning twice gives what cleaning once gives";
+  struct OnceCase {
+    const char* name;
+    RunSettings settings;
+    Lines input;
+    Lines expectedBeforeCleaning;
+  };
+  const std::vector<OnceCase> cases = {
+      {"every slot", kNoSwitches,
+       {"  <programme x=\"" + ref + "\"", " a=\"" + ref + "\">", "    <title>T" + ref + "</title>",
+        "    <sub-title>S" + ref + "</sub-title>", "    <desc>D" + ref + "</desc>",
+        "    <kenmerken>K" + ref + "</kenmerken>", "    <x>" + ref + "</x>",
+        "  </programme>" + ref},
+       {"  <programme x=\"" + ref + "\"", " a=\"" + ref + "\">", "    <title>T" + ref + "</title>",
+        "    <sub-title>S" + ref + "</sub-title>", "    <desc>D" + ref + "</desc>",
+        "    <kenmerken>K" + ref + "</kenmerken>", "    <x>" + ref + "</x>",
+        "  </programme>" + ref}},
+      {"merged and built desc lines", kKenmerk,
+       {kOpen, "    <desc>D" + ref + "</desc>", "    <kenmerken>K" + ref + "</kenmerken>",
+        kClose, kOpen, "    <kenmerken>K" + ref + "</kenmerken>", kClose},
+       {kOpen, "    <desc>D" + ref + " Kenmerken: K" + ref + "</desc>", kClose, kOpen,
+        "  <desc>Kenmerken: K" + ref + "</desc>", kClose}},
+      {"outside and whole-programme lines", kNoSwitches,
+       {"<tv " + ref + ">", "  <programme a=\"b\">" + ref + "</programme>"},
+       {"<tv " + ref + ">", "  <programme a=\"b\">" + ref + "</programme>"}},
+  };
+  for (const OnceCase& c : cases) {
+    Lines expected;
+    for (const std::string& line : c.expectedBeforeCleaning) {
+      expected.push_back(CleanLine(line, ListingEncoding::kLatin1));
+    }
+    EXPECT_EQ(Filter(c.settings, c.input), CrLf(expected)) << c.name;
+  }
+}
+
+struct RewriteCase {
+  const char* name;
+  RunSettings settings;
+  std::string line;
+  std::string expected;
+};
+
+TEST(RewriteOpeningLine, ReplacesTheStartAndStopValuesInPlace) {
+  const std::vector<RewriteCase> cases = {
+      {"start then stop", kNoSwitches,
+       R"(  <programme start="20070715193000 UTC" stop="20070715203000 CET" channel="ned1">)",
+       R"(  <programme start="20070715193000 +0000" stop="20070715203000 +0200" channel="ned1">)"},
+      {"stop then start", kNoSwitches,
+       R"(  <programme stop="20070115203000 CET" channel="a" start="20070115193000 UTC">)",
+       R"(  <programme stop="20070115203000 +0100" channel="a" start="20070115193000 +0000">)"},
+      {"no stop", kNoSwitches, R"(  <programme start="20070715193000 UTC" channel="a">)",
+       R"(  <programme start="20070715193000 +0000" channel="a">)"},
+      {"no start", kNoSwitches, R"(  <programme channel="a" stop="20070715193000 UTC">)",
+       R"(  <programme channel="a" stop="20070715193000 +0000">)"},
+      {"pdc-start and vps-start stay", kNoSwitches,
+       R"(<programme pdc-start="20070715193000 UTC" vps-start="20070715193000 UTC" start="20070715193000 UTC">)",
+       R"(<programme pdc-start="20070715193000 UTC" vps-start="20070715193000 UTC" start="20070715193000 +0000">)"},
+      {"a tab before the attribute", kNoSwitches,
+       "<programme a=\"b\"\tstart=\"20070715193000 UTC\"\tstop=\"20070715193000 UTC\">",
+       "<programme a=\"b\"\tstart=\"20070715193000 +0000\"\tstop=\"20070715193000 +0000\">"},
+      {"short values are read as they are", kNoSwitches, R"(<programme start="1 UTC" stop="">)",
+       R"(<programme start="1 +0000" stop="">)"},
+      {"the cet switch", Switches(false, false, false, true, -6),
+       R"(<programme start="20070715193000" stop="20070115193000">)",
+       R"(<programme start="20070715193000 -0400" stop="20070115193000 -0500">)"},
+      {"values are trimmed", kNoSwitches, R"(<programme start=" 20070715193000 +0100 ">)",
+       R"(<programme start="20070715193000 +0100">)"},
+      {"an unclosed value stays", kNoSwitches,
+       R"(<programme stop="20070715193000 UTC" start="20070715193000 UTC)",
+       R"(<programme stop="20070715193000 +0000" start="20070715193000 UTC)"},
+  };
+  for (const RewriteCase& c : cases) {
+    std::string out = "old";
+    ASSERT_TRUE(RewriteOpeningLine(c.line, c.settings, out)) << c.name;
+    EXPECT_EQ(out, c.expected) << c.name;
+    // Through the filter the same line opens a programme.
+    EXPECT_EQ(Filter(c.settings, {c.line + ">", kClose}), CrLf({c.expected + ">", kClose}))
+        << c.name;
+  }
+}
+
+TEST(RewriteOpeningLine, LeavesALineWithoutValuesAlone) {
+  for (const std::string line :
+       {R"(<programme channel="a">)", R"(<programme start="x)", R"(<programme xstart="1">)",
+        R"(start="20070715193000 UTC">)", R"(<programme pdc-start="20070715193000 UTC">)"}) {
+    std::string out = "old";
+    EXPECT_FALSE(RewriteOpeningLine(line, kNoSwitches, out)) << line;
+    EXPECT_EQ(out, "old");
+  }
+}
+
+TEST(RewriteOpeningLine, RaisesForAnInvalidTimeStamp) {
+  const RunSettings cet = Switches(false, false, false, true);
+  std::string out;
+  EXPECT_THROW(RewriteOpeningLine(R"(<programme start="2007">)", cet, out), EConvertError);
+  EXPECT_THROW(RewriteOpeningLine(R"(<programme start="20070230120000 CET">)", kNoSwitches, out),
+               EConvertError);
+  // The start value is converted first.
+  try {
+    RewriteOpeningLine(R"(<programme stop="20070231120000 CET" start="20070230120000 CET">)",
+                       kNoSwitches, out);
+    FAIL();
+  } catch (const EConvertError& failure) {
+    EXPECT_NE(failure.message().find("2007/2/30"), std::string::npos) << failure.message();
+  }
+  // Through the filter, on an opening line and on a line its tag runs on.
+  std::string written;
+  LineWriter writer(&written);
+  FilterState state;
+  FilterLine("<tv>", writer, cet, state);
+  EXPECT_THROW(FilterLine(R"(<programme start="2007">)", writer, cet, state), EConvertError);
+  FilterState continued;
+  FilterLine("<programme channel=\"a\"", writer, cet, continued);
+  EXPECT_THROW(FilterLine(R"( start="2007">)", writer, cet, continued), EConvertError);
+  EXPECT_EQ(written, "<tv>\r\n");
+}
+
+TEST(RewriteOpeningLine, RewritesTheLinesAStartTagRunsOn) {
+  ExpectCases({{"stamps on the following lines", kNoSwitches,
+                {R"(  <programme channel="bbc2" start="20070715193000 UTC")",
+                 "\t     stop=\"20070715203000 UTC\" pdc-start=\"20070715193000 UTC\"",
+                 "\t     clumpidx=\"0/2\">", kClose},
+                {R"(  <programme channel="bbc2" start="20070715193000 +0000")",
+                 "\t     stop=\"20070715203000 +0000\" pdc-start=\"20070715193000 UTC\"",
+                 "\t     clumpidx=\"0/2\">", kClose}}});
+}
+
+TEST(CheckTitle, AppliesOnlyTheRulesWhoseSwitchIsOn) {
+  EXPECT_FALSE(CheckTitle("<title>to be announced</title>", kNoSwitches));
+  EXPECT_FALSE(CheckTitle("<title>to be announced</title>", kTalpa));
+  EXPECT_TRUE(CheckTitle("<title>to be announced</title>", kTba));
+  EXPECT_FALSE(CheckTitle("<title>Talpa</title>", kTba));
+  EXPECT_TRUE(CheckTitle("<title>Talpa</title>", kTalpa));
+  EXPECT_TRUE(CheckTitle("<title>Talpa<", kTalpa));
+  EXPECT_FALSE(CheckTitle("<title>Talpa", kTalpa));
+  EXPECT_FALSE(CheckTitle("<title", kAll));
+}
+
+TEST(MergeKenmerken, BuildsADescWhenThereIsNone) {
+  std::string desc;
+  MergeKenmerken("<kenmerken>Stereo</kenmerken>", desc);
+  EXPECT_EQ(desc, "  <desc>Kenmerken: Stereo</desc>");
+}
+
+TEST(MergeKenmerken, InsertsBeforeTheDescEndTag) {
+  std::string desc = R"(    <desc lang="nl">Film</desc> <!-- x -->)";
+  MergeKenmerken("  <kenmerken>HD</kenmerken>", desc);
+  EXPECT_EQ(desc, R"(    <desc lang="nl">Film. Kenmerken: HD</desc> <!-- x -->)");
+}
+
+}  // namespace
+}  // namespace zelvane
