@@ -29,6 +29,8 @@ LineReader::LineReader(platform::File file, std::size_t readBlock)
 // growing the buffer when a line does not fit. False at the end of the file.
 bool LineReader::Fill() {
   if (endOfFile_) return false;
+  // Positions found so far move or go stale with the buffer's content.
+  cr_.valid = ctrlZ_.valid = false;
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
@@ -59,6 +61,7 @@ void LineReader::SkipRestOfLine() {
       return;
     }
     begin_ = end_ = 0;  // nothing of the skipped line is kept
+    cr_.valid = ctrlZ_.valid = false;
     if (!Fill()) return;
   }
 }
@@ -69,13 +72,28 @@ bool LineReader::AtEnd() {
   return buffer_[begin_] == kCtrlZ;
 }
 
+// The first `byte` at or after `from` in the unread bytes, or end_. The last
+// answer is kept until reading passes it, so that bytes which are rare in a
+// listing (CR in an LF file, Ctrl-Z) cost one scan per buffer, not per line.
+std::size_t LineReader::NextRare(RareByte& rare, char byte, std::size_t from) {
+  if (!rare.valid || rare.at < from) {
+    const void* hit = std::memchr(buffer_.data() + from, byte, end_ - from);
+    rare.at = hit == nullptr ? end_
+                             : static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data());
+    rare.valid = true;
+  }
+  return rare.at;
+}
+
 std::string_view LineReader::ReadLine() {
   if (skipPending_) SkipRestOfLine();
   std::size_t scanned = begin_;
   std::size_t stop = 0;
   for (;;) {
-    const char* found = FindLineEnd(buffer_.data() + scanned, buffer_.data() + end_);
-    stop = static_cast<std::size_t>(found - buffer_.data());
+    const void* lf = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
+    stop = lf == nullptr ? end_
+                         : static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.data());
+    stop = std::min(stop, NextRare(ctrlZ_, kCtrlZ, scanned));
     if (stop != end_) break;
     const std::size_t offset = end_ - begin_;  // keep the scan linear across refills
     if (!Fill()) {
@@ -91,7 +109,7 @@ std::string_view LineReader::ReadLine() {
   const bool byCtrlZ = stop != end_ && buffer_[stop] == kCtrlZ;
   if (byLineFeed && length > 0 && text[length - 1] == '\r') --length;
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
-  if (std::memchr(text, '\r', length) != nullptr) {
+  if (NextRare(cr_, '\r', begin_) < begin_ + length) {
     length = static_cast<std::size_t>(std::remove(text, text + length, '\r') - text);
   }
 
@@ -135,8 +153,17 @@ void LineWriter::WriteLine(std::string_view line) {
     memory_->append("\r\n");
     return;
   }
-  Append(line.data(), line.size());
-  Append("\r\n", 2);
+  if (line.size() + 2 <= buffer_.size() - used_) {
+    // The common case: the line fits behind what the buffer holds.
+    char* to = buffer_.data() + used_;
+    std::memcpy(to, line.data(), line.size());
+    to[line.size()] = '\r';
+    to[line.size() + 1] = '\n';
+    used_ += line.size() + 2;
+  } else {
+    Append(line.data(), line.size());
+    Append("\r\n", 2);
+  }
   if (lineByLine_) Pass(used_);
 }
 

@@ -35,8 +35,14 @@ class LineReader {
   void Close();
 
  private:
+  struct RareByte {
+    bool valid = false;
+    std::size_t at = 0;
+  };
+
   bool Fill();
   void SkipRestOfLine();
+  std::size_t NextRare(RareByte& rare, char byte, std::size_t from);
 
   platform::File file_;
   std::size_t readBlock_;
@@ -45,6 +51,8 @@ class LineReader {
   std::size_t end_ = 0;
   bool endOfFile_ = false;
   bool skipPending_ = false;
+  RareByte cr_;
+  RareByte ctrlZ_;
 };
 
 // Writes lines, each as its bytes and CR LF, through a large buffer. A file

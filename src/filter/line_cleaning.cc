@@ -65,12 +65,30 @@ void ReplaceMarkupFrom(std::string& text, std::string_view markup, std::size_t f
   text.resize(write + text.size() - read);
 }
 
+// Whether a tag-like markup text ("<p>", "<br>", "<br />") can stand in
+// `line`: some "<" is followed by "p>" or "br", in any case. Element tags
+// rarely are, so most lines are settled by a few memchr calls.
+bool MayHoldTagMarkup(std::string_view line) {
+  for (std::size_t at = FindByte(line, '<', 0); at != kNone; at = FindByte(line, '<', at + 1)) {
+    if (line.size() - at < 3) return false;
+    const char first = LowerAscii(line[at + 1]);
+    const char second = LowerAscii(line[at + 2]);
+    if ((first == 'p' && second == '>') || (first == 'b' && second == 'r')) return true;
+  }
+  return false;
+}
+
 // The line after the markup passes: `line` itself when it holds no markup,
 // which is the common case, otherwise the rewritten copy in `scratch`.
-std::string_view ReplaceMarkup(std::string_view line, std::string& scratch) {
+// "&lt;br&gt;" can only stand where the line has an ampersand: a blank left by
+// an earlier pass is never part of it.
+std::string_view ReplaceMarkup(std::string_view line, bool hasAmpersand, std::string& scratch) {
+  const bool tagMarkup = MayHoldTagMarkup(line);
+  if (!tagMarkup && !hasAmpersand) return line;
   std::string_view text = line;
   bool copied = false;
   for (std::string_view markup : kMarkup) {
+    if (markup[0] == '<' ? !tagMarkup : !hasAmpersand) continue;
     const std::size_t first = FindMarkup(text, markup, 0);
     if (first == kNone) continue;
     if (!copied) {
@@ -297,22 +315,23 @@ void RepairAmpersands(std::string_view text, ListingEncoding encoding, std::stri
 
 }  // namespace
 
-void AppendCleanLine(std::string_view line, ListingEncoding encoding, std::string& out) {
-  // Most lines hold tags but neither markup nor an ampersand; they are copied
-  // after a few memchr calls.
-  if (FindByte(line, '&', 0) == kNone && FindByte(line, '<', 0) == kNone) {
-    out.append(line);
-    return;
-  }
+std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
+                               std::string& scratch) {
+  const bool hasAmpersand = FindByte(line, '&', 0) != kNone;
   // Grows to the longest line with markup and is then reused, so that no
   // line costs an allocation.
+  thread_local std::string markupFree;
+  const std::string_view text = ReplaceMarkup(line, hasAmpersand, markupFree);
+  // Markup passes never add an ampersand.
+  if (!hasAmpersand) return text;
+  scratch.clear();
+  RepairAmpersands(text, encoding, scratch);
+  return scratch;
+}
+
+void AppendCleanLine(std::string_view line, ListingEncoding encoding, std::string& out) {
   thread_local std::string scratch;
-  const std::string_view text = ReplaceMarkup(line, scratch);
-  if (FindByte(text, '&', 0) == kNone) {
-    out.append(text);
-    return;
-  }
-  RepairAmpersands(text, encoding, out);
+  out.append(CleanLineView(line, encoding, scratch));
 }
 
 std::string CleanLine(std::string_view line, ListingEncoding encoding) {

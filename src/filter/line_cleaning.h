@@ -14,6 +14,12 @@ namespace zelvane {
 // length of `line`; pure; cannot fail.
 std::string CleanLine(std::string_view line, ListingEncoding encoding);
 
+// As CleanLine, without copying: the result is `line` itself when cleaning
+// changes nothing (the common case), otherwise a view of `scratch` or of
+// storage of this thread that the next call may reuse.
+std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
+                               std::string& scratch);
+
 // As CleanLine, appending the result to `out` (no allocation once `out` has
 // grown to the longest line). `line` must not view the bytes of `out`.
 void AppendCleanLine(std::string_view line, ListingEncoding encoding, std::string& out);

@@ -4,6 +4,7 @@
 #include "filter/line_cleaning.h"
 #include "time/timestamp.h"
 
+#include <iterator>
 #include <utility>
 
 namespace zelvane {
@@ -68,6 +69,25 @@ AttributeValue FindAttributeValue(std::string_view line, std::string_view name) 
   return value;
 }
 
+// True when `word` stands in `text` at `at`. A plain loop: the words are
+// short and most candidates differ in their second byte, where a call of
+// memcmp would cost more than the comparison.
+bool StandsAt(std::string_view text, std::size_t at, std::string_view word) {
+  if (text.size() - at < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (text[at + i] != word[i]) return false;
+  }
+  return true;
+}
+
+// The texts looked for near the start of a line, in the order in which a
+// line is tested: the four named elements, then the closing tag.
+constexpr std::size_t kClosingIndex = std::size(kNamedElements);
+
+std::string_view HeadText(std::size_t index) {
+  return index == kClosingIndex ? kClosingText : kNamedElements[index].startText;
+}
+
 // Classifies a line that opens no programme by the fixed texts near its
 // start. A named element line whose end tag does not follow on the same
 // line is a further line: its element runs on over the lines below, among
@@ -75,22 +95,39 @@ AttributeValue FindAttributeValue(std::string_view line, std::string_view name) 
 LineClass ClassifyLine(std::string_view line, bool& demoted) {
   demoted = false;
   const std::string_view head = line.substr(0, kHeadLength);
-  for (const NamedElement& element : kNamedElements) {
-    const std::size_t start = head.find(element.startText);
-    if (start == kNone) continue;
-    if (line.find(element.endText, start) != kNone) return element.lineClass;
-    demoted = true;
-    return LineClass::kFurther;
+  // Every text starts with "<", so each "<" of the head is looked at once;
+  // the text tested first wins, at its first place in the head.
+  std::size_t found = kClosingIndex + 1;
+  std::size_t foundAt = 0;
+  for (std::size_t at = head.find('<'); at != kNone; at = head.find('<', at + 1)) {
+    for (std::size_t index = 0; index < found; ++index) {
+      if (StandsAt(head, at, HeadText(index))) {
+        found = index;
+        foundAt = at;
+        break;
+      }
+    }
   }
-  if (head.find(kClosingText) != kNone) return LineClass::kClosing;
+  if (found == kClosingIndex) return LineClass::kClosing;
+  if (found > kClosingIndex) return LineClass::kFurther;
+  const NamedElement& element = kNamedElements[found];
+  if (line.find(element.endText, foundAt) != kNone) return element.lineClass;
+  demoted = true;
   return LineClass::kFurther;
+}
+
+// The position of "<programme " in `line`, or kNone. Most lines hold two or
+// three "<", each followed by another letter than "p".
+std::size_t FindOpening(std::string_view line) {
+  for (std::size_t at = line.find('<'); at != kNone; at = line.find('<', at + 1)) {
+    if (StandsAt(line, at, kOpeningText)) return at;
+  }
+  return kNone;
 }
 
 void WriteCleanLine(std::string_view line, LineWriter& writer, const RunSettings& settings,
                     FilterState& state) {
-  state.cleaned.clear();
-  AppendCleanLine(line, settings.encoding, state.cleaned);
-  writer.WriteLine(state.cleaned);
+  writer.WriteLine(CleanLineView(line, settings.encoding, state.cleaned));
 }
 
 // Stores `line` cleaned at the end of `list`.
@@ -197,15 +234,18 @@ bool RewriteOpeningLine(std::string_view line, const RunSettings& settings, std:
   if (!start.found && !stop.found) return false;
   // Both values are read from the line as it came; they never overlap, since
   // a value ends at the first double quote after its own.
-  std::string startValue;
-  std::string stopValue;
+  // Reused from line to line, so that no opening line costs an allocation.
+  thread_local std::string startValue;
+  thread_local std::string stopValue;
+  startValue.clear();
+  stopValue.clear();
   if (start.found) {
-    startValue = NormaliseTimeStamp(line.substr(start.begin, start.end - start.begin),
-                                    settings.cet, settings.cetoffset);
+    AppendNormalisedTimeStamp(line.substr(start.begin, start.end - start.begin), settings.cet,
+                              settings.cetoffset, startValue);
   }
   if (stop.found) {
-    stopValue = NormaliseTimeStamp(line.substr(stop.begin, stop.end - stop.begin), settings.cet,
-                                   settings.cetoffset);
+    AppendNormalisedTimeStamp(line.substr(stop.begin, stop.end - stop.begin), settings.cet,
+                              settings.cetoffset, stopValue);
   }
   const AttributeValue* first = &start;
   const AttributeValue* second = &stop;
@@ -272,7 +312,7 @@ void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& se
     ContinueOpening(line, settings, state);
     return;
   }
-  const std::size_t openingAt = line.find(kOpeningText);
+  const std::size_t openingAt = FindOpening(line);
   if (openingAt != kNone) {
     OpenProgramme(line, openingAt, writer, settings, state);
     return;

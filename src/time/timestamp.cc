@@ -38,25 +38,41 @@ std::uint16_t ReadField(std::string_view text, std::size_t position, std::size_t
   return static_cast<std::uint16_t>(parsed.value);
 }
 
-std::string WithOffset(std::string_view value, std::int64_t hours) {
-  std::string offset = FormatUtcOffset(hours);
-  std::string result;
-  result.reserve(value.size() + 1 + offset.size());
-  result.append(value);
-  result.push_back(' ');
-  result.append(offset);
-  return result;
+void AppendWithOffset(std::string_view value, std::int64_t hours, std::string& out) {
+  out.append(value);
+  out.push_back(' ');
+  AppendUtcOffset(hours, out);
+}
+
+// Listings hold stamps of one or two years: the period of the last year
+// asked for is kept.
+SummerTime CachedSummerTimePeriod(int year) {
+  thread_local int cachedYear = 0;
+  thread_local SummerTime cached{};
+  if (year != cachedYear) {
+    cached = SummerTimePeriod(year);
+    cachedYear = year;
+  }
+  return cached;
 }
 
 }  // namespace
 
 std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset) {
+  std::string result;
+  AppendNormalisedTimeStamp(value, cet, cetoffset, result);
+  return result;
+}
+
+void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset,
+                               std::string& out) {
   std::string_view stamp = TrimView(value);
 
   // Whatever follows " UTC" is dropped unread: listings write "UTC+01" and
   // the like, and the date need not be valid.
   if (const std::size_t utc = FindZoneWord(stamp, "UTC"); utc != std::string_view::npos) {
-    return WithOffset(TrimView(stamp.substr(0, utc)), 0);
+    AppendWithOffset(TrimView(stamp.substr(0, utc)), 0, out);
+    return;
   }
 
   bool cetMarked = false;
@@ -68,7 +84,8 @@ std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t ce
   // A blank is the only sign of a zone: a stamp with one carries an offset or
   // a zone word we do not know, and is left as it is.
   if (!cetMarked && (!cet || stamp.find(' ') != std::string_view::npos)) {
-    return std::string(stamp);
+    out.append(stamp);
+    return;
   }
 
   const std::uint16_t year = ReadField(stamp, 1, 4);
@@ -80,24 +97,35 @@ std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t ce
       stamp.size() >= 12 && IsDigit(stamp[11]) ? ReadField(stamp, 13, 2) : 0;
   const DateTimeValue moment = MakeDateTime(year, month, day, hour, minute, second, 0);
 
-  const SummerTime summer = SummerTimePeriod(year);
+  const SummerTime summer = CachedSummerTimePeriod(year);
   const bool inSummer =
       CompareMoments(moment, summer.start) == 1 && CompareMoments(moment, summer.end) == -1;
   // In 64 bits: the command line does not bound the extra hours.
   std::int64_t hours = inSummer ? 2 : 1;
   if (!cetMarked) hours += cetoffset;
-  return WithOffset(stamp, hours);
+  AppendWithOffset(stamp, hours, out);
 }
 
 std::string FormatUtcOffset(std::int64_t hours) {
-  std::string result = hours < 0 ? "-" : "+";
-  std::string digits = FormatInt(hours);
-  std::string_view magnitude = digits;
-  if (hours < 0) magnitude.remove_prefix(1);
-  if (magnitude.size() < 2) result.push_back('0');
-  result.append(magnitude);
-  result.append("00");
+  std::string result;
+  AppendUtcOffset(hours, result);
   return result;
+}
+
+void AppendUtcOffset(std::int64_t hours, std::string& out) {
+  out.push_back(hours < 0 ? '-' : '+');
+  // The magnitude as unsigned, so that the most negative value is exact.
+  std::uint64_t magnitude =
+      hours < 0 ? 0u - static_cast<std::uint64_t>(hours) : static_cast<std::uint64_t>(hours);
+  char digits[20];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (count < 2) digits[count++] = '0';
+  while (count > 0) out.push_back(digits[--count]);
+  out.append("00");
 }
 
 }  // namespace zelvane

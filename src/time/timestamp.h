@@ -12,7 +12,12 @@ namespace zelvane {
 // trimmed. Raises EConvertError when the stamp's date and time are invalid.
 std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset);
 
+// As NormaliseTimeStamp, appending the result to `out`.
+void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset,
+                               std::string& out);
+
 // "+0200", "-0500"; a magnitude of 100 hours or more keeps all its digits.
 std::string FormatUtcOffset(std::int64_t hours);
+void AppendUtcOffset(std::int64_t hours, std::string& out);
 
 }  // namespace zelvane
