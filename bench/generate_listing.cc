@@ -2,7 +2,12 @@
 // channels, programmes of about a dozen lines, a mix of zone words, markup,
 // ampersands, references and non-ASCII text. Deterministic for a given seed.
 //
-//   generate_listing MEGABYTES OUTPUT [SEED] [latin1|utf8]
+//   generate_listing MEGABYTES OUTPUT [SEED] [latin1|utf8] [KIND]
+//
+// KIND "realistic" (the default) writes programmes; the hostile kinds write
+// one line of MEGABYTES made of a single text repeated ("br": <br>, "amp": &,
+// "ref": &#233;, "ltbr": &lt;br&gt;), or "further": one programme whose lines
+// are all further lines.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -108,6 +113,32 @@ std::string Stamp(int day, int minutes, int zone) {
   return text;
 }
 
+// One hostile listing of about `limit` bytes; false for an unknown kind.
+bool WriteHostile(Writer& w, const std::string& kind, std::uint64_t limit) {
+  const std::string unit = kind == "br"     ? "<br>"
+                           : kind == "amp"  ? "&"
+                           : kind == "ref"  ? "&#233;"
+                           : kind == "ltbr" ? "&lt;br&gt;"
+                                            : "";
+  w.Line("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+  w.Line("<tv>");
+  if (kind == "further") {
+    w.Line("  <programme start=\"20260715203000 CET\" stop=\"20260715213000 CET\" channel=\"x\">");
+    while (w.written < limit) w.Line("    <actor>Jan de Vries</actor>");
+    w.Line("  </programme>");
+  } else if (!unit.empty()) {
+    std::string line;
+    line.reserve(limit + unit.size());
+    while (line.size() < limit) line += unit;
+    w.Line(line);
+  } else {
+    std::fprintf(stderr, "unknown kind %s\n", kind.c_str());
+    return false;
+  }
+  w.Line("</tv>");
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,6 +155,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   Writer w{out, latin1};
+  const std::string kind = argc > 5 ? argv[5] : "realistic";
+  if (kind != "realistic") return WriteHostile(w, kind, limit) && std::fclose(out) == 0 ? 0 : 1;
   w.Line(latin1 ? "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
                 : "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
   w.Line("<tv generator-info-name=\"zelvane benchmark\">");

@@ -23,7 +23,10 @@ const char* FindLineEnd(const char* from, const char* to) {
 }  // namespace
 
 LineReader::LineReader(platform::File file, std::size_t readBlock)
-    : file_(std::move(file)), readBlock_(readBlock > 0 ? readBlock : 1), buffer_(readBlock_) {}
+    : file_(std::move(file)),
+      readBlock_(readBlock > 0 ? readBlock : 1),
+      buffer_(new char[readBlock_]),
+      capacity_(readBlock_) {}
 
 // Reads more bytes behind the unread ones, moving them to the front and
 // growing the buffer when a line does not fit. False at the end of the file.
@@ -31,16 +34,25 @@ bool LineReader::Fill() {
   if (endOfFile_) return false;
   // Positions found so far move or go stale with the buffer's content.
   cr_.valid = ctrlZ_.valid = false;
-  if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-    end_ -= begin_;
-    begin_ = 0;
-  }
+  const std::size_t unread = end_ - begin_;
   // The buffer grows only while one line does not fit; it never shrinks, so
-  // a file of long lines costs as much memory as its longest line.
-  if (buffer_.size() - end_ < (readBlock_ + 1) / 2) buffer_.resize(buffer_.size() * 2);
-  const std::size_t room = std::min(buffer_.size() - end_, readBlock_);
-  const std::size_t n = platform::ReadSome(file_, buffer_.data() + end_, room);
+  // a file of long lines costs as much memory as its longest line. The new
+  // block is left uninitialised: clearing it would cost as much as reading.
+  const std::size_t wanted = unread + (readBlock_ + 1) / 2;
+  if (capacity_ < wanted) {
+    std::size_t grown = capacity_ * 2;
+    while (grown < wanted) grown *= 2;
+    std::unique_ptr<char[]> bigger(new char[grown]);
+    std::memcpy(bigger.get(), buffer_.get() + begin_, unread);
+    buffer_ = std::move(bigger);
+    capacity_ = grown;
+  } else if (begin_ > 0) {
+    std::memmove(buffer_.get(), buffer_.get() + begin_, unread);
+  }
+  begin_ = 0;
+  end_ = unread;
+  const std::size_t room = std::min(capacity_ - end_, readBlock_);
+  const std::size_t n = platform::ReadSome(file_, buffer_.get() + end_, room);
   if (n == 0) {
     endOfFile_ = true;
     return false;
@@ -52,12 +64,12 @@ bool LineReader::Fill() {
 void LineReader::SkipRestOfLine() {
   skipPending_ = false;
   for (;;) {
-    const char* from = buffer_.data() + begin_;
-    const char* to = buffer_.data() + end_;
+    const char* from = buffer_.get() + begin_;
+    const char* to = buffer_.get() + end_;
     const char* stop = FindLineEnd(from, to);
     if (stop != to) {
       // A further Ctrl-Z stays: it ends the input.
-      begin_ = static_cast<std::size_t>(stop - buffer_.data()) + (*stop == '\n' ? 1 : 0);
+      begin_ = static_cast<std::size_t>(stop - buffer_.get()) + (*stop == '\n' ? 1 : 0);
       return;
     }
     begin_ = end_ = 0;  // nothing of the skipped line is kept
@@ -77,9 +89,9 @@ bool LineReader::AtEnd() {
 // listing (CR in an LF file, Ctrl-Z) cost one scan per buffer, not per line.
 std::size_t LineReader::NextRare(RareByte& rare, char byte, std::size_t from) {
   if (!rare.valid || rare.at < from) {
-    const void* hit = std::memchr(buffer_.data() + from, byte, end_ - from);
+    const void* hit = std::memchr(buffer_.get() + from, byte, end_ - from);
     rare.at = hit == nullptr ? end_
-                             : static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data());
+                             : static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.get());
     rare.valid = true;
   }
   return rare.at;
@@ -90,9 +102,9 @@ std::string_view LineReader::ReadLine() {
   std::size_t scanned = begin_;
   std::size_t stop = 0;
   for (;;) {
-    const void* lf = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
+    const void* lf = std::memchr(buffer_.get() + scanned, '\n', end_ - scanned);
     stop = lf == nullptr ? end_
-                         : static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.data());
+                         : static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.get());
     stop = std::min(stop, NextRare(ctrlZ_, kCtrlZ, scanned));
     if (stop != end_) break;
     const std::size_t offset = end_ - begin_;  // keep the scan linear across refills
@@ -103,7 +115,7 @@ std::string_view LineReader::ReadLine() {
     scanned = begin_ + offset;
   }
 
-  char* text = buffer_.data() + begin_;
+  char* text = buffer_.get() + begin_;
   std::size_t length = stop - begin_;
   const bool byLineFeed = stop != end_ && buffer_[stop] == '\n';
   const bool byCtrlZ = stop != end_ && buffer_[stop] == kCtrlZ;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,7 +47,8 @@ class LineReader {
 
   platform::File file_;
   std::size_t readBlock_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool endOfFile_ = false;
