@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Times zelvane with every switch against cp and the simplest getline filter
+# Times zelvane with every switch against cp, dd and the simplest getline filter
 # on one generated listing, alternating the three, and prints the medians,
 # the ratios and the peak resident memory of each.
 #
@@ -22,10 +22,13 @@ cat "$work/listing.xml" >/dev/null  # warm the page cache
 
 declare -A commands=(
   [cp]="cp $work/listing.xml $work/out.xml"
+  [dd]="dd if=$work/listing.xml of=$work/out.xml bs=64k status=none"
   [getline]="$work/getline_filter $work/listing.xml $work/out.xml"
   [zelvane]="./build-bench/zelvane $work/listing.xml --output $work/out.xml --cet --kenmerk --tba --talpa"
 )
-order=(cp getline zelvane)
+# cp copies inside the kernel (copy_file_range); dd with 64 KiB blocks shows
+# what reading and writing through the program's own buffers costs.
+order=(cp dd getline zelvane)
 declare -A times memory
 for ((run = 1; run <= runs; run++)); do
   for name in "${order[@]}"; do

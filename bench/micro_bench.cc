@@ -4,6 +4,8 @@
 // Bytes per second are counted over the input line.
 
 #include "filter/line_cleaning.h"
+#include "filter/programme_assembly.h"
+#include "time/timestamp.h"
 
 #include <benchmark/benchmark.h>
 
@@ -61,6 +63,60 @@ void BM_CleanAdversarialLine(benchmark::State& state) {
 BENCHMARK(BM_CleanAdversarialLine)
     ->ArgsProduct({{0, 1, 2, 3, 4}, {1 << 20, 10 << 20}})
     ->Unit(benchmark::kMillisecond);
+
+// One programme as the listings write it, fed line by line through the
+// filter with every switch on, into memory.
+constexpr std::array<std::string_view, 12> kProgramme = {
+    "  <programme start=\"20260715203000 CET\" stop=\"20260715213000 CET\" channel=\"ned1\">",
+    "    <title lang=\"nl\">Journaal</title>",
+    "    <sub-title lang=\"nl\">Met het laatste nieuws</sub-title>",
+    "    <desc lang=\"nl\">Nieuws<br>en weer, met aandacht voor sport &amp; cultuur in "
+    "binnen- en buitenland.</desc>",
+    "    <credits>",
+    "      <actor>Jan de Vries</actor>",
+    "      <actor>Anna Jansen</actor>",
+    "    </credits>",
+    "    <category lang=\"nl\">nieuws</category>",
+    "    <kenmerken>Stereo, breedbeeld</kenmerken>",
+    "    <episode-num system=\"onscreen\">12</episode-num>",
+    "  </programme>",
+};
+
+void BM_FilterProgramme(benchmark::State& state) {
+  RunSettings settings;
+  settings.cet = settings.kenmerk = settings.tba = settings.talpa = true;
+  std::string out;
+  LineWriter writer(&out);
+  FilterState filter;
+  std::int64_t bytes = 0;
+  for (std::string_view line : kProgramme) bytes += static_cast<std::int64_t>(line.size()) + 1;
+  for (auto _ : state) {
+    out.clear();
+    for (std::string_view line : kProgramme) FilterLine(line, writer, settings, filter);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * bytes);
+}
+BENCHMARK(BM_FilterProgramme);
+
+// The kinds of stamp a listing holds: CET in summer and winter, UTC, and a
+// stamp without zone under the cet switch.
+constexpr std::array<std::string_view, 4> kStamps = {
+    "20260715203000 CET", "20260115203000 CET", "20260715183000 UTC", "20260715203000"};
+
+void BM_NormaliseTimeStamp(benchmark::State& state) {
+  const std::string_view stamp = kStamps[static_cast<std::size_t>(state.range(0))];
+  state.SetLabel(std::string(stamp));
+  std::string out;
+  for (auto _ : state) {
+    out.clear();
+    AppendNormalisedTimeStamp(stamp, true, 0, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(stamp.size()));
+}
+BENCHMARK(BM_NormaliseTimeStamp)->DenseRange(0, 3);
 
 }  // namespace
 }  // namespace zelvane
