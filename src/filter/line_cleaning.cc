@@ -23,17 +23,21 @@ constexpr std::array<std::string_view, 4> kMarkup = {"<p>", "<br>", "<br />",
 
 // Index of the first byte `c` at or after `from`, or kNone.
 std::size_t FindByte(std::string_view text, char c, std::size_t from) {
-  // Candidates often come in runs ("<br><br>", "&&&"): the next few bytes
-  // are looked at before paying for a call of memchr.
-  const std::size_t near = std::min(text.size(), from + 8);
-  for (std::size_t at = from; at < near; ++at) {
-    if (text[at] == c) return at;
-  }
-  from = near;
   if (from >= text.size()) return kNone;
   const void* hit = std::memchr(text.data() + from, c, text.size() - from);
   if (hit == nullptr) return kNone;
   return static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+// As FindByte, for searches that run from one candidate to the next:
+// candidates often come in runs ("<br><br>", "&&&"), so the next few bytes
+// are looked at before paying for a call of memchr.
+std::size_t FindNextByte(std::string_view text, char c, std::size_t from) {
+  const std::size_t near = std::min(text.size(), from + 8);
+  for (std::size_t at = from; at < near; ++at) {
+    if (text[at] == c) return at;
+  }
+  return FindByte(text, c, near);
 }
 
 // Whether `markup` stands at `at`, ASCII case ignored.
@@ -49,8 +53,8 @@ bool MarkupAt(std::string_view text, std::size_t at, std::string_view markup) {
 // starts with a byte that has no case, so memchr finds the candidates.
 std::size_t FindMarkup(std::string_view text, std::string_view markup, std::size_t from) {
   if (from < text.size() && text[from] == markup[0] && MarkupAt(text, from, markup)) return from;
-  for (std::size_t at = FindByte(text, markup[0], from); at != kNone;
-       at = FindByte(text, markup[0], at + 1)) {
+  for (std::size_t at = FindNextByte(text, markup[0], from); at != kNone;
+       at = FindNextByte(text, markup[0], at + 1)) {
     if (MarkupAt(text, at, markup)) return at;
   }
   return kNone;
@@ -317,7 +321,7 @@ void RepairAmpersands(std::string_view text, ListingEncoding encoding, std::stri
     if (at > copied) out.append(text.data() + copied, at - copied);
     copied = RepairAmpersandAt(text, at, encoding, lineStart, out);
     // Ampersands often come in runs ("&&", "&#233;&#233;"); skip the search.
-    at = copied < text.size() && text[copied] == '&' ? copied : FindByte(text, '&', copied);
+    at = FindNextByte(text, '&', copied);
   }
   out.append(text.substr(copied));
 }
