@@ -71,7 +71,7 @@ TEST(FilterProgram, ReplacesTheSourceWithTheFilteredListing) {
 // "Exception EConvertError in module zelvane at XXXXXXXX.", the message and
 // an empty line, XXXXXXXX being eight upper-case hexadecimal digits.
 void ExpectConvertReport(const std::string& err, const std::string& message) {
-  const std::string head = "Exception EConvertError in module zelvane at ";
+  const std::string head = "Exception EConvertError in module " + kModule + " at ";
   const std::string tail = ".\r\n" + message + "\r\n\r\n";
   ASSERT_EQ(err.size(), head.size() + 8 + tail.size()) << err;
   EXPECT_EQ(err.substr(0, head.size()), head) << err;

@@ -69,7 +69,56 @@ TEST(Program, ReportsSettingsAndUsageWhenANameIsMissing) {
   }
 }
 
+TEST(Program, HelpAndVersionPrintOnlyWhatTheyAskFor) {
+  const std::string version = CrLf({std::string("zelvane ") + ZELVANE_VERSION});
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string out;
+  } cases[] = {
+      {{"--help"}, kUsage},
+      {{"--version"}, version},
+      {{"in.xml", "--output", "out.xml", "--help"}, kUsage},
+      {{"--version", "--help"}, version},
+      {{"--help", "--version"}, kUsage},
+      {{"--cet", "--version"}, version},  // an option word is never the offset
+      {{"--kenmerk", "--help", "--output", "out.xml"}, kUsage},
+  };
+  for (const Case& c : cases) {
+    const std::filesystem::path directory = FreshDirectory("help");
+    WriteFile(directory / "in.xml", "<tv>\n");
+    const ProgramResult result = RunProgram(c.arguments, directory);
+    EXPECT_EQ(result.status, 0) << c.arguments[0];
+    EXPECT_EQ(result.out, c.out) << c.arguments[0];
+    EXPECT_EQ(result.err, "") << c.arguments[0];
+    EXPECT_FALSE(std::filesystem::exists(directory / "out.xml")) << c.arguments[0];
+  }
+}
+
+TEST(Program, OtherSpellingsOfHelpAndVersionKeepTheirMeaning) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::vector<std::string> report;
+  } cases[] = {
+      {{"--HELP"}, {"Source: --HELP", "Destination: ", kNoCet, kNoKenmerk}},
+      {{"--hel"}, {"Source: --hel", "Destination: ", kNoCet, kNoKenmerk}},
+      {{"--helpful"}, {"Source: --helpful", "Destination: ", kNoCet, kNoKenmerk}},
+      {{"'--help'"}, {"Source: --help", "Destination: ", kNoCet, kNoKenmerk}},
+      {{"--Version"}, {"Source: --Version", "Destination: ", kNoCet, kNoKenmerk}},
+      {{"--output", "--help"}, {"Source: ", "Destination: --help", kNoCet, kNoKenmerk}},
+      {{"--rating", "--version"}, {"Source: ", "Destination: ", kNoCet, kNoKenmerk}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines = {"Running...", ""};
+    lines.insert(lines.end(), c.report.begin(), c.report.end());
+    const ProgramResult result = RunProgram(c.arguments, FreshDirectory("not_help"));
+    EXPECT_EQ(result.status, 1) << c.report[0];
+    EXPECT_EQ(result.out, CrLf(lines) + kUsage) << c.report[0];
+    EXPECT_EQ(result.err, "");
+  }
+}
+
 TEST(Program, FailsWhenStandardOutputCannotBeWritten) {
+  if (kOnWindows) GTEST_SKIP() << "needs /dev/full, which Windows lacks";
   const ProgramResult result =
       RunProgram({"a", "--output", "b"}, FreshDirectory("stdout_full"), "/dev/full");
   EXPECT_EQ(result.status, 1);

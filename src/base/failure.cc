@@ -38,7 +38,8 @@ std::string FormatFailureReport(const Exception& failure, std::string_view modul
 }
 
 int ReportFailure(const Exception& failure) {
-  platform::WriteStandardError(FormatFailureReport(failure, platform::ProgramName()));
+  platform::WriteStandardError(
+      platform::ToConsoleCodePage(FormatFailureReport(failure, platform::ProgramName())));
   return 1;
 }
 

@@ -1,5 +1,7 @@
 #include "base/failure.h"
 
+#include "base/platform.h"
+
 #include <gtest/gtest.h>
 
 namespace zelvane {
@@ -40,6 +42,22 @@ TEST(EInOutError, CarriesItsCode) {
   EXPECT_EQ(error.errorCode(), 3);
   EXPECT_EQ(error.message(), "Invalid filename");
   EXPECT_STREQ(error.kind(), "EInOutError");
+}
+
+TEST(ToConsoleCodePage, KeepsEveryByteBelow0x80AndEveryLength) {
+  // The report is ASCII but for what a time stamp brought along; a zero
+  // byte in it must neither cut the text nor stop the conversion.
+  const std::string cases[] = {
+      "",
+      "Exception EInOutError in module zelvane at 00000010.\r\nFile not found.\r\n\r\n",
+      std::string("a\0b", 3),
+      std::string("\0\0x\0", 4),
+      std::string(1000, 'z'),
+  };
+  for (const std::string& text : cases) {
+    EXPECT_EQ(platform::ToConsoleCodePage(text), text) << text.size();
+  }
+  EXPECT_EQ(platform::ToConsoleCodePage("caf\xE9").size(), 4u);
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ class File {
 
   bool valid() const { return handle_ != -1; }
   std::intptr_t handle() const { return handle_; }
+  // False for a handle the program was given (the standard streams).
+  bool owned() const { return owned_; }
   // Gives up the handle without closing it.
   std::intptr_t Release() { return std::exchange(handle_, -1); }
 
@@ -42,8 +44,10 @@ File CreateForWriting(const std::string& name);
 // Creates `name` for writing; fails when anything stands at that name.
 File CreateExclusive(const std::string& name);
 
-// Standard output, not owned.
+// The standard streams, not owned.
+File StandardInput();
 File StandardOutput();
+File StandardError();
 
 // Reads up to `size` bytes; 0 at the end of the file.
 std::size_t ReadSome(File& file, char* buffer, std::size_t size);
@@ -65,8 +69,15 @@ bool IsExistingFile(const std::string& name);
 // True when both names exist and denote the same file (links followed).
 bool IsSameFile(const std::string& a, const std::string& b);
 
-// True when `name` exists and is the open file `file` (links followed).
-bool IsSameFile(const File& file, const std::string& name);
+// True when creating `name` for writing would empty the open file `file`
+// without the system refusing it: `name` denotes that file under another
+// name. Where the share modes of the opener already make the create fail
+// (a sharing violation), this is false.
+bool CreatingWouldEmpty(const File& file, const std::string& name);
+
+// True when both open files are one and the same file on disk (never for
+// pipes and consoles).
+bool IsSameOpenFile(const File& a, const File& b);
 
 // True when the directory entry `entry` itself, a link at that name not
 // followed, is the file that `name` finally denotes.
@@ -90,6 +101,10 @@ bool IsTerminal(const File& file);
 
 // Writes to standard error directly; failures are ignored.
 void WriteStandardError(std::string_view text);
+
+// `text` in the console's own code page where the system has one (the OEM
+// code page on Windows); unchanged elsewhere.
+std::string ToConsoleCodePage(std::string_view text);
 
 // The running program's file name, without directories.
 std::string ProgramName();

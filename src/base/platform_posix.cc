@@ -101,7 +101,11 @@ File CreateExclusive(const std::string& name) {
   return File(fd);
 }
 
+File StandardInput() { return File(STDIN_FILENO, false); }
+
 File StandardOutput() { return File(STDOUT_FILENO, false); }
+
+File StandardError() { return File(STDERR_FILENO, false); }
 
 std::size_t ReadSome(File& file, char* buffer, std::size_t size) {
   for (;;) {
@@ -154,10 +158,18 @@ bool IsSameFile(const std::string& a, const std::string& b) {
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-bool IsSameFile(const File& file, const std::string& name) {
+bool CreatingWouldEmpty(const File& file, const std::string& name) {
+  // POSIX has no share modes: opening the source never keeps writers out.
   struct stat open {}, named {};
   return ::fstat(Descriptor(file), &open) == 0 && ::stat(name.c_str(), &named) == 0 &&
          open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+bool IsSameOpenFile(const File& a, const File& b) {
+  struct stat first {}, second {};
+  return ::fstat(Descriptor(a), &first) == 0 && ::fstat(Descriptor(b), &second) == 0 &&
+         S_ISREG(first.st_mode) && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
 }
 
 bool IsSameEntry(const std::string& entry, const std::string& name) {
@@ -214,6 +226,8 @@ void WriteStandardError(std::string_view text) {
     text.remove_prefix(static_cast<std::size_t>(n));
   }
 }
+
+std::string ToConsoleCodePage(std::string_view text) { return std::string(text); }
 
 std::string ProgramName() {
   const std::string& path = ProgramPath();

@@ -13,6 +13,13 @@ enum class ListingEncoding {
   kOtherSingleByte,  // any other declared encoding
 };
 
+// What the command line asks for besides a run.
+enum class RunRequest {
+  kRun,
+  kHelp,     // the word --help where a source name would stand
+  kVersion,  // the word --version where a source name would stand
+};
+
 // Everything a run needs, filled once from the command line.
 struct RunSettings {
   std::string source;       // empty: not given
@@ -24,6 +31,7 @@ struct RunSettings {
   bool tba = false;
   bool replaceSource = false;  // set by the file pass: destination is the source
   ListingEncoding encoding = ListingEncoding::kLatin1;  // set by the file pass
+  RunRequest request = RunRequest::kRun;  // the first --help or --version wins
 };
 
 }  // namespace zelvane

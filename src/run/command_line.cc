@@ -118,6 +118,13 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
     } else if (MatchesOption(word, "--tba")) {
       settings.tba = true;
       ++i;
+    } else if (word == "--help" || word == "--version") {
+      // Only these exact words, where a source name would stand, ask for the
+      // usage text or the version; "--HELP" or "'--help'" is still a name.
+      if (settings.request == RunRequest::kRun) {
+        settings.request = word == "--help" ? RunRequest::kHelp : RunRequest::kVersion;
+      }
+      ++i;
     } else {
       settings.source = UnquoteValue(word);
       ++i;
@@ -148,14 +155,29 @@ void PrintSettings(const RunSettings& settings, LineWriter& console) {
   if (settings.talpa) console.WriteLine("talpa: remove TALPA-block from channel");
 }
 
-int RunProgram(const std::vector<std::string>& words, LineWriter& console) {
+int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput,
+               LineWriter& standardError) {
   if (words.size() <= 1) {
-    PrintUsage(console);
+    PrintUsage(standardOutput);
     return 0;
   }
+  // The words are examined before anything is printed: where the listing
+  // goes decides where the console lines go. Examining them prints nothing,
+  // so the order that the user sees stays the same.
+  RunSettings settings = ParseArguments(words);
+  if (settings.request == RunRequest::kHelp) {
+    PrintUsage(standardOutput);
+    return 0;
+  }
+  if (settings.request == RunRequest::kVersion) {
+    standardOutput.WriteLine(Concat("zelvane ", ZELVANE_VERSION));
+    return 0;
+  }
+  // A listing on standard output must not be mixed with the console lines.
+  LineWriter& console =
+      settings.destination == kStandardStream ? standardError : standardOutput;
   console.WriteLine("Running...");
   console.WriteLine("");
-  RunSettings settings = ParseArguments(words);
   PrintSettings(settings, console);
   if (settings.source.empty() || settings.destination.empty()) {
     PrintUsage(console);
@@ -163,18 +185,19 @@ int RunProgram(const std::vector<std::string>& words, LineWriter& console) {
     // empty variable must be able to tell that nothing was written.
     return 1;
   }
-  // A standard output that cannot be written ends the run before any file is
-  // touched.
+  // A console that cannot be written ends the run before any file is touched.
   console.Flush();
-  return RunFilePass(settings, console);
+  return RunFilePass(settings, console, &standardOutput);
 }
 
 int Main(int argc, char** argv) {
   platform::PrepareProcess();
   platform::SetProgramPath(argc > 0 ? argv[0] : nullptr);
-  platform::File standardOutput = platform::StandardOutput();
-  const bool terminal = platform::IsTerminal(standardOutput);
-  LineWriter console(std::move(standardOutput), terminal);
+  platform::File output = platform::StandardOutput();
+  const bool terminal = platform::IsTerminal(output);
+  LineWriter standardOutput(std::move(output), terminal);
+  // The console lines of a pipeline go out one by one, as on a terminal.
+  LineWriter standardError(platform::StandardError(), true);
   try {
     const platform::LocaleSeparators separators = platform::ReadLocaleSeparators();
     SetDateTimeSeparators(separators.date, separators.time, separators.decimal);
@@ -184,14 +207,14 @@ int Main(int argc, char** argv) {
     } else {
       words.assign(argv, argv + argc);
     }
-    const int status = RunProgram(words, console);
-    console.Flush();
+    const int status = RunProgram(words, standardOutput, standardError);
+    standardOutput.Flush();
     return status;
   } catch (const Exception& failure) {
-    console.PassOnAllQuietly();
+    standardOutput.PassOnAllQuietly();
     return ReportFailure(failure);
   } catch (const std::bad_alloc&) {
-    console.PassOnAllQuietly();
+    standardOutput.PassOnAllQuietly();
     return ReportFailure(EOutOfMemory());
   }
 }

@@ -159,15 +159,85 @@ TEST(RunProgram, ShowsUsageWhenANameIsMissing) {
   LineWriter usageWriter(&usage);
   PrintUsage(usageWriter);
   for (const Case& c : cases) {
-    std::string text;
-    LineWriter console(&text);
-    EXPECT_EQ(RunProgram(c.words, console), c.status);
+    std::string text, errors;
+    LineWriter console(&text), errorConsole(&errors);
+    EXPECT_EQ(RunProgram(c.words, console, errorConsole), c.status);
     if (c.running) {
       const RunSettings settings = ParseArguments(c.words);
       EXPECT_EQ(text, "Running...\r\n\r\n" + Console(settings) + usage);
     } else {
       EXPECT_EQ(text, usage);
     }
+    EXPECT_EQ(errors, "");
+  }
+}
+
+TEST(ParseArguments, TakesExactlyHelpAndVersionWhereASourceWouldStand) {
+  struct Case {
+    Words words;
+    RunRequest request;
+    const char* source;
+  } cases[] = {
+      {{"z", "--help"}, RunRequest::kHelp, ""},
+      {{"z", "--version"}, RunRequest::kVersion, ""},
+      {{"z", "in.xml", "--version", "--help"}, RunRequest::kVersion, "in.xml"},
+      {{"z", "--help", "in.xml", "--version"}, RunRequest::kHelp, "in.xml"},
+      {{"z", "--cet", "--help"}, RunRequest::kHelp, ""},
+      {{"z", "--HELP"}, RunRequest::kRun, "--HELP"},
+      {{"z", "--Version"}, RunRequest::kRun, "--Version"},
+      {{"z", "--helpx"}, RunRequest::kRun, "--helpx"},
+      {{"z", "--versio"}, RunRequest::kRun, "--versio"},
+      {{"z", "'--help'"}, RunRequest::kRun, "--help"},
+      {{"z", "./--help"}, RunRequest::kRun, "./--help"},
+      {{"z", "--output", "--help"}, RunRequest::kRun, ""},
+      {{"z", "--rating", "--version"}, RunRequest::kRun, ""},
+      {{"z", "-"}, RunRequest::kRun, "-"},
+  };
+  for (const Case& c : cases) {
+    const RunSettings settings = ParseArguments(c.words);
+    EXPECT_EQ(settings.request, c.request) << c.words[1];
+    EXPECT_EQ(settings.source, c.source) << c.words[1];
+  }
+}
+
+TEST(RunProgram, HelpAndVersionPrintNothingElse) {
+  std::string usage;
+  LineWriter usageWriter(&usage);
+  PrintUsage(usageWriter);
+  struct Case {
+    Words words;
+    std::string out;
+  } cases[] = {
+      {{"z", "--help"}, usage},
+      {{"z", "--version"}, std::string("zelvane ") + ZELVANE_VERSION + "\r\n"},
+      {{"z", "missing.xml", "--output", "-", "--help"}, usage},
+  };
+  for (const Case& c : cases) {
+    std::string text, errors;
+    LineWriter console(&text), errorConsole(&errors);
+    EXPECT_EQ(RunProgram(c.words, console, errorConsole), 0) << c.words[1];
+    EXPECT_EQ(text, c.out) << c.words[1];
+    EXPECT_EQ(errors, "") << c.words[1];
+  }
+}
+
+TEST(RunProgram, ConsoleLinesOfAListingOnStandardOutputGoToStandardError) {
+  struct Case {
+    Words words;
+    std::string errors;
+  } cases[] = {
+      {{"z", "--output", "-"},
+       "Running...\r\n\r\nSource: \r\nDestination: -\r\n"},
+      {{"z", "surely-missing.xml", "--output", "-"},
+       "Running...\r\n\r\nSource: surely-missing.xml\r\nDestination: -\r\n"},
+  };
+  for (const Case& c : cases) {
+    std::string text, errors;
+    LineWriter console(&text), errorConsole(&errors);
+    EXPECT_EQ(RunProgram(c.words, console, errorConsole), 1) << c.words[1];
+    EXPECT_EQ(text, "") << c.words[1];
+    EXPECT_EQ(errors.substr(0, c.errors.size()), c.errors) << c.words[1];
+    EXPECT_GT(errors.size(), c.errors.size() + 40) << c.words[1];
   }
 }
 

@@ -5,6 +5,7 @@
 #include "base/platform.h"
 #include "filter/programme_assembly.h"
 
+#include <optional>
 #include <utility>
 
 namespace zelvane {
@@ -101,23 +102,34 @@ void CopyListing(LineReader& reader, LineWriter& output, RunSettings& settings) 
 
 }  // namespace
 
-int RunFilePass(RunSettings& settings, LineWriter& console) {
-  if (!platform::IsExistingFile(settings.source)) {
+int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standardOutput) {
+  const bool fromStandardInput = settings.source == kStandardStream;
+  const bool toStandardOutput = settings.destination == kStandardStream;
+  if (!fromStandardInput && !platform::IsExistingFile(settings.source)) {
     console.WriteLine("");
     console.WriteLine("Error: Source file does not exist");
     // A missing source is a failed run: a scheduled job must be able to tell
     // that nothing was written.
     return 1;
   }
-  settings.replaceSource = settings.source == settings.destination;
+  // Both names "-" is a pipeline: nothing on disk to replace.
+  settings.replaceSource = settings.source == settings.destination && !toStandardOutput;
 
   // The source is opened before the output is created, so that a source that
   // cannot be read leaves an existing destination untouched.
-  platform::File source = platform::OpenForReading(settings.source);
+  platform::File source =
+      fromStandardInput ? platform::StandardInput() : platform::OpenForReading(settings.source);
   std::string target;  // the file that the working file replaces
   std::string outputName = settings.destination;
   platform::File outputFile;
-  if (settings.replaceSource) {
+  LineWriter* pipe = standardOutput != nullptr ? standardOutput : &console;
+  if (toStandardOutput) {
+    // Standard output appended to the source itself would read its own
+    // output without end.
+    if (platform::IsSameOpenFile(source, pipe->file())) {
+      throw EInOutError(kSharingViolation, 0x1200);
+    }
+  } else if (settings.replaceSource) {
     // When the source is a symbolic link, the file it points to is replaced
     // and the link stays. The working file lies beside that file, so that the
     // final rename never crosses a file system.
@@ -135,14 +147,16 @@ int RunFilePass(RunSettings& settings, LineWriter& console) {
   } else {
     // Creating the destination would empty it before it is read when it is
     // the source under another name (a hard link, a symbolic link, "./x").
-    if (platform::IsSameFile(source, settings.destination)) {
+    if (platform::CreatingWouldEmpty(source, settings.destination)) {
       throw EInOutError(kSharingViolation, 0x1220);
     }
     outputFile = platform::CreateForWriting(settings.destination);
   }
 
   LineReader reader(std::move(source));
-  LineWriter output(std::move(outputFile), false);
+  std::optional<LineWriter> file;
+  if (!toStandardOutput) file.emplace(std::move(outputFile), false);
+  LineWriter& output = toStandardOutput ? *pipe : *file;
   try {
     CopyListing(reader, output, settings);
     reader.Close();
@@ -154,7 +168,8 @@ int RunFilePass(RunSettings& settings, LineWriter& console) {
       platform::CopyPermissions(target, output.file());
       platform::FlushToDisk(output.file());
     }
-    output.Close();
+    // Standard output stays open: the console may still need it.
+    if (!toStandardOutput) output.Close();
   } catch (...) {
     // A failed run leaves the output with the whole 128-byte blocks of what
     // had been written.

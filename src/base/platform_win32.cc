@@ -1,0 +1,294 @@
+#include "base/platform.h"
+
+#include "base/byte_string.h"
+#include "base/failure.h"
+
+#include <windows.h>
+// The system's own ReplaceFile is a macro that would rename ours.
+#undef ReplaceFile
+
+#include <utility>
+#include <vector>
+
+namespace zelvane::platform {
+
+namespace {
+
+// Codes 2 to 5 are the rows of the message table that the system's own codes
+// share with it (file not found, path not found, too many open files, access
+// denied). Every other code, 32 for a sharing violation and 112 for a full
+// disk among them, is reported by its number: the table's rows 100, 101 and
+// 106 are the file layer's own codes, and the system's 100, 101 and 106 mean
+// something else.
+[[noreturn]] void RaiseIoError(DWORD error, std::uint32_t position) {
+  const auto code = static_cast<std::int32_t>(error);
+  if (code >= 2 && code <= 5) throw EInOutError(code, position);
+  throw EInOutError(code, "I/O error " + FormatInt(code), position);
+}
+
+[[noreturn]] void RaiseLastError(std::uint32_t position) { RaiseIoError(GetLastError(), position); }
+
+HANDLE Handle(const File& file) { return reinterpret_cast<HANDLE>(file.handle()); }
+
+File Wrap(HANDLE handle, bool owned) { return File(reinterpret_cast<std::intptr_t>(handle), owned); }
+
+// A handle on the directory entry `name` that asks for no access at all, so
+// that it never conflicts with the share modes of other openers; invalid when
+// the name cannot be opened. `entry` opens a symbolic link itself.
+HANDLE OpenForQuery(const std::string& name, bool entry) {
+  return CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | (entry ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+                     nullptr);
+}
+
+bool Identify(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+  return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK &&
+         GetFileInformationByHandle(handle, &info) != 0;
+}
+
+bool SameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// True when the open `handle` and the entry at `name` are one file.
+bool SameAsNamed(HANDLE handle, const std::string& name, bool entry) {
+  BY_HANDLE_FILE_INFORMATION open {}, named {};
+  if (!Identify(handle, open)) return false;
+  const HANDLE query = OpenForQuery(name, entry);
+  const bool same = Identify(query, named) && SameIdentity(open, named);
+  if (query != INVALID_HANDLE_VALUE) CloseHandle(query);
+  return same;
+}
+
+// One locale value, or `fallback` when the locale gives none.
+std::string LocaleValue(LCTYPE type, const char* fallback) {
+  char value[16] = {};
+  const int size = GetLocaleInfoA(GetThreadLocale(), type, value, sizeof value);
+  return size > 1 ? std::string(value) : std::string(fallback);
+}
+
+}  // namespace
+
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), owned_(other.owned_) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (owned_ && handle_ != -1) CloseHandle(Handle(*this));
+    handle_ = std::exchange(other.handle_, -1);
+    owned_ = other.owned_;
+  }
+  return *this;
+}
+
+File::~File() {
+  if (owned_ && handle_ != -1) CloseHandle(Handle(*this));
+}
+
+File OpenForReading(const std::string& name) {
+  // Others may read the listing while it is read, never write it.
+  const HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(0x10);
+  return Wrap(handle, true);
+}
+
+File CreateForWriting(const std::string& name) {
+  // While the source is open for reading with the same share mode, creating
+  // it under another name fails here with a sharing violation (32) instead
+  // of emptying it.
+  const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(0x20);
+  return Wrap(handle, true);
+}
+
+File CreateExclusive(const std::string& name) {
+  const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(0x30);
+  return Wrap(handle, true);
+}
+
+File StandardInput() { return Wrap(GetStdHandle(STD_INPUT_HANDLE), false); }
+
+File StandardOutput() { return Wrap(GetStdHandle(STD_OUTPUT_HANDLE), false); }
+
+File StandardError() { return Wrap(GetStdHandle(STD_ERROR_HANDLE), false); }
+
+std::size_t ReadSome(File& file, char* buffer, std::size_t size) {
+  const DWORD chunk = size < (DWORD{1} << 30) ? static_cast<DWORD>(size) : (DWORD{1} << 30);
+  DWORD read = 0;
+  if (ReadFile(Handle(file), buffer, chunk, &read, nullptr) == 0) {
+    const DWORD error = GetLastError();
+    // A pipe whose writer has gone has simply ended.
+    if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return 0;
+    RaiseIoError(error, 0x40);
+  }
+  return read;
+}
+
+void WriteAll(File& file, const char* bytes, std::size_t size) {
+  while (size > 0) {
+    const DWORD chunk = size < (DWORD{1} << 30) ? static_cast<DWORD>(size) : (DWORD{1} << 30);
+    DWORD written = 0;
+    if (WriteFile(Handle(file), bytes, chunk, &written, nullptr) == 0) RaiseLastError(0x50);
+    // A write that succeeds without taking a byte would never end.
+    if (written == 0) RaiseIoError(ERROR_WRITE_FAULT, 0x51);
+    bytes += written;
+    size -= written;
+  }
+}
+
+void FlushToDisk(File& file) {
+  if (FlushFileBuffers(Handle(file)) == 0) RaiseLastError(0x60);
+}
+
+void Close(File& file) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(file.Release());
+  if (handle != INVALID_HANDLE_VALUE && CloseHandle(handle) == 0) RaiseLastError(0x70);
+}
+
+bool IsExistingFile(const std::string& name) {
+  // A name with wildcards is matched against its directory, and the first
+  // match counts; opening that name then fails as an invalid name.
+  if (name.find_first_of("*?") != std::string::npos) {
+    WIN32_FIND_DATAA found {};
+    const HANDLE search = FindFirstFileA(name.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+  const DWORD attributes = GetFileAttributesA(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  // Only a name that is certainly absent counts as missing; any other reason
+  // is left to the open that follows, which reports it.
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  const HANDLE first = OpenForQuery(a, false);
+  const bool same = SameAsNamed(first, b, false);
+  if (first != INVALID_HANDLE_VALUE) CloseHandle(first);
+  return same;
+}
+
+bool CreatingWouldEmpty(const File& file, const std::string& name) {
+  // A file this program opened keeps writers out by its share mode, so the
+  // create fails by itself. A handle it was given (standard input) was
+  // opened by someone else, with sharing unknown.
+  if (file.owned()) return false;
+  return SameAsNamed(Handle(file), name, false);
+}
+
+bool IsSameOpenFile(const File& a, const File& b) {
+  BY_HANDLE_FILE_INFORMATION first {}, second {};
+  return Identify(Handle(a), first) && Identify(Handle(b), second) &&
+         SameIdentity(first, second);
+}
+
+bool IsSameEntry(const std::string& entry, const std::string& name) {
+  const HANDLE named = OpenForQuery(name, false);
+  const bool same = SameAsNamed(named, entry, true);
+  if (named != INVALID_HANDLE_VALUE) CloseHandle(named);
+  return same;
+}
+
+// The replacement renames onto the name itself; a symbolic link there is
+// replaced, as the system's own tools replace it.
+std::string FinalName(const std::string& name) { return name; }
+
+// Access on Windows comes from the access list the working file inherits
+// from the directory it shares with the source; there are no bits to copy.
+void CopyPermissions(const std::string&, File&) {}
+
+void RemoveIfPresent(const std::string& name) {
+  if (DeleteFileA(name.c_str()) != 0) return;
+  DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND) return;
+  // A working file left read-only by an earlier run is still ours to replace.
+  if (error == ERROR_ACCESS_DENIED) {
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        SetFileAttributesA(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0) {
+      if (DeleteFileA(name.c_str()) != 0) return;
+      error = GetLastError();
+    }
+  }
+  RaiseIoError(error, 0x90);
+}
+
+void ReplaceFile(const std::string& from, const std::string& to) {
+  // Write-through: the rename is on disk when the call returns.
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
+      0) {
+    RaiseLastError(0xA0);
+  }
+}
+
+bool IsTerminal(const File& file) {
+  DWORD mode = 0;
+  return GetConsoleMode(Handle(file), &mode) != 0;
+}
+
+void WriteStandardError(std::string_view text) {
+  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  while (!text.empty()) {
+    DWORD written = 0;
+    const DWORD chunk = text.size() < (DWORD{1} << 30) ? static_cast<DWORD>(text.size())
+                                                         : (DWORD{1} << 30);
+    if (WriteFile(handle, text.data(), chunk, &written, nullptr) == 0 || written == 0) return;
+    text.remove_prefix(written);
+  }
+}
+
+std::string ToConsoleCodePage(std::string_view text) {
+  // CharToOemA converts a zero-ended string in place; each stretch between
+  // zero bytes is converted on its own, so that no byte is lost.
+  std::string converted(text);
+  converted.push_back('\0');
+  for (std::size_t at = 0; at < text.size(); at = converted.find('\0', at) + 1) {
+    CharToOemA(converted.data() + at, converted.data() + at);
+  }
+  converted.pop_back();
+  return converted;
+}
+
+std::string ProgramName() {
+  std::vector<char> path(MAX_PATH);
+  for (;;) {
+    const DWORD size = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (size == 0) return "zelvane.exe";
+    if (size < path.size()) {
+      const std::string full(path.data(), size);
+      const std::size_t separator = full.find_last_of("\\/:");
+      return separator == std::string::npos ? full : full.substr(separator + 1);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+// The module's own file name is asked of the system; argv[0] is not needed.
+void SetProgramPath(const char*) {}
+
+std::optional<std::string> RawCommandLine() { return std::string(GetCommandLineA()); }
+
+void PrepareProcess() {
+  // A drive without a medium is an I/O failure of the run, not a dialog box
+  // that a scheduled run would wait on forever.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+LocaleSeparators ReadLocaleSeparators() {
+  LocaleSeparators separators;
+  separators.date = LocaleValue(LOCALE_SDATE, "/");
+  separators.time = LocaleValue(LOCALE_STIME, ":");
+  separators.decimal = LocaleValue(LOCALE_SDECIMAL, ".");
+  return separators;
+}
+
+}  // namespace zelvane::platform
