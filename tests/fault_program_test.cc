@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +51,9 @@ struct Fault {
   const char* message;  // its second line
   std::function<void(const fs::path&)> check;  // what the destination must be
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 
 void MakeDirectory(const fs::path& path, fs::perms permissions) {
   fs::create_directory(path);
