@@ -51,9 +51,12 @@ std::string Joined(const Words& words) {
   return line;
 }
 
+// Word 0, the program, is never a name.
 bool IsUnquotedFormOfSomeWord(const std::string& value, const Words& words) {
-  return value.empty() || std::any_of(words.begin() + (words.empty() ? 0 : 1), words.end(),
-                                      [&](const std::string& w) { return UnquoteValue(w) == value; });
+  const auto first = words.begin() + (words.empty() ? 0 : 1);
+  return value.empty() || std::any_of(first, words.end(), [&](const std::string& word) {
+           return UnquoteValue(word) == value;
+         });
 }
 
 void CheckSettings(const Words& words, std::string_view input) {
