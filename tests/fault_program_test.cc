@@ -9,9 +9,11 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <ostream>
@@ -181,6 +183,33 @@ TEST(Fault, SourceThatIsADirectoryInPlaceOfItself) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(ReadFile(dir / "listing.d" / "inside"), "kept");
   EXPECT_FALSE(fs::exists(dir / "listing.~tm"));
+}
+
+// Started from a job with its standard input and error closed, the run's
+// files take the lowest free descriptors, among them the one the failure
+// report is written to: the report must not end up in the output.
+TEST(Fault, ClosedStandardStreamsKeepTheReportOutOfTheOutput) {
+  std::string listing = "<tv>\n";
+  std::string result = CrLf({kDeclaration, "<tv>"});
+  for (int i = 0; i < 20; ++i) {
+    const std::string line = "<channel id=\"c" + std::to_string(i) + "\">";
+    listing += line + "\n";
+    result += line + "\r\n";
+  }
+  listing += "  <programme start=\"20070230120000 CET\" channel=\"a\">\n</tv>\n";
+  for (const std::string destination : {"out.xml", "listing.xml"}) {
+    const fs::path dir = FreshDirectory("fault_closed_streams");
+    WriteFile(dir / "listing.xml", listing);
+    std::string command = "cd '";
+    command.append(dir.string()).append("' && '").append(ZELVANE_PROGRAM);
+    command.append("' listing.xml --output ").append(destination);
+    command.append(" > /dev/null <&- 2>&-");
+    const int raw = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << destination;
+    EXPECT_EQ(ReadFile(dir / "listing.xml"), listing) << destination;
+    const fs::path output = dir / (destination == "out.xml" ? "out.xml" : "listing.~tm");
+    EXPECT_EQ(ReadFile(output), result.substr(0, result.size() / 128 * 128)) << destination;
+  }
 }
 
 // A listing of `lines` channel lines and what the pass makes of it.
