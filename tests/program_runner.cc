@@ -1,5 +1,7 @@
 #include "program_runner.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -41,6 +43,24 @@ std::string CrLf(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   return text;
+}
+
+std::string SettingsReport(const std::string& source, const std::string& destination) {
+  return CrLf({"Running...", "", "Source: " + source, "Destination: " + destination,
+               "cet: do not add time zone, except for \"UTC\" and \"CET\" references",
+               "kenmerk: do not add any <kenmerk> data to description"});
+}
+
+void ExpectFailureReport(const std::string& err, const std::string& kind,
+                         const std::string& message) {
+  const std::string head = "Exception " + kind + " in module " + kModule + " at ";
+  const std::string tail = ".\r\n" + message + "\r\n\r\n";
+  ASSERT_EQ(err.size(), head.size() + 8 + tail.size()) << err;
+  EXPECT_EQ(err.substr(0, head.size()), head);
+  for (std::size_t i = head.size(); i < head.size() + 8; ++i) {
+    EXPECT_TRUE((err[i] >= '0' && err[i] <= '9') || (err[i] >= 'A' && err[i] <= 'F')) << err;
+  }
+  EXPECT_EQ(err.substr(head.size() + 8), tail);
 }
 
 }  // namespace zelvane::testing

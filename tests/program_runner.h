@@ -66,4 +66,34 @@ void WriteFile(const std::filesystem::path& path, const std::string& content);
 // The lines joined, each followed by CR LF: the form of every written line.
 std::string CrLf(const std::vector<std::string>& lines);
 
+// What the program prints before the pass for `source` and `destination`
+// without switches.
+std::string SettingsReport(const std::string& source, const std::string& destination);
+
+// Checks that `err` is exactly one failure report of `kind` with `message`;
+// the position may be any eight upper-case hex digits.
+void ExpectFailureReport(const std::string& err, const std::string& kind,
+                         const std::string& message);
+
+// True when the tests run with the privileges of the superuser.
+bool RunningAsRoot();
+
+// The prefix that runs the program without privileges; empty when the tests
+// already run without them. False when privileges cannot be dropped.
+bool UnprivilegedPrefix(std::string& prefix);
+
+// AddressSanitizer reserves terabytes of address space and keeps freed memory
+// aside, so limits and measurements of memory mean nothing under it.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
 }  // namespace zelvane::testing

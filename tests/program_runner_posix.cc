@@ -1,11 +1,14 @@
 // Runs the program through the POSIX shell, which takes care of the
 // redirections, the pipe and the limits.
-#include "program_runner.h"
+#include "program_runner_posix.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace zelvane::testing {
 
@@ -83,5 +86,63 @@ HeldOpen::HeldOpen(const std::filesystem::path&, bool) {}
 HeldOpen::~HeldOpen() = default;
 
 int ProcessId() { return static_cast<int>(::getpid()); }
+
+pid_t StartProgram(const std::vector<std::string>& arguments,
+                   const std::filesystem::path& directory) {
+  // Everything the child needs is prepared before the fork.
+  std::vector<std::string> words{ZELVANE_PROGRAM};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const std::string dir = directory.string();
+  const std::string out = (directory / ".stdout").string();
+  const std::string err = (directory / ".stderr").string();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 ||
+        ::chdir(dir.c_str()) != 0) {
+      ::_exit(127);
+    }
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  if (pid < 0) throw std::runtime_error("fork failed");
+  return pid;
+}
+
+ProgramResult FinishProgram(pid_t pid, const std::filesystem::path& directory, int* signal,
+                            rusage* usage) {
+  int raw = 0;
+  rusage own {};
+  while (::wait4(pid, &raw, 0, &own) < 0) {
+    if (errno != EINTR) throw std::runtime_error("wait4 failed");
+  }
+  if (usage != nullptr) *usage = own;
+  if (signal != nullptr) *signal = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
+  ProgramResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = ReadFile(directory / ".stdout");
+  result.err = ReadFile(directory / ".stderr");
+  std::filesystem::remove(directory / ".stdout");
+  std::filesystem::remove(directory / ".stderr");
+  return result;
+}
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+bool UnprivilegedPrefix(std::string& prefix) {
+  if (!RunningAsRoot()) {
+    prefix.clear();
+    return true;
+  }
+  if (std::system("command -v setpriv > /dev/null 2>&1") != 0) return false;
+  prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+  return true;
+}
+
 
 }  // namespace zelvane::testing

@@ -128,4 +128,8 @@ HeldOpen::~HeldOpen() { CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
 
 int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
 
+// Windows has no superuser whose rights the tests could drop.
+bool RunningAsRoot() { return false; }
+bool UnprivilegedPrefix(std::string&) { return false; }
+
 }  // namespace zelvane::testing

@@ -1,0 +1,126 @@
+// The whole filter: a listing read by the line reader from a file in memory,
+// every line through FilterLine with settings from the first fuzz bytes,
+// into an in-memory writer.
+#include "base/byte_string.h"
+#include "base/failure.h"
+#include "base/line_io.h"
+#include "base/platform.h"
+#include "filter/line_cleaning.h"
+#include "filter/programme_assembly.h"
+#include "fuzz_check.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelvane::fuzz {
+namespace {
+
+constexpr ListingEncoding kEncodings[] = {ListingEncoding::kLatin1, ListingEncoding::kUtf8,
+                                          ListingEncoding::kOtherSingleByte};
+
+RunSettings SettingsFrom(Input& input) {
+  static constexpr std::int32_t kOffsets[] = {0, 1, -1, -6, 98, -103, 2147483647,
+                                              -2147483647 - 1};
+  RunSettings settings;
+  const std::uint8_t switches = input.Byte();
+  settings.cet = (switches & 1) != 0;
+  settings.kenmerk = (switches & 2) != 0;
+  settings.talpa = (switches & 4) != 0;
+  settings.tba = (switches & 8) != 0;
+  settings.encoding = kEncodings[(switches >> 4) % 3];
+  settings.cetoffset = kOffsets[input.Byte() % (sizeof kOffsets / sizeof kOffsets[0])];
+  return settings;
+}
+
+// A file holding `bytes`, read from its start.
+platform::File FileHolding(std::string_view bytes) {
+  const int fd = ::memfd_create("listing", MFD_CLOEXEC);
+  Require(fd >= 0, "memfd_create");
+  for (std::string_view rest = bytes; !rest.empty();) {
+    const ssize_t n = ::write(fd, rest.data(), rest.size());
+    Require(n > 0, "write to memfd");
+    rest.remove_prefix(static_cast<std::size_t>(n));
+  }
+  Require(::lseek(fd, 0, SEEK_SET) == 0, "lseek");
+  return platform::File(fd);
+}
+
+}  // namespace
+}  // namespace zelvane::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace zelvane;
+  using namespace zelvane::fuzz;
+  Input input(data, size);
+  const RunSettings settings = SettingsFrom(input);
+  // Small read blocks put a refill at every place of a line; large ones are
+  // the program's own.
+  const std::uint8_t block = input.Byte();
+  const std::size_t readBlock = block < 128 ? 1 + block % 64 : LineReader::kReadBlock;
+  const std::string_view listing = input.Rest();
+
+  LineReader reader(FileHolding(listing), readBlock);
+  std::vector<std::string> lines;
+  while (!reader.AtEnd()) {
+    const std::string_view line = reader.ReadLine();
+    Require(line.find_first_of(std::string_view("\r\n\x1A", 3)) == std::string_view::npos,
+            "a line holds no line end and no Ctrl-Z", line);
+    lines.emplace_back(line);
+  }
+  reader.Close();
+  std::size_t total = 0;
+  for (const std::string& line : lines) total += line.size();
+  Require(total <= listing.size(), "lines hold no more than the file", listing);
+
+  std::string out;
+  LineWriter writer(&out);
+  FilterState state;
+  try {
+    for (const std::string& line : lines) FilterLine(line, writer, settings, state);
+  } catch (const EConvertError&) {
+    // Only a stamp whose date is read can fail: a CET stamp, or a zone-less
+    // one with the cet switch.
+    Require(settings.cet || Upper(listing).find(" CET") != std::string::npos,
+            "EConvertError only with cet or CET stamps", listing);
+    return 0;
+  }
+
+  // Lines ended by CR LF, and nothing else.
+  Require(out.empty() || out.ends_with("\r\n"), "output ends with a line end", out);
+  std::size_t outLines = 0;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == '\r') {
+      Require(i + 1 < out.size() && out[i + 1] == '\n', "CR only before LF", out);
+      ++outLines;
+      ++i;
+    } else {
+      Require(out[i] != '\n', "LF only after CR", out);
+      Require(out[i] != '\x1A', "no Ctrl-Z", out);
+    }
+  }
+  Require(outLines <= lines.size(), "no more lines than came in", out);
+  Require(AmpersandsWellFormed(out), "every ampersand escaped or a reference", out);
+  // Each line can grow by its two rewritten stamps ("+214748364900" at most)
+  // and a merged "Kenmerken: ", and then five-fold in the cleaning.
+  Require(out.size() <= 5 * (total + 64 * lines.size()), "output proportional to input", out);
+
+  // Without programmes the filter is the line cleaning, line by line.
+  const bool anyProgramme = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("<programme ") != std::string::npos;
+  });
+  if (!anyProgramme) {
+    std::string expected;
+    for (const std::string& line : lines) {
+      expected.append(CleanLine(line, settings.encoding)).append("\r\n");
+    }
+    Require(out == expected, "outside programmes every line is cleaned and written", listing);
+  }
+  return 0;
+}

@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Writes the fuzzers' seed corpora from the cases of the unit tests and the
+test listings: every string literal of a test file becomes one seed, behind
+the settings bytes its target reads first. Run from the repository's root;
+the seeds are kept in fuzz/corpus/."""
+import hashlib
+import pathlib
+import re
+
+LITERAL = re.compile(rb'"((?:[^"\\\n]|\\.)*)"')
+ESCAPES = {b'n': b'\n', b'r': b'\r', b't': b'\t', b'\\': b'\\', b'"': b'"', b"'": b"'",
+           b'?': b'?', b'a': b'\a', b'b': b'\b', b'f': b'\f', b'v': b'\v'}
+
+
+def decode(body):
+    out = bytearray()
+    i = 0
+    while i < len(body):
+        c = body[i:i + 1]
+        if c != b'\\':
+            out += c
+            i += 1
+            continue
+        nxt = body[i + 1:i + 2]
+        if nxt == b'x':
+            j = i + 2
+            while j < len(body) and body[j:j + 1] in b'0123456789abcdefABCDEF':
+                j += 1
+            out.append(int(body[i + 2:j], 16) & 0xFF)
+            i = j
+        elif nxt.isdigit():
+            j = i + 1
+            while j < len(body) and j < i + 4 and body[j:j + 1] in b'01234567':
+                j += 1
+            out.append(int(body[i + 1:j], 8) & 0xFF)
+            i = j
+        else:
+            out += ESCAPES.get(nxt, nxt)
+            i += 2
+    return bytes(out)
+
+
+def literals(path):
+    return [decode(m.group(1)) for m in LITERAL.finditer(pathlib.Path(path).read_bytes())]
+
+
+def write(target, seeds):
+    directory = pathlib.Path('fuzz/corpus') / target
+    directory.mkdir(parents=True, exist_ok=True)
+    for seed in seeds:
+        (directory / hashlib.sha1(seed).hexdigest()).write_bytes(seed)
+
+
+def main():
+    write('integer_reader', literals('src/base/byte_string_test.cc'))
+    write('command_line', literals('src/run/command_line_test.cc') +
+          [b'\0'.join(w.split(b' ')) for w in literals('src/run/command_line_test.cc')])
+    stamps = literals('src/time/timestamp_test.cc')
+    # Settings bytes: the cet switch, then the offset's choice.
+    write('timestamp', [b'\x00\x00' + s for s in stamps] + [b'\x01\x00' + s for s in stamps] +
+          [b'\x01\x04' + s for s in stamps[:20]] + [b'\x01\x0a' + s for s in stamps[:20]])
+    lines = literals('src/filter/line_cleaning_test.cc')
+    # Settings byte: the encoding, Latin-1, UTF-8 or another.
+    write('line_cleaning', [bytes([i % 3]) + line for i, line in enumerate(lines)])
+    listings = [p.read_bytes() for pattern in ('tests/data/filter/*.xml', 'tests/data/filepass/*.in',
+                                               'examples/*.xml')
+                for p in sorted(pathlib.Path('.').glob(pattern))]
+    assembly = literals('src/filter/programme_assembly_test.cc')
+    listings.append(b'\n'.join(assembly))
+    # Settings bytes: the switches (cet, kenmerk, talpa, tba, encoding), the
+    # offset's choice, the read block.
+    write('filter', [bytes([switches, 0, block]) + listing for listing in listings
+                     for switches, block in ((0x0F, 255), (0x13, 7), (0x00, 255))])
+
+
+if __name__ == '__main__':
+    main()
