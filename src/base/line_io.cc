@@ -1,7 +1,9 @@
 #include "base/line_io.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace zelvane {
@@ -25,8 +27,10 @@ const char* FindLineEnd(const char* from, const char* to) {
 LineReader::LineReader(platform::File file, std::size_t readBlock)
     : file_(std::move(file)),
       readBlock_(readBlock > 0 ? readBlock : 1),
-      buffer_(new char[readBlock_]),
-      capacity_(readBlock_) {}
+      buffer_(static_cast<char*>(std::malloc(readBlock_))),
+      capacity_(readBlock_) {
+  if (buffer_ == nullptr) throw std::bad_alloc();
+}
 
 // Reads more bytes behind the unread ones, moving them to the front and
 // growing the buffer when a line does not fit. False at the end of the file.
@@ -39,15 +43,18 @@ bool LineReader::Fill() {
   // a file of long lines costs as much memory as its longest line. The new
   // block is left uninitialised: clearing it would cost as much as reading.
   const std::size_t wanted = unread + (readBlock_ + 1) / 2;
+  if (begin_ > 0) std::memmove(buffer_.get(), buffer_.get() + begin_, unread);
   if (capacity_ < wanted) {
     std::size_t grown = capacity_ * 2;
     while (grown < wanted) grown *= 2;
-    std::unique_ptr<char[]> bigger(new char[grown]);
-    std::memcpy(bigger.get(), buffer_.get() + begin_, unread);
-    buffer_ = std::move(bigger);
+    // realloc moves a large block by remapping its pages rather than
+    // copying them into fresh ones, which a long line would pay for at
+    // every doubling.
+    char* bigger = static_cast<char*>(std::realloc(buffer_.get(), grown));
+    if (bigger == nullptr) throw std::bad_alloc();
+    (void)buffer_.release();
+    buffer_.reset(bigger);
     capacity_ = grown;
-  } else if (begin_ > 0) {
-    std::memmove(buffer_.get(), buffer_.get() + begin_, unread);
   }
   begin_ = 0;
   end_ = unread;
@@ -81,7 +88,7 @@ void LineReader::SkipRestOfLine() {
 bool LineReader::AtEnd() {
   if (skipPending_) SkipRestOfLine();
   if (begin_ == end_ && !Fill()) return true;
-  return buffer_[begin_] == kCtrlZ;
+  return buffer_.get()[begin_] == kCtrlZ;
 }
 
 // The first `byte` at or after `from` in the unread bytes, or end_. The last
@@ -117,8 +124,8 @@ std::string_view LineReader::ReadLine() {
 
   char* text = buffer_.get() + begin_;
   std::size_t length = stop - begin_;
-  const bool byLineFeed = stop != end_ && buffer_[stop] == '\n';
-  const bool byCtrlZ = stop != end_ && buffer_[stop] == kCtrlZ;
+  const bool byLineFeed = stop != end_ && buffer_.get()[stop] == '\n';
+  const bool byCtrlZ = stop != end_ && buffer_.get()[stop] == kCtrlZ;
   if (byLineFeed && length > 0 && text[length - 1] == '\r') --length;
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
   if (NextRare(cr_, '\r', begin_) < begin_ + length) {

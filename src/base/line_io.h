@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,7 +48,10 @@ class LineReader {
 
   platform::File file_;
   std::size_t readBlock_;
-  std::unique_ptr<char[]> buffer_;
+  struct Free {
+    void operator()(char* bytes) const { std::free(bytes); }
+  };
+  std::unique_ptr<char, Free> buffer_;
   std::size_t capacity_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;

@@ -134,8 +134,9 @@ void WriteCleanLine(std::string_view line, LineWriter& writer, const RunSettings
 }
 
 // Stores `line` cleaned at the end of `list`.
-void StoreCleanLine(std::string_view line, LineList& list, const RunSettings& settings) {
-  AppendCleanLine(line, settings.encoding, list.Add());
+void StoreCleanLine(std::string_view line, LineList& list, const RunSettings& settings,
+                    FilterState& state) {
+  list.Add(CleanLineView(line, settings.encoding, state.cleaned));
 }
 
 // The time stamps of an opening line, or of a line its start tag runs on.
@@ -161,7 +162,7 @@ void OpenProgramme(std::string_view line, std::size_t openingAt, LineWriter& wri
   }
   state.inProgramme = true;
   state.buffer.Clear();
-  StoreCleanLine(rewritten, state.buffer.opening, settings);
+  StoreCleanLine(rewritten, state.buffer.opening, settings, state);
   // Long start tags are broken over several lines; the lines up to the one
   // holding the tag's ">" belong to the opening.
   state.openingContinues = line.find('>', tagRest) == kNone;
@@ -170,7 +171,7 @@ void OpenProgramme(std::string_view line, std::size_t openingAt, LineWriter& wri
 void ContinueOpening(std::string_view line, const RunSettings& settings, FilterState& state) {
   if (line.find('>') != kNone) state.openingContinues = false;
   if (line.empty()) return;
-  StoreCleanLine(RewriteIfNeeded(line, settings, state), state.buffer.opening, settings);
+  StoreCleanLine(RewriteIfNeeded(line, settings, state), state.buffer.opening, settings, state);
 }
 
 void WriteList(const LineList& list, LineWriter& writer) {
@@ -205,21 +206,20 @@ void CloseProgramme(std::string_view closingLine, LineWriter& writer,
   // may a second desc be built beside it: the kenmerken line stays as it is.
   if (settings.kenmerk && !buffer.kenmerken.empty() &&
       !(buffer.descs.Empty() && buffer.furtherDesc)) {
-    if (buffer.descs.Empty()) buffer.descs.Add();
-    MergeKenmerken(buffer.kenmerken, buffer.descs.Back());
+    state.merged.clear();
+    if (!buffer.descs.Empty()) state.merged.assign(buffer.descs[buffer.descs.Size() - 1]);
+    MergeKenmerken(buffer.kenmerken, state.merged);
+    if (buffer.descs.Empty()) {
+      buffer.descs.Add(state.merged);
+    } else {
+      buffer.descs.ReplaceLast(state.merged);
+    }
     buffer.kenmerken.clear();
   }
   WriteProgramme(closingLine, writer, settings, state);
 }
 
 }  // namespace
-
-std::string& LineList::Add() {
-  if (count_ == lines_.size()) lines_.emplace_back();
-  std::string& line = lines_[count_++];
-  line.clear();
-  return line;
-}
 
 void ProgrammeBuffer::Clear() {
   opening.Clear();
@@ -331,13 +331,13 @@ void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& se
   switch (ClassifyLine(line, demoted)) {
     case LineClass::kTitle:
       if (CheckTitle(line, settings)) state.dropProgramme = true;
-      StoreCleanLine(line, buffer.titles, settings);
+      StoreCleanLine(line, buffer.titles, settings, state);
       break;
     case LineClass::kSubTitle:
-      StoreCleanLine(line, buffer.subTitles, settings);
+      StoreCleanLine(line, buffer.subTitles, settings, state);
       break;
     case LineClass::kDesc:
-      buffer.descs.Add().assign(line);
+      buffer.descs.Add(line);
       break;
     case LineClass::kKenmerken:
       buffer.kenmerken.assign(line);
@@ -350,7 +350,7 @@ void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& se
         buffer.furtherDesc = true;
       }
       // Empty lines are not written inside a programme.
-      if (!line.empty()) StoreCleanLine(line, buffer.further, settings);
+      if (!line.empty()) StoreCleanLine(line, buffer.further, settings, state);
       break;
   }
 }

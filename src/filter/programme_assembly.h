@@ -10,22 +10,37 @@
 
 namespace zelvane {
 
-// Lines of one kind in arrival order. The strings stay in place from one
-// programme to the next, so that their capacity is reused rather than
-// allocated again for every line.
+// Lines of one kind in arrival order, held end to end in one block whose
+// capacity is reused from one programme to the next: no line costs an
+// allocation, and a programme of a million lines costs little more memory
+// than its bytes.
 class LineList {
  public:
-  // An empty string at the end of the list, for the caller to fill.
-  std::string& Add();
-  void Clear() { count_ = 0; }
-  bool Empty() const { return count_ == 0; }
-  std::size_t Size() const { return count_; }
-  const std::string& operator[](std::size_t i) const { return lines_[i]; }
-  std::string& Back() { return lines_[count_ - 1]; }
+  void Add(std::string_view line) {
+    bytes_.append(line);
+    ends_.push_back(bytes_.size());
+  }
+  // Puts `line` in place of the last line.
+  void ReplaceLast(std::string_view line) {
+    bytes_.resize(Start(ends_.size() - 1));
+    bytes_.append(line);
+    ends_.back() = bytes_.size();
+  }
+  void Clear() {
+    bytes_.clear();
+    ends_.clear();
+  }
+  bool Empty() const { return ends_.empty(); }
+  std::size_t Size() const { return ends_.size(); }
+  std::string_view operator[](std::size_t i) const {
+    return std::string_view(bytes_).substr(Start(i), ends_[i] - Start(i));
+  }
 
  private:
-  std::vector<std::string> lines_;
-  std::size_t count_ = 0;
+  std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+
+  std::string bytes_;
+  std::vector<std::size_t> ends_;
 };
 
 // The lines of the programme being gathered, in the order they are written.
@@ -51,6 +66,7 @@ struct FilterState {
   ProgrammeBuffer buffer;
   std::string rewritten;  // scratch: an opening line with its time stamps replaced
   std::string cleaned;    // scratch: the cleaned line
+  std::string merged;     // scratch: the desc line that takes the kenmerken text
 };
 
 // Decides the fate of one line after the first: gathers the lines of each
