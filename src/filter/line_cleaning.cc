@@ -78,6 +78,19 @@ void ReplaceMarkupFrom(std::string& text, std::string_view markup, std::size_t f
   text.resize(write + text.size() - read);
 }
 
+// Appends `text` to `out` with every `markup` replaced by one blank, the
+// first of them standing at `first`.
+void AppendWithoutMarkup(std::string_view text, std::string_view markup, std::size_t first,
+                         std::string& out) {
+  std::size_t read = 0;
+  for (std::size_t at = first; at != kNone; at = FindMarkup(text, markup, read)) {
+    out.append(text.data() + read, at - read);
+    out.push_back(' ');
+    read = at + markup.size();
+  }
+  out.append(text.substr(read));
+}
+
 // Whether a tag-like markup text ("<p>", "<br>", "<br />") can stand in
 // `line`: some "<" is followed by "p>" or "br", in any case. Element tags
 // rarely are, so most lines are settled by a few memchr calls.
@@ -104,11 +117,16 @@ std::string_view ReplaceMarkup(std::string_view line, bool hasAmpersand, std::st
     if (markup[0] == '<' ? !tagMarkup : !hasAmpersand) continue;
     const std::size_t first = FindMarkup(text, markup, 0);
     if (first == kNone) continue;
-    if (!copied) {
-      scratch.assign(line);
+    if (copied) {
+      ReplaceMarkupFrom(scratch, markup, first);
+    } else {
+      // The first pass that finds something copies only what it keeps: a
+      // long line full of markup never needs a copy of its own size.
+      scratch.clear();
+      scratch.reserve(line.size());
+      AppendWithoutMarkup(line, markup, first, scratch);
       copied = true;
     }
-    ReplaceMarkupFrom(scratch, markup, first);
     text = scratch;
   }
   return text;
@@ -314,7 +332,11 @@ std::size_t RepairAmpersandAt(std::string_view text, std::size_t at, ListingEnco
 // Decoded characters go straight to `out`, so they are never examined again.
 void RepairAmpersands(std::string_view text, ListingEncoding encoding, std::string& out) {
   const std::size_t lineStart = out.size();
-  out.reserve(lineStart + text.size());
+  // No ampersand grows by more than four bytes ("&" to "&amp;"), so this is
+  // room enough: a line of ampersands is written without growing `out` again
+  // and again.
+  const auto ampersands = static_cast<std::size_t>(std::count(text.begin(), text.end(), '&'));
+  out.reserve(lineStart + text.size() + 4 * ampersands);
   std::size_t copied = 0;
   std::size_t at = FindByte(text, '&', 0);
   while (at != kNone) {
