@@ -4,6 +4,9 @@
 #include "filter/line_cleaning.h"
 #include "time/timestamp.h"
 
+#include <cstring>
+#include <new>
+
 #include <algorithm>
 #include <functional>
 #include <iterator>
@@ -220,6 +223,20 @@ void CloseProgramme(std::string_view closingLine, LineWriter& writer,
 }
 
 }  // namespace
+
+void LineList::Append(std::string_view line) {
+  if (capacity_ - size_ < line.size()) {
+    std::size_t grown = capacity_ == 0 ? 4096 : capacity_ * 2;
+    while (grown - size_ < line.size()) grown *= 2;
+    char* bigger = static_cast<char*>(std::realloc(bytes_.get(), grown));
+    if (bigger == nullptr) throw std::bad_alloc();
+    (void)bytes_.release();
+    bytes_.reset(bigger);
+    capacity_ = grown;
+  }
+  if (!line.empty()) std::memcpy(bytes_.get() + size_, line.data(), line.size());
+  size_ += line.size();
+}
 
 void ProgrammeBuffer::Clear() {
   opening.Clear();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,29 +19,38 @@ namespace zelvane {
 class LineList {
  public:
   void Add(std::string_view line) {
-    bytes_.append(line);
-    ends_.push_back(bytes_.size());
+    Append(line);
+    ends_.push_back(size_);
   }
   // Puts `line` in place of the last line.
   void ReplaceLast(std::string_view line) {
-    bytes_.resize(Start(ends_.size() - 1));
-    bytes_.append(line);
-    ends_.back() = bytes_.size();
+    size_ = Start(ends_.size() - 1);
+    Append(line);
+    ends_.back() = size_;
   }
   void Clear() {
-    bytes_.clear();
+    size_ = 0;
     ends_.clear();
   }
   bool Empty() const { return ends_.empty(); }
   std::size_t Size() const { return ends_.size(); }
   std::string_view operator[](std::size_t i) const {
-    return std::string_view(bytes_).substr(Start(i), ends_[i] - Start(i));
+    return std::string_view(bytes_.get() + Start(i), ends_[i] - Start(i));
   }
 
  private:
-  std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+  struct Free {
+    void operator()(char* bytes) const { std::free(bytes); }
+  };
 
-  std::string bytes_;
+  std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+  void Append(std::string_view line);
+
+  // Grown with realloc, which moves a large block by remapping its pages
+  // instead of copying them: a huge programme is not copied at every doubling.
+  std::unique_ptr<char, Free> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
   std::vector<std::size_t> ends_;
 };
 
