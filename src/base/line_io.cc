@@ -1,9 +1,7 @@
 #include "base/line_io.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <utility>
 
 namespace zelvane {
@@ -25,11 +23,8 @@ const char* FindLineEnd(const char* from, const char* to) {
 }  // namespace
 
 LineReader::LineReader(platform::File file, std::size_t readBlock)
-    : file_(std::move(file)),
-      readBlock_(readBlock > 0 ? readBlock : 1),
-      buffer_(static_cast<char*>(std::malloc(readBlock_))),
-      capacity_(readBlock_) {
-  if (buffer_ == nullptr) throw std::bad_alloc();
+    : file_(std::move(file)), readBlock_(readBlock > 0 ? readBlock : 1) {
+  buffer_.Reserve(readBlock_);
 }
 
 // Reads more bytes behind the unread ones, moving them to the front and
@@ -40,26 +35,15 @@ bool LineReader::Fill() {
   cr_.valid = ctrlZ_.valid = false;
   const std::size_t unread = end_ - begin_;
   // The buffer grows only while one line does not fit; it never shrinks, so
-  // a file of long lines costs as much memory as its longest line. The new
-  // block is left uninitialised: clearing it would cost as much as reading.
+  // a file of long lines costs as much memory as its longest line.
   const std::size_t wanted = unread + (readBlock_ + 1) / 2;
-  if (begin_ > 0) std::memmove(buffer_.get(), buffer_.get() + begin_, unread);
-  if (capacity_ < wanted) {
-    std::size_t grown = capacity_ * 2;
-    while (grown < wanted) grown *= 2;
-    // realloc moves a large block by remapping its pages rather than
-    // copying them into fresh ones, which a long line would pay for at
-    // every doubling.
-    char* bigger = static_cast<char*>(std::realloc(buffer_.get(), grown));
-    if (bigger == nullptr) throw std::bad_alloc();
-    (void)buffer_.release();
-    buffer_.reset(bigger);
-    capacity_ = grown;
-  }
+  if (begin_ > 0) std::memmove(buffer_.data(), buffer_.data() + begin_, unread);
+  // Growing keeps the unread bytes, which now stand at the front.
+  buffer_.Reserve(wanted);
   begin_ = 0;
   end_ = unread;
-  const std::size_t room = std::min(capacity_ - end_, readBlock_);
-  const std::size_t n = platform::ReadSome(file_, buffer_.get() + end_, room);
+  const std::size_t room = std::min(buffer_.capacity() - end_, readBlock_);
+  const std::size_t n = platform::ReadSome(file_, buffer_.data() + end_, room);
   if (n == 0) {
     endOfFile_ = true;
     return false;
@@ -71,12 +55,12 @@ bool LineReader::Fill() {
 void LineReader::SkipRestOfLine() {
   skipPending_ = false;
   for (;;) {
-    const char* from = buffer_.get() + begin_;
-    const char* to = buffer_.get() + end_;
+    const char* from = buffer_.data() + begin_;
+    const char* to = buffer_.data() + end_;
     const char* stop = FindLineEnd(from, to);
     if (stop != to) {
       // A further Ctrl-Z stays: it ends the input.
-      begin_ = static_cast<std::size_t>(stop - buffer_.get()) + (*stop == '\n' ? 1 : 0);
+      begin_ = static_cast<std::size_t>(stop - buffer_.data()) + (*stop == '\n' ? 1 : 0);
       return;
     }
     begin_ = end_ = 0;  // nothing of the skipped line is kept
@@ -88,7 +72,7 @@ void LineReader::SkipRestOfLine() {
 bool LineReader::AtEnd() {
   if (skipPending_) SkipRestOfLine();
   if (begin_ == end_ && !Fill()) return true;
-  return buffer_.get()[begin_] == kCtrlZ;
+  return buffer_.data()[begin_] == kCtrlZ;
 }
 
 // The first `byte` at or after `from` in the unread bytes, or end_. The last
@@ -96,9 +80,9 @@ bool LineReader::AtEnd() {
 // listing (CR in an LF file, Ctrl-Z) cost one scan per buffer, not per line.
 std::size_t LineReader::NextRare(RareByte& rare, char byte, std::size_t from) {
   if (!rare.valid || rare.at < from) {
-    const void* hit = std::memchr(buffer_.get() + from, byte, end_ - from);
+    const void* hit = std::memchr(buffer_.data() + from, byte, end_ - from);
     rare.at = hit == nullptr ? end_
-                             : static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.get());
+                             : static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data());
     rare.valid = true;
   }
   return rare.at;
@@ -109,9 +93,9 @@ std::string_view LineReader::ReadLine() {
   std::size_t scanned = begin_;
   std::size_t stop = 0;
   for (;;) {
-    const void* lf = std::memchr(buffer_.get() + scanned, '\n', end_ - scanned);
+    const void* lf = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
     stop = lf == nullptr ? end_
-                         : static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.get());
+                         : static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.data());
     stop = std::min(stop, NextRare(ctrlZ_, kCtrlZ, scanned));
     if (stop != end_) break;
     const std::size_t offset = end_ - begin_;  // keep the scan linear across refills
@@ -122,10 +106,10 @@ std::string_view LineReader::ReadLine() {
     scanned = begin_ + offset;
   }
 
-  char* text = buffer_.get() + begin_;
+  char* text = buffer_.data() + begin_;
   std::size_t length = stop - begin_;
-  const bool byLineFeed = stop != end_ && buffer_.get()[stop] == '\n';
-  const bool byCtrlZ = stop != end_ && buffer_.get()[stop] == kCtrlZ;
+  const bool byLineFeed = stop != end_ && buffer_.data()[stop] == '\n';
+  const bool byCtrlZ = stop != end_ && buffer_.data()[stop] == kCtrlZ;
   if (byLineFeed && length > 0 && text[length - 1] == '\r') --length;
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
   if (NextRare(cr_, '\r', begin_) < begin_ + length) {

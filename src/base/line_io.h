@@ -2,12 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/byte_block.h"
 #include "base/platform.h"
 
 namespace zelvane {
@@ -48,11 +47,7 @@ class LineReader {
 
   platform::File file_;
   std::size_t readBlock_;
-  struct Free {
-    void operator()(char* bytes) const { std::free(bytes); }
-  };
-  std::unique_ptr<char, Free> buffer_;
-  std::size_t capacity_;
+  ByteBlock buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool endOfFile_ = false;

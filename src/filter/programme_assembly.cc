@@ -5,7 +5,6 @@
 #include "time/timestamp.h"
 
 #include <cstring>
-#include <new>
 
 #include <algorithm>
 #include <functional>
@@ -225,16 +224,8 @@ void CloseProgramme(std::string_view closingLine, LineWriter& writer,
 }  // namespace
 
 void LineList::Append(std::string_view line) {
-  if (capacity_ - size_ < line.size()) {
-    std::size_t grown = capacity_ == 0 ? 4096 : capacity_ * 2;
-    while (grown - size_ < line.size()) grown *= 2;
-    char* bigger = static_cast<char*>(std::realloc(bytes_.get(), grown));
-    if (bigger == nullptr) throw std::bad_alloc();
-    (void)bytes_.release();
-    bytes_.reset(bigger);
-    capacity_ = grown;
-  }
-  if (!line.empty()) std::memcpy(bytes_.get() + size_, line.data(), line.size());
+  bytes_.Reserve(size_ + line.size());
+  if (!line.empty()) std::memcpy(bytes_.data() + size_, line.data(), line.size());
   size_ += line.size();
 }
 

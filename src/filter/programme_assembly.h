@@ -1,12 +1,11 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/byte_block.h"
 #include "base/line_io.h"
 #include "filter/run_settings.h"
 
@@ -35,22 +34,15 @@ class LineList {
   bool Empty() const { return ends_.empty(); }
   std::size_t Size() const { return ends_.size(); }
   std::string_view operator[](std::size_t i) const {
-    return std::string_view(bytes_.get() + Start(i), ends_[i] - Start(i));
+    return std::string_view(bytes_.data() + Start(i), ends_[i] - Start(i));
   }
 
  private:
-  struct Free {
-    void operator()(char* bytes) const { std::free(bytes); }
-  };
-
   std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
   void Append(std::string_view line);
 
-  // Grown with realloc, which moves a large block by remapping its pages
-  // instead of copying them: a huge programme is not copied at every doubling.
-  std::unique_ptr<char, Free> bytes_;
+  ByteBlock bytes_;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
   std::vector<std::size_t> ends_;
 };
 
