@@ -91,25 +91,13 @@ void AppendWithoutMarkup(std::string_view text, std::string_view markup, std::si
   out.append(text.substr(read));
 }
 
-// Whether a tag-like markup text ("<p>", "<br>", "<br />") can stand in
-// `line`: some "<" is followed by "p>" or "br", in any case. Element tags
-// rarely are, so most lines are settled by a few memchr calls.
-bool MayHoldTagMarkup(std::string_view line) {
-  for (std::size_t at = FindByte(line, '<', 0); at != kNone; at = FindByte(line, '<', at + 1)) {
-    if (line.size() - at < 3) return false;
-    const char first = LowerAscii(line[at + 1]);
-    const char second = LowerAscii(line[at + 2]);
-    if ((first == 'p' && second == '>') || (first == 'b' && second == 'r')) return true;
-  }
-  return false;
-}
-
 // The line after the markup passes: `line` itself when it holds no markup,
 // which is the common case, otherwise the rewritten copy in `scratch`.
-// "&lt;br&gt;" can only stand where the line has an ampersand: a blank left by
-// an earlier pass is never part of it.
-std::string_view ReplaceMarkup(std::string_view line, bool hasAmpersand, std::string& scratch) {
-  const bool tagMarkup = MayHoldTagMarkup(line);
+// Tag markup can only stand where ScanLine saw a "<" before "p>" or "br", and
+// "&lt;br&gt;" only where the line has an ampersand: a blank left by an
+// earlier pass is never part of either.
+std::string_view ReplaceMarkup(std::string_view line, bool tagMarkup, bool hasAmpersand,
+                               std::string& scratch) {
   if (!tagMarkup && !hasAmpersand) return line;
   std::string_view text = line;
   bool copied = false;
@@ -352,13 +340,18 @@ void RepairAmpersands(std::string_view text, ListingEncoding encoding, std::stri
 
 std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
                                std::string& scratch) {
-  const bool hasAmpersand = FindByte(line, '&', 0) != kNone;
+  return CleanLineView(line, ScanLine(line), encoding, scratch);
+}
+
+std::string_view CleanLineView(std::string_view line, const LineScan& scan,
+                               ListingEncoding encoding, std::string& scratch) {
+  if (!scan.MayNeedCleaning()) return line;
   // Grows to the longest line with markup and is then reused, so that no
   // line costs an allocation.
   thread_local std::string markupFree;
-  const std::string_view text = ReplaceMarkup(line, hasAmpersand, markupFree);
+  const std::string_view text = ReplaceMarkup(line, scan.tagMarkup, scan.ampersand, markupFree);
   // Markup passes never add an ampersand.
-  if (!hasAmpersand) return text;
+  if (!scan.ampersand) return text;
   scratch.clear();
   RepairAmpersands(text, encoding, scratch);
   return scratch;

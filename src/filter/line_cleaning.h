@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "filter/line_scan.h"
 #include "filter/run_settings.h"
 
 namespace zelvane {
@@ -19,6 +20,10 @@ std::string CleanLine(std::string_view line, ListingEncoding encoding);
 // storage of this thread that the next call may reuse.
 std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
                                std::string& scratch);
+
+// As CleanLineView, for a line whose ScanLine answers are known already.
+std::string_view CleanLineView(std::string_view line, const LineScan& scan,
+                               ListingEncoding encoding, std::string& scratch);
 
 // As CleanLine, appending the result to `out` (no allocation once `out` has
 // grown to the longest line). `line` must not view the bytes of `out`.

@@ -2,12 +2,14 @@
 
 #include "base/byte_string.h"
 #include "filter/line_cleaning.h"
+#include "filter/line_scan.h"
 #include "time/timestamp.h"
 
 #include <cstring>
 
 #include <algorithm>
-#include <functional>
+#include <bit>
+#include <cstdint>
 #include <iterator>
 #include <utility>
 
@@ -93,17 +95,21 @@ std::string_view HeadText(std::size_t index) {
 }
 
 // Classifies a line that opens no programme by the fixed texts near its
-// start. A named element line whose end tag does not follow on the same
-// line is a further line: its element runs on over the lines below, among
-// which it has to keep its place. `demoted` tells such a line.
-LineClass ClassifyLine(std::string_view line, bool& demoted) {
+// start; `headTagStarts` marks the "<" among its first bytes. A named element
+// line whose end tag does not follow on the same line is a further line: its
+// element runs on over the lines below, among which it has to keep its place.
+// `demoted` tells such a line.
+LineClass ClassifyLine(std::string_view line, std::uint32_t headTagStarts, bool& demoted) {
+  static_assert(kHeadLength <= 32);
   demoted = false;
   const std::string_view head = line.substr(0, kHeadLength);
   // Every text starts with "<", so each "<" of the head is looked at once;
   // the text tested first wins, at its first place in the head.
   std::size_t found = kClosingIndex + 1;
   std::size_t foundAt = 0;
-  for (std::size_t at = head.find('<'); at != kNone; at = head.find('<', at + 1)) {
+  for (std::uint32_t bits = headTagStarts & ((std::uint32_t{1} << kHeadLength) - 1); bits != 0;
+       bits &= bits - 1) {
+    const auto at = static_cast<std::size_t>(std::countr_zero(bits));
     for (std::size_t index = 0; index < found; ++index) {
       if (StandsAt(head, at, HeadText(index))) {
         found = index;
@@ -120,25 +126,26 @@ LineClass ClassifyLine(std::string_view line, bool& demoted) {
   return LineClass::kFurther;
 }
 
-// The position of "<programme " in `line`, or kNone. A skipping search: most
-// lines are passed over in steps of the text's length, and a line full of
-// "<" costs no call per "<".
-std::size_t FindOpening(std::string_view line) {
-  static const std::boyer_moore_horspool_searcher searcher(kOpeningText.begin(),
-                                                           kOpeningText.end());
-  const auto found = std::search(line.begin(), line.end(), searcher);
-  return found == line.end() ? kNone : static_cast<std::size_t>(found - line.begin());
+// `scan` holds the ScanLine answers for `line`.
+void WriteCleanLine(std::string_view line, const LineScan& scan, LineWriter& writer,
+                    const RunSettings& settings, FilterState& state) {
+  writer.WriteLine(CleanLineView(line, scan, settings.encoding, state.cleaned));
 }
 
 void WriteCleanLine(std::string_view line, LineWriter& writer, const RunSettings& settings,
                     FilterState& state) {
-  writer.WriteLine(CleanLineView(line, settings.encoding, state.cleaned));
+  WriteCleanLine(line, ScanLine(line), writer, settings, state);
 }
 
 // Stores `line` cleaned at the end of `list`.
+void StoreCleanLine(std::string_view line, const LineScan& scan, LineList& list,
+                    const RunSettings& settings, FilterState& state) {
+  list.Add(CleanLineView(line, scan, settings.encoding, state.cleaned));
+}
+
 void StoreCleanLine(std::string_view line, LineList& list, const RunSettings& settings,
                     FilterState& state) {
-  list.Add(CleanLineView(line, settings.encoding, state.cleaned));
+  StoreCleanLine(line, ScanLine(line), list, settings, state);
 }
 
 // The time stamps of an opening line, or of a line its start tag runs on.
@@ -182,8 +189,8 @@ void WriteList(const LineList& list, LineWriter& writer) {
   }
 }
 
-void WriteProgramme(std::string_view closingLine, LineWriter& writer, const RunSettings& settings,
-                    FilterState& state) {
+void WriteProgramme(std::string_view closingLine, const LineScan& closingScan, LineWriter& writer,
+                    const RunSettings& settings, FilterState& state) {
   const ProgrammeBuffer& buffer = state.buffer;
   WriteList(buffer.opening, writer);
   WriteList(buffer.titles, writer);
@@ -193,10 +200,10 @@ void WriteProgramme(std::string_view closingLine, LineWriter& writer, const RunS
   }
   if (!buffer.kenmerken.empty()) WriteCleanLine(buffer.kenmerken, writer, settings, state);
   WriteList(buffer.further, writer);
-  WriteCleanLine(closingLine, writer, settings, state);
+  WriteCleanLine(closingLine, closingScan, writer, settings, state);
 }
 
-void CloseProgramme(std::string_view closingLine, LineWriter& writer,
+void CloseProgramme(std::string_view closingLine, const LineScan& closingScan, LineWriter& writer,
                     const RunSettings& settings, FilterState& state) {
   state.inProgramme = false;
   if (state.dropProgramme) {
@@ -218,7 +225,7 @@ void CloseProgramme(std::string_view closingLine, LineWriter& writer,
     }
     buffer.kenmerken.clear();
   }
-  WriteProgramme(closingLine, writer, settings, state);
+  WriteProgramme(closingLine, closingScan, writer, settings, state);
 }
 
 }  // namespace
@@ -323,26 +330,26 @@ void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& se
     ContinueOpening(line, settings, state);
     return;
   }
-  const std::size_t openingAt = FindOpening(line);
-  if (openingAt != kNone) {
-    OpenProgramme(line, openingAt, writer, settings, state);
+  const LineScan scan = ScanLine(line);
+  if (scan.openingAt != kNone) {
+    OpenProgramme(line, scan.openingAt, writer, settings, state);
     return;
   }
   // Outside a programme every line goes out at once; element lines that
   // stray there set no flag and are not held for a programme to come.
   if (!state.inProgramme) {
-    WriteCleanLine(line, writer, settings, state);
+    WriteCleanLine(line, scan, writer, settings, state);
     return;
   }
   ProgrammeBuffer& buffer = state.buffer;
   bool demoted = false;
-  switch (ClassifyLine(line, demoted)) {
+  switch (ClassifyLine(line, scan.headTagStarts, demoted)) {
     case LineClass::kTitle:
       if (CheckTitle(line, settings)) state.dropProgramme = true;
-      StoreCleanLine(line, buffer.titles, settings, state);
+      StoreCleanLine(line, scan, buffer.titles, settings, state);
       break;
     case LineClass::kSubTitle:
-      StoreCleanLine(line, buffer.subTitles, settings, state);
+      StoreCleanLine(line, scan, buffer.subTitles, settings, state);
       break;
     case LineClass::kDesc:
       buffer.descs.Add(line);
@@ -351,14 +358,14 @@ void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& se
       buffer.kenmerken.assign(line);
       break;
     case LineClass::kClosing:
-      CloseProgramme(line, writer, settings, state);
+      CloseProgramme(line, scan, writer, settings, state);
       break;
     case LineClass::kFurther:
       if (demoted && line.substr(0, kHeadLength).find("<desc") != kNone) {
         buffer.furtherDesc = true;
       }
       // Empty lines are not written inside a programme.
-      if (!line.empty()) StoreCleanLine(line, buffer.further, settings, state);
+      if (!line.empty()) StoreCleanLine(line, scan, buffer.further, settings, state);
       break;
   }
 }

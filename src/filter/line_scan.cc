@@ -1,0 +1,148 @@
+#include "filter/line_scan.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define ZELVANE_SCAN_SSE2 1
+#endif
+
+namespace zelvane {
+
+namespace {
+
+constexpr std::string_view kOpeningText = "<programme ";
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+bool OpensAt(std::string_view line, std::size_t at) {
+  return line.size() - at >= kOpeningText.size() &&
+         std::memcmp(line.data() + at, kOpeningText.data(), kOpeningText.size()) == 0;
+}
+
+bool TagMarkupAt(std::string_view line, std::size_t at) {
+  if (line.size() - at < 3) return false;
+  const char first = Lower(line[at + 1]);
+  const char second = Lower(line[at + 2]);
+  return (first == 'p' && second == '>') || (first == 'b' && second == 'r');
+}
+
+// Looks at the bytes from `from` on, one at a time, adding to `scan`.
+void ScanBytes(std::string_view line, std::size_t from, LineScan& scan) {
+  for (std::size_t at = from; at < line.size(); ++at) {
+    const char c = line[at];
+    if (c == '&') {
+      scan.ampersand = true;
+    } else if (c == '<') {
+      if (at < 32) scan.headTagStarts |= std::uint32_t{1} << at;
+      if (scan.openingAt == std::string_view::npos && OpensAt(line, at)) scan.openingAt = at;
+      if (!scan.tagMarkup && TagMarkupAt(line, at)) scan.tagMarkup = true;
+    }
+  }
+}
+
+}  // namespace
+
+LineScan ScanLineBytewise(std::string_view line) {
+  LineScan scan;
+  ScanBytes(line, 0, scan);
+  return scan;
+}
+
+#if ZELVANE_SCAN_SSE2
+
+namespace {
+
+constexpr std::size_t kBlock = 16;
+// The farthest byte a block looks at, counted from its first.
+constexpr std::size_t kReach = kOpeningText.size() - 1;
+
+// Scans sixteen positions of `line` from `lineAt`, whose bytes (and the
+// kReach bytes after them) stand at `bytes`: the line itself, or a copy of
+// its last bytes padded with zeros. Each position is tested with three
+// loads: the byte itself, the one after it and the one ten further on. A
+// "<" followed by "p" with a blank ten bytes on is a candidate for
+// "<programme "; a "<" followed by "p" or "b" in either case is one for tag
+// markup. Candidates are rare in a listing, so the cost is the same few
+// instructions per sixteen bytes however many "<" the line holds.
+class BlockScanner {
+ public:
+  explicit BlockScanner(std::string_view line) : line_(line) {}
+
+  void Scan(const char* bytes, std::size_t lineAt) {
+    const auto load = [bytes](std::size_t offset) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + offset));
+    };
+    const __m128i here = load(0);
+    ampersands_ = _mm_or_si128(ampersands_, _mm_cmpeq_epi8(here, _mm_set1_epi8('&')));
+    const __m128i tagStart = _mm_cmpeq_epi8(here, _mm_set1_epi8('<'));
+    const auto tagBits = static_cast<unsigned>(_mm_movemask_epi8(tagStart));
+    if (tagBits == 0) return;
+    if (lineAt < 32) scan_.headTagStarts |= static_cast<std::uint32_t>(tagBits) << lineAt;
+    const __m128i next = load(1);
+    const __m128i p = _mm_set1_epi8('p');
+    if (scan_.openingAt == std::string_view::npos) {
+      const __m128i candidates =
+          _mm_and_si128(_mm_and_si128(tagStart, _mm_cmpeq_epi8(next, p)),
+                        _mm_cmpeq_epi8(load(kReach), _mm_set1_epi8(' ')));
+      for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(candidates)); bits != 0;
+           bits &= bits - 1) {
+        const std::size_t at = lineAt + static_cast<std::size_t>(std::countr_zero(bits));
+        if (OpensAt(line_, at)) {
+          scan_.openingAt = at;
+          break;
+        }
+      }
+    }
+    if (!scan_.tagMarkup) {
+      const __m128i folded = _mm_or_si128(next, _mm_set1_epi8(0x20));
+      const __m128i candidates = _mm_and_si128(
+          tagStart,
+          _mm_or_si128(_mm_cmpeq_epi8(folded, p), _mm_cmpeq_epi8(folded, _mm_set1_epi8('b'))));
+      for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(candidates)); bits != 0;
+           bits &= bits - 1) {
+        if (TagMarkupAt(line_, lineAt + static_cast<std::size_t>(std::countr_zero(bits)))) {
+          scan_.tagMarkup = true;
+          break;
+        }
+      }
+    }
+  }
+
+  LineScan Result() {
+    scan_.ampersand = _mm_movemask_epi8(ampersands_) != 0;
+    return scan_;
+  }
+
+ private:
+  std::string_view line_;
+  LineScan scan_;
+  __m128i ampersands_ = _mm_setzero_si128();
+};
+
+}  // namespace
+
+LineScan ScanLine(std::string_view line) {
+  BlockScanner scanner(line);
+  std::size_t at = 0;
+  for (; line.size() - at >= kBlock + kReach; at += kBlock) scanner.Scan(line.data() + at, at);
+  // The last bytes, fewer than kBlock + kReach, are scanned in a copy whose
+  // zeros behind them match nothing.
+  if (at < line.size()) {
+    char tail[2 * kBlock + kReach] = {};
+    std::memcpy(tail, line.data() + at, line.size() - at);
+    scanner.Scan(tail, at);
+    if (line.size() - at > kBlock) scanner.Scan(tail + kBlock, at + kBlock);
+  }
+  return scanner.Result();
+}
+
+#else
+
+LineScan ScanLine(std::string_view line) { return ScanLineBytewise(line); }
+
+#endif
+
+}  // namespace zelvane

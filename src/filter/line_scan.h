@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace zelvane {
+
+// What the filter needs to know of a line before deciding its fate, found in
+// one pass over its bytes: where a programme opens, and whether cleaning can
+// change anything.
+struct LineScan {
+  // The first "<programme " in the line, or npos.
+  std::size_t openingAt = std::string_view::npos;
+  // Some "<" is followed by "p>" or "br" (any case): tag markup may stand here.
+  bool tagMarkup = false;
+  // The line holds an "&".
+  bool ampersand = false;
+  // Bit i is set when byte i of the line is a "<", for the first 32 bytes.
+  std::uint32_t headTagStarts = 0;
+
+  // Cleaning leaves a line as it is unless it has one of these.
+  bool MayNeedCleaning() const { return tagMarkup || ampersand; }
+};
+
+// Scans `line` sixteen bytes at a time where the processor allows.
+LineScan ScanLine(std::string_view line);
+
+// The same answers, byte by byte (the reference for tests, and the code on
+// processors without vector instructions).
+LineScan ScanLineBytewise(std::string_view line);
+
+}  // namespace zelvane
