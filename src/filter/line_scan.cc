@@ -56,17 +56,15 @@ LineScan ScanLineBytewise(std::string_view line) {
 namespace {
 
 constexpr std::size_t kBlock = 16;
-// The farthest byte a block looks at, counted from its first.
-constexpr std::size_t kReach = kOpeningText.size() - 1;
 
-// Scans sixteen positions of `line` from `lineAt`, whose bytes (and the
-// kReach bytes after them) stand at `bytes`: the line itself, or a copy of
-// its last bytes padded with zeros. Each position is tested with three
-// loads: the byte itself, the one after it and the one ten further on. A
-// "<" followed by "p" with a blank ten bytes on is a candidate for
-// "<programme "; a "<" followed by "p" or "b" in either case is one for tag
-// markup. Candidates are rare in a listing, so the cost is the same few
-// instructions per sixteen bytes however many "<" the line holds.
+// Scans the sixteen positions of `line` from `lineAt`, whose bytes and the
+// one after them stand at `bytes`: the line itself, or a copy of a short
+// line padded with zeros, which match nothing. Each position is tested with
+// two loads, the byte itself and the one after it: a "<" followed by "p" is
+// a candidate for "<programme ", and one followed by "p" or "b" in either
+// case is one for tag markup. Candidates are rare in a listing, so the cost
+// is the same few instructions per sixteen bytes however many "<" the line
+// holds.
 class BlockScanner {
  public:
   explicit BlockScanner(std::string_view line) : line_(line) {}
@@ -78,15 +76,13 @@ class BlockScanner {
     const __m128i here = load(0);
     ampersands_ = _mm_or_si128(ampersands_, _mm_cmpeq_epi8(here, _mm_set1_epi8('&')));
     const __m128i tagStart = _mm_cmpeq_epi8(here, _mm_set1_epi8('<'));
-    const auto tagBits = static_cast<unsigned>(_mm_movemask_epi8(tagStart));
+    const auto tagBits = static_cast<std::uint32_t>(_mm_movemask_epi8(tagStart));
     if (tagBits == 0) return;
-    if (lineAt < 32) scan_.headTagStarts |= static_cast<std::uint32_t>(tagBits) << lineAt;
+    if (lineAt < 32) scan_.headTagStarts |= static_cast<std::uint32_t>(std::uint64_t{tagBits} << lineAt);
     const __m128i next = load(1);
     const __m128i p = _mm_set1_epi8('p');
     if (scan_.openingAt == std::string_view::npos) {
-      const __m128i candidates =
-          _mm_and_si128(_mm_and_si128(tagStart, _mm_cmpeq_epi8(next, p)),
-                        _mm_cmpeq_epi8(load(kReach), _mm_set1_epi8(' ')));
+      const __m128i candidates = _mm_and_si128(tagStart, _mm_cmpeq_epi8(next, p));
       for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(candidates)); bits != 0;
            bits &= bits - 1) {
         const std::size_t at = lineAt + static_cast<std::size_t>(std::countr_zero(bits));
@@ -111,6 +107,14 @@ class BlockScanner {
     }
   }
 
+  // The last byte of a line that no block reached: it can only be an
+  // ampersand or a "<" of the head, since markup needs bytes after its "<".
+  void ScanLastByte() {
+    const std::size_t at = line_.size() - 1;
+    if (line_[at] == '&') ampersands_ = _mm_set1_epi8(-1);
+    if (line_[at] == '<' && at < 32) scan_.headTagStarts |= std::uint32_t{1} << at;
+  }
+
   LineScan Result() {
     scan_.ampersand = _mm_movemask_epi8(ampersands_) != 0;
     return scan_;
@@ -126,16 +130,21 @@ class BlockScanner {
 
 LineScan ScanLine(std::string_view line) {
   BlockScanner scanner(line);
-  std::size_t at = 0;
-  for (; line.size() - at >= kBlock + kReach; at += kBlock) scanner.Scan(line.data() + at, at);
-  // The last bytes, fewer than kBlock + kReach, are scanned in a copy whose
-  // zeros behind them match nothing.
-  if (at < line.size()) {
-    char tail[2 * kBlock + kReach] = {};
-    std::memcpy(tail, line.data() + at, line.size() - at);
-    scanner.Scan(tail, at);
-    if (line.size() - at > kBlock) scanner.Scan(tail + kBlock, at + kBlock);
+  if (line.size() <= kBlock) {
+    char padded[kBlock + 1] = {};
+    if (!line.empty()) std::memcpy(padded, line.data(), line.size());
+    scanner.Scan(padded, 0);
+    return scanner.Result();
   }
+  std::size_t at = 0;
+  for (; at + kBlock < line.size(); at += kBlock) scanner.Scan(line.data() + at, at);
+  // The last block overlaps the one before it; a candidate seen twice is
+  // answered the same both times.
+  if (at + 1 < line.size()) {
+    const std::size_t last = line.size() - 1 - kBlock;
+    scanner.Scan(line.data() + last, last);
+  }
+  scanner.ScanLastByte();
   return scanner.Result();
 }
 

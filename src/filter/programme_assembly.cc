@@ -94,6 +94,36 @@ std::string_view HeadText(std::size_t index) {
   return index == kClosingIndex ? kClosingText : kNamedElements[index].startText;
 }
 
+// The index of the head text whose second byte is `second`, or one past the
+// closing tag's when there is none.
+std::size_t HeadTextIndex(char second) {
+  static_assert(kNamedElements[0].startText[1] == 't' && kNamedElements[1].startText[1] == 's' &&
+                kNamedElements[2].startText[1] == 'd' && kNamedElements[3].startText[1] == 'k' &&
+                kClosingText[1] == '/');
+  switch (second) {
+    case 't':
+      return 0;
+    case 's':
+      return 1;
+    case 'd':
+      return 2;
+    case 'k':
+      return 3;
+    case '/':
+      return kClosingIndex;
+    default:
+      return kClosingIndex + 1;
+  }
+}
+
+// True when `line` ends in `endText` and ">" at or after `from`, as element
+// lines mostly do: a quick answer before searching the whole line.
+bool EndsWithEndTag(std::string_view line, std::string_view endText, std::size_t from) {
+  if (line.size() < endText.size() + 1 || line.back() != '>') return false;
+  const std::size_t at = line.size() - endText.size() - 1;
+  return at >= from && line.compare(at, endText.size(), endText) == 0;
+}
+
 // Classifies a line that opens no programme by the fixed texts near its
 // start; `headTagStarts` marks the "<" among its first bytes. A named element
 // line whose end tag does not follow on the same line is a further line: its
@@ -103,25 +133,28 @@ LineClass ClassifyLine(std::string_view line, std::uint32_t headTagStarts, bool&
   static_assert(kHeadLength <= 32);
   demoted = false;
   const std::string_view head = line.substr(0, kHeadLength);
-  // Every text starts with "<", so each "<" of the head is looked at once;
-  // the text tested first wins, at its first place in the head.
+  // Every text starts with "<" and no two share their second byte, so each
+  // "<" of the head is compared with one text at most; the text tested first
+  // wins, at its first place in the head.
   std::size_t found = kClosingIndex + 1;
   std::size_t foundAt = 0;
   for (std::uint32_t bits = headTagStarts & ((std::uint32_t{1} << kHeadLength) - 1); bits != 0;
        bits &= bits - 1) {
     const auto at = static_cast<std::size_t>(std::countr_zero(bits));
-    for (std::size_t index = 0; index < found; ++index) {
-      if (StandsAt(head, at, HeadText(index))) {
-        found = index;
-        foundAt = at;
-        break;
-      }
+    if (at + 1 >= head.size()) break;
+    const std::size_t index = HeadTextIndex(head[at + 1]);
+    if (index < found && StandsAt(head, at, HeadText(index))) {
+      found = index;
+      foundAt = at;
     }
   }
   if (found == kClosingIndex) return LineClass::kClosing;
   if (found > kClosingIndex) return LineClass::kFurther;
   const NamedElement& element = kNamedElements[found];
-  if (line.find(element.endText, foundAt) != kNone) return element.lineClass;
+  if (EndsWithEndTag(line, element.endText, foundAt) ||
+      line.find(element.endText, foundAt) != kNone) {
+    return element.lineClass;
+  }
   demoted = true;
   return LineClass::kFurther;
 }

@@ -34,6 +34,17 @@ std::size_t FindZoneWord(std::string_view text, const char (&word)[4]) {
 // -1 becomes 65535, which the calendar refuses.
 std::uint16_t ReadField(std::string_view text, std::size_t position, std::size_t length) {
   if (position > text.size()) return 0;
+  // Nearly every field is all digits, which the integer reader would read
+  // the same way.
+  if (text.size() - (position - 1) >= length) {
+    std::uint16_t value = 0;
+    std::size_t i = position - 1;
+    while (i < position - 1 + length && IsDigit(text[i])) {
+      value = static_cast<std::uint16_t>(value * 10 + (text[i] - '0'));
+      ++i;
+    }
+    if (i == position - 1 + length) return value;
+  }
   const ParsedInt parsed = ParseInt(text.substr(position - 1, length));
   return static_cast<std::uint16_t>(parsed.value);
 }
