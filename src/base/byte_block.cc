@@ -1,17 +1,45 @@
 #include "base/byte_block.h"
 
+#include "base/platform.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace zelvane {
 
+ByteBlock::~ByteBlock() {
+  if (large_) {
+    platform::UnmapLargeBlock(bytes_, capacity_);
+  } else {
+    std::free(bytes_);
+  }
+}
+
 void ByteBlock::Reserve(std::size_t size) {
   if (size <= capacity_) return;
   std::size_t grown = capacity_ == 0 ? 4096 : capacity_ * 2;
-  while (grown < size) grown *= 2;
-  char* bigger = static_cast<char*>(std::realloc(bytes_.get(), grown));
+  while (grown < size) {
+    if (grown > SIZE_MAX / 2) throw std::bad_alloc();
+    grown *= 2;
+  }
+  void* bigger = nullptr;
+  if (large_) {
+    bigger = platform::GrowLargeBlock(bytes_, capacity_, grown);
+  } else if (grown < kLargeBlock) {
+    bigger = std::realloc(bytes_, grown);
+  } else {
+    // Leaving the heap: the bytes held move once.
+    bigger = platform::MapLargeBlock(grown);
+    if (bigger != nullptr && capacity_ > 0) {
+      std::memcpy(bigger, bytes_, capacity_);
+      std::free(bytes_);
+    }
+    if (bigger != nullptr) large_ = true;
+  }
   if (bigger == nullptr) throw std::bad_alloc();
-  (void)bytes_.release();
-  bytes_.reset(bigger);
+  bytes_ = static_cast<char*>(bigger);
   capacity_ = grown;
 }
 

@@ -1,19 +1,25 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
-#include <memory>
 
 namespace zelvane {
 
-// Uninitialised bytes that grow by realloc. A large block then moves by
-// remapping its pages instead of copying them, so a buffer that doubles
-// again and again for a huge line or programme is not copied at every step,
-// and no byte is cleared before it is written.
+// Uninitialised bytes that grow. A small block lives on the heap and grows by
+// realloc; from kLargeBlock on it is taken from the system in large pages
+// and grows by remapping them. A buffer that doubles again and again for a
+// huge line or programme is then neither copied at every step nor paid for
+// page by page, and no byte is cleared before it is written.
 class ByteBlock {
  public:
-  char* data() { return bytes_.get(); }
-  const char* data() const { return bytes_.get(); }
+  static constexpr std::size_t kLargeBlock = std::size_t{4} << 20;
+
+  ByteBlock() = default;
+  ByteBlock(const ByteBlock&) = delete;
+  ByteBlock& operator=(const ByteBlock&) = delete;
+  ~ByteBlock();
+
+  char* data() { return bytes_; }
+  const char* data() const { return bytes_; }
   std::size_t capacity() const { return capacity_; }
 
   // Makes room for at least `size` bytes, keeping those held; at least
@@ -21,12 +27,9 @@ class ByteBlock {
   void Reserve(std::size_t size);
 
  private:
-  struct Free {
-    void operator()(char* bytes) const { std::free(bytes); }
-  };
-
-  std::unique_ptr<char, Free> bytes_;
+  char* bytes_ = nullptr;
   std::size_t capacity_ = 0;
+  bool large_ = false;  // the bytes are a large block of the system's
 };
 
 }  // namespace zelvane

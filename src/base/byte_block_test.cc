@@ -12,8 +12,9 @@ TEST(ByteBlock, KeepsItsBytesWhileItGrows) {
   ByteBlock block;
   EXPECT_EQ(block.capacity(), 0u);
   std::string expected;
-  // Sizes across several doublings, the last far beyond a page.
-  for (std::size_t size : {1u, 4096u, 4097u, 100000u, 3000000u}) {
+  // Sizes across several doublings, from the heap into large blocks of the
+  // system and on through their growth.
+  for (std::size_t size : {1u, 4096u, 4097u, 100000u, 3000000u, 20000000u}) {
     block.Reserve(size);
     EXPECT_GE(block.capacity(), size);
     while (expected.size() < size) expected.push_back(static_cast<char>('a' + expected.size() % 26));

@@ -96,6 +96,20 @@ void RemoveIfPresent(const std::string& name);
 // Puts `from` in place of `to` in one atomic step.
 void ReplaceFile(const std::string& from, const std::string& to);
 
+// Memory for blocks of many megabytes (a huge line or programme), taken
+// from the system in whole pages that it may back with large pages: the first
+// touch of fresh memory then costs far less than page by page. Returns
+// nullptr when the memory cannot be had.
+void* MapLargeBlock(std::size_t size);
+
+// Grows a block from MapLargeBlock from `size` to `newSize` bytes, keeping
+// its bytes; the block may move. Returns nullptr when it cannot grow, the
+// block then staying as it was.
+void* GrowLargeBlock(void* block, std::size_t size, std::size_t newSize);
+
+// Gives a block from MapLargeBlock of `size` bytes back.
+void UnmapLargeBlock(void* block, std::size_t size);
+
 // True when `file` is a terminal (a console).
 bool IsTerminal(const File& file);
 

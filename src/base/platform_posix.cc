@@ -9,10 +9,13 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace zelvane::platform {
@@ -63,6 +66,21 @@ std::string SeparatorOf(const char* format, const char* fallback) {
     return std::string(1, *p);
   }
   return fallback;
+}
+
+// Large blocks start on this boundary and span whole multiples of it, so
+// that every part of them can be a large page.
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+
+std::size_t RoundToLargePages(std::size_t size) {
+  return (size + kLargePage - 1) & ~(kLargePage - 1);
+}
+
+// Only a hint: where the system has no large pages, nothing changes.
+void AdviseLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  (void)::madvise(block, size, MADV_HUGEPAGE);
+#endif
 }
 
 }  // namespace
@@ -253,6 +271,46 @@ LocaleSeparators ReadLocaleSeparators() {
   // Nothing else in the program may depend on the locale.
   std::setlocale(LC_ALL, "C");
   return separators;
+}
+
+void* MapLargeBlock(std::size_t size) {
+  if (size == 0 || size > SIZE_MAX - 2 * kLargePage) return nullptr;
+  const std::size_t rounded = RoundToLargePages(size);
+  // Mapped with one large page to spare, then trimmed to start on a boundary.
+  void* mapped = ::mmap(nullptr, rounded + kLargePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  char* const start = static_cast<char*>(mapped);
+  const std::size_t skip =
+      (kLargePage - reinterpret_cast<std::uintptr_t>(start) % kLargePage) % kLargePage;
+  if (skip > 0) ::munmap(start, skip);
+  if (kLargePage - skip > 0) ::munmap(start + skip + rounded, kLargePage - skip);
+  AdviseLargePages(start + skip, rounded);
+  return start + skip;
+}
+
+void* GrowLargeBlock(void* block, std::size_t size, std::size_t newSize) {
+  if (newSize > SIZE_MAX - 2 * kLargePage) return nullptr;
+  const std::size_t rounded = RoundToLargePages(size);
+  const std::size_t newRounded = RoundToLargePages(newSize);
+  if (newRounded <= rounded) return block;
+#ifdef MREMAP_MAYMOVE
+  // The pages move by their page tables, never by copying.
+  void* moved = ::mremap(block, rounded, newRounded, MREMAP_MAYMOVE);
+  if (moved == MAP_FAILED) return nullptr;
+  AdviseLargePages(moved, newRounded);
+  return moved;
+#else
+  void* bigger = MapLargeBlock(newSize);
+  if (bigger == nullptr) return nullptr;
+  std::memcpy(bigger, block, size);
+  UnmapLargeBlock(block, size);
+  return bigger;
+#endif
+}
+
+void UnmapLargeBlock(void* block, std::size_t size) {
+  if (block != nullptr) ::munmap(block, RoundToLargePages(size));
 }
 
 }  // namespace zelvane::platform

@@ -7,6 +7,7 @@
 // The system's own ReplaceFile is a macro that would rename ours.
 #undef ReplaceFile
 
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -290,5 +291,15 @@ LocaleSeparators ReadLocaleSeparators() {
   separators.decimal = LocaleValue(LOCALE_SDECIMAL, ".");
   return separators;
 }
+
+// The heap serves large blocks here: it commits their pages as they are
+// first touched, as the system's own calls would.
+void* MapLargeBlock(std::size_t size) { return size == 0 ? nullptr : std::malloc(size); }
+
+void* GrowLargeBlock(void* block, std::size_t, std::size_t newSize) {
+  return std::realloc(block, newSize);
+}
+
+void UnmapLargeBlock(void* block, std::size_t) { std::free(block); }
 
 }  // namespace zelvane::platform
