@@ -1,5 +1,6 @@
 #include "filter/line_cleaning.h"
 
+#include "base/byte_buffer.h"
 #include "base/byte_string.h"
 
 #include <cstdint>
@@ -64,7 +65,7 @@ std::size_t FindMarkup(std::string_view text, std::string_view markup, std::size
 // at `first`. Searching goes on after each replacement, never over the blank
 // just written, so one left-to-right compaction in place gives the result of
 // repeated search and replace in linear time.
-void ReplaceMarkupFrom(std::string& text, std::string_view markup, std::size_t first) {
+void ReplaceMarkupFrom(ByteBuffer& text, std::string_view markup, std::size_t first) {
   std::size_t write = first;
   std::size_t read = first;
   for (std::size_t at = first; at != kNone; at = FindMarkup(text, markup, read)) {
@@ -75,13 +76,13 @@ void ReplaceMarkupFrom(std::string& text, std::string_view markup, std::size_t f
     read = at + markup.size();
   }
   std::memmove(text.data() + write, text.data() + read, text.size() - read);
-  text.resize(write + text.size() - read);
+  text.truncate(write + text.size() - read);
 }
 
 // Appends `text` to `out` with every `markup` replaced by one blank, the
 // first of them standing at `first`.
 void AppendWithoutMarkup(std::string_view text, std::string_view markup, std::size_t first,
-                         std::string& out) {
+                         ByteBuffer& out) {
   std::size_t read = 0;
   for (std::size_t at = first; at != kNone; at = FindMarkup(text, markup, read)) {
     out.append(text.data() + read, at - read);
@@ -97,7 +98,7 @@ void AppendWithoutMarkup(std::string_view text, std::string_view markup, std::si
 // "&lt;br&gt;" only where the line has an ampersand: a blank left by an
 // earlier pass is never part of either.
 std::string_view ReplaceMarkup(std::string_view line, bool tagMarkup, bool hasAmpersand,
-                               std::string& scratch) {
+                               ByteBuffer& scratch) {
   if (!tagMarkup && !hasAmpersand) return line;
   std::string_view text = line;
   bool copied = false;
@@ -214,7 +215,7 @@ bool IsDecodable(std::uint32_t value, ListingEncoding encoding) {
   return false;
 }
 
-void AppendUtf8(std::uint32_t value, std::string& out) {
+void AppendUtf8(std::uint32_t value, ByteBuffer& out) {
   const auto byte = [](std::uint32_t b) {
     return static_cast<char>(static_cast<unsigned char>(b));
   };
@@ -237,7 +238,7 @@ void AppendUtf8(std::uint32_t value, std::string& out) {
 
 // Whether the part of `out` written for this line (from `lineStart`) ends in `]`
 // preceded by `count - 1` more, i.e. ends in `count` brackets.
-bool EndsWithBrackets(const std::string& out, std::size_t lineStart, std::size_t count) {
+bool EndsWithBrackets(const ByteBuffer& out, std::size_t lineStart, std::size_t count) {
   if (out.size() - lineStart < count) return false;
   for (std::size_t k = 1; k <= count; ++k) {
     if (out[out.size() - k] != ']') return false;
@@ -250,7 +251,7 @@ bool EndsWithBrackets(const std::string& out, std::size_t lineStart, std::size_t
 // decoded "]" or ">" would complete one, its ">" is written as "&gt;"; a "]]>"
 // that was in the line already is left as it was.
 std::size_t AppendDecoded(std::string_view text, std::size_t end, std::uint32_t value,
-                          ListingEncoding encoding, std::size_t lineStart, std::string& out) {
+                          ListingEncoding encoding, std::size_t lineStart, ByteBuffer& out) {
   switch (value) {
     // These three would start markup or an entity, or end an attribute value.
     case '&':
@@ -290,7 +291,7 @@ std::size_t AppendDecoded(std::string_view text, std::size_t end, std::uint32_t 
 // Handles the ampersand at `at`, whose preceding bytes are already in `out`,
 // and returns the index where copying resumes.
 std::size_t RepairAmpersandAt(std::string_view text, std::size_t at, ListingEncoding encoding,
-                              std::size_t lineStart, std::string& out) {
+                              std::size_t lineStart, ByteBuffer& out) {
   if (at + 1 < text.size() && text[at + 1] == '#') {
     const Reference ref = ReadReference(text, at);
     const bool special = ref.value == '&' || ref.value == '<' || ref.value == '"';
@@ -318,7 +319,7 @@ std::size_t RepairAmpersandAt(std::string_view text, std::size_t at, ListingEnco
 // Escapes every ampersand that starts neither a predefined entity nor a
 // numeric reference, and decodes references, appending the result to `out`.
 // Decoded characters go straight to `out`, so they are never examined again.
-void RepairAmpersands(std::string_view text, ListingEncoding encoding, std::string& out) {
+void RepairAmpersands(std::string_view text, ListingEncoding encoding, ByteBuffer& out) {
   const std::size_t lineStart = out.size();
   // No ampersand grows by more than four bytes ("&" to "&amp;"), so this is
   // room enough: a line of ampersands is written without growing `out` again
@@ -339,16 +340,16 @@ void RepairAmpersands(std::string_view text, ListingEncoding encoding, std::stri
 }  // namespace
 
 std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
-                               std::string& scratch) {
+                               ByteBuffer& scratch) {
   return CleanLineView(line, ScanLine(line), encoding, scratch);
 }
 
 std::string_view CleanLineView(std::string_view line, const LineScan& scan,
-                               ListingEncoding encoding, std::string& scratch) {
+                               ListingEncoding encoding, ByteBuffer& scratch) {
   if (!scan.MayNeedCleaning()) return line;
   // Grows to the longest line with markup and is then reused, so that no
   // line costs an allocation.
-  thread_local std::string markupFree;
+  thread_local ByteBuffer markupFree;
   const std::string_view text = ReplaceMarkup(line, scan.tagMarkup, scan.ampersand, markupFree);
   // Markup passes never add an ampersand.
   if (!scan.ampersand) return text;
@@ -358,7 +359,7 @@ std::string_view CleanLineView(std::string_view line, const LineScan& scan,
 }
 
 void AppendCleanLine(std::string_view line, ListingEncoding encoding, std::string& out) {
-  thread_local std::string scratch;
+  thread_local ByteBuffer scratch;
   out.append(CleanLineView(line, encoding, scratch));
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_buffer.h"
 #include "filter/line_scan.h"
 #include "filter/run_settings.h"
 
@@ -19,11 +20,11 @@ std::string CleanLine(std::string_view line, ListingEncoding encoding);
 // changes nothing (the common case), otherwise a view of `scratch` or of
 // storage of this thread that the next call may reuse.
 std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
-                               std::string& scratch);
+                               ByteBuffer& scratch);
 
 // As CleanLineView, for a line whose ScanLine answers are known already.
 std::string_view CleanLineView(std::string_view line, const LineScan& scan,
-                               ListingEncoding encoding, std::string& scratch);
+                               ListingEncoding encoding, ByteBuffer& scratch);
 
 // As CleanLine, appending the result to `out` (no allocation once `out` has
 // grown to the longest line). `line` must not view the bytes of `out`.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/byte_block.h"
+#include "base/byte_buffer.h"
 #include "base/line_io.h"
 #include "filter/run_settings.h"
 
@@ -68,7 +69,7 @@ struct FilterState {
   bool openingContinues = false;  // the opening start tag goes on on the next line
   ProgrammeBuffer buffer;
   std::string rewritten;  // scratch: an opening line with its time stamps replaced
-  std::string cleaned;    // scratch: the cleaned line
+  ByteBuffer cleaned;     // scratch: the cleaned line
   std::string merged;     // scratch: the desc line that takes the kenmerken text
 };
 
