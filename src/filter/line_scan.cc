@@ -60,11 +60,11 @@ constexpr std::size_t kBlock = 16;
 // Scans the sixteen positions of `line` from `lineAt`, whose bytes and the
 // one after them stand at `bytes`: the line itself, or a copy of a short
 // line padded with zeros, which match nothing. Each position is tested with
-// two loads, the byte itself and the one after it: a "<" followed by "p" is
-// a candidate for "<programme ", and one followed by "p" or "b" in either
-// case is one for tag markup. Candidates are rare in a listing, so the cost
-// is the same few instructions per sixteen bytes however many "<" the line
-// holds.
+// two loads, the byte itself and the one after it: a "<" followed by "p" or
+// "b" in either case is a candidate for "<programme " and for tag markup,
+// and only candidates are looked at one by one. They are rare in a listing,
+// so the cost is the same few instructions per sixteen bytes however many
+// "<" the line holds.
 class BlockScanner {
  public:
   explicit BlockScanner(std::string_view line) : line_(line) {}
@@ -79,31 +79,21 @@ class BlockScanner {
     const auto tagBits = static_cast<std::uint32_t>(_mm_movemask_epi8(tagStart));
     if (tagBits == 0) return;
     if (lineAt < 32) scan_.headTagStarts |= static_cast<std::uint32_t>(std::uint64_t{tagBits} << lineAt);
+    if (scan_.openingAt != std::string_view::npos && scan_.tagMarkup) return;
     const __m128i next = load(1);
     const __m128i p = _mm_set1_epi8('p');
-    if (scan_.openingAt == std::string_view::npos) {
-      const __m128i candidates = _mm_and_si128(tagStart, _mm_cmpeq_epi8(next, p));
-      for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(candidates)); bits != 0;
-           bits &= bits - 1) {
-        const std::size_t at = lineAt + static_cast<std::size_t>(std::countr_zero(bits));
-        if (OpensAt(line_, at)) {
-          scan_.openingAt = at;
-          break;
-        }
-      }
-    }
+    __m128i wanted = _mm_cmpeq_epi8(next, p);
     if (!scan_.tagMarkup) {
+      // Once tag markup is known, only an exact "<p" can still matter.
       const __m128i folded = _mm_or_si128(next, _mm_set1_epi8(0x20));
-      const __m128i candidates = _mm_and_si128(
-          tagStart,
-          _mm_or_si128(_mm_cmpeq_epi8(folded, p), _mm_cmpeq_epi8(folded, _mm_set1_epi8('b'))));
-      for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(candidates)); bits != 0;
-           bits &= bits - 1) {
-        if (TagMarkupAt(line_, lineAt + static_cast<std::size_t>(std::countr_zero(bits)))) {
-          scan_.tagMarkup = true;
-          break;
-        }
-      }
+      wanted = _mm_or_si128(_mm_cmpeq_epi8(folded, p), _mm_cmpeq_epi8(folded, _mm_set1_epi8('b')));
+    }
+    const __m128i candidates = _mm_and_si128(tagStart, wanted);
+    for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(candidates)); bits != 0;
+         bits &= bits - 1) {
+      const std::size_t at = lineAt + static_cast<std::size_t>(std::countr_zero(bits));
+      if (scan_.openingAt == std::string_view::npos && OpensAt(line_, at)) scan_.openingAt = at;
+      if (!scan_.tagMarkup && TagMarkupAt(line_, at)) scan_.tagMarkup = true;
     }
   }
 

@@ -124,19 +124,22 @@ std::string FormatUtcOffset(std::int64_t hours) {
 }
 
 void AppendUtcOffset(std::int64_t hours, std::string& out) {
-  out.push_back(hours < 0 ? '-' : '+');
   // The magnitude as unsigned, so that the most negative value is exact.
   std::uint64_t magnitude =
       hours < 0 ? 0u - static_cast<std::uint64_t>(hours) : static_cast<std::uint64_t>(hours);
-  char digits[20];
-  std::size_t count = 0;
+  // Sign, at most twenty digits and "00", built here and appended at once.
+  char text[23];
+  std::size_t at = sizeof text;
+  text[--at] = '0';
+  text[--at] = '0';
+  const std::size_t digitsEnd = at;
   do {
-    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    text[--at] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  if (count < 2) digits[count++] = '0';
-  while (count > 0) out.push_back(digits[--count]);
-  out.append("00");
+  if (digitsEnd - at < 2) text[--at] = '0';
+  text[--at] = hours < 0 ? '-' : '+';
+  out.append(text + at, sizeof text - at);
 }
 
 }  // namespace zelvane
