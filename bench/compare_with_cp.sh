@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times zelvane with every switch against cp, dd and the simplest getline filter
-# on one generated listing, alternating the three, and prints the medians,
-# the ratios and the peak resident memory of each.
+# Times zelvane with every switch against cp, dd, the simplest getline filter
+# and line_copy (the program's own line reader and writer with nothing in
+# between) on one generated listing, alternating them, and prints the
+# medians, the ratios and the peak resident memory of each.
 #
 #   bench/compare_with_cp.sh [MEGABYTES] [RUNS] [latin1|utf8]
 #
@@ -24,11 +25,13 @@ declare -A commands=(
   [cp]="cp $work/listing.xml $work/out.xml"
   [dd]="dd if=$work/listing.xml of=$work/out.xml bs=64k status=none"
   [getline]="$work/getline_filter $work/listing.xml $work/out.xml"
+  [lines]="./build-bench/line_copy $work/listing.xml $work/out.xml"
   [zelvane]="./build-bench/zelvane $work/listing.xml --output $work/out.xml --cet --kenmerk --tba --talpa"
 )
 # cp copies inside the kernel (copy_file_range); dd with 64 KiB blocks shows
-# what reading and writing through the program's own buffers costs.
-order=(cp dd getline zelvane)
+# what reading and writing through the program's own buffers costs, and
+# line_copy what going line by line costs before any line is looked at.
+order=(cp dd getline lines zelvane)
 declare -A times memory
 for ((run = 1; run <= runs; run++)); do
   for name in "${order[@]}"; do
@@ -51,4 +54,6 @@ for name in "${order[@]}"; do
   printf '%-8s %10s %12s %14s\n' "$name" "$m" "$rate" "${memory[$name]}"
 done
 awk -v z="$(median "${times[zelvane]}")" -v c="$cp_median" -v g="$(median "${times[getline]}")" \
-  'BEGIN { printf "zelvane / cp: %.2f   zelvane / getline: %.2f\n", (c > 0) ? z / c : 0, (g > 0) ? z / g : 0 }'
+  -v l="$(median "${times[lines]}")" \
+  'BEGIN { printf "zelvane / cp: %.2f   zelvane / getline: %.2f   line_copy / cp: %.2f\n",
+           (c > 0) ? z / c : 0, (g > 0) ? z / g : 0, (c > 0) ? l / c : 0 }'

@@ -4,6 +4,7 @@
 // Bytes per second are counted over the input line.
 
 #include "filter/line_cleaning.h"
+#include "filter/line_scan.h"
 #include "filter/programme_assembly.h"
 #include "time/timestamp.h"
 
@@ -41,6 +42,15 @@ BENCHMARK(BM_CleanTagLine);
 
 void BM_CleanDescriptionLine(benchmark::State& state) { CleanOneLine(state, kDescriptionLine); }
 BENCHMARK(BM_CleanDescriptionLine);
+
+// The one pass that every line gets before the filter decides its fate.
+void BM_ScanLine(benchmark::State& state) {
+  const std::string_view line = state.range(0) == 0 ? kTagLine : kDescriptionLine;
+  for (auto _ : state) benchmark::DoNotOptimize(ScanLine(line));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(line.size()));
+}
+BENCHMARK(BM_ScanLine)->DenseRange(0, 1);
 
 // Lines made of one piece repeated: each piece is rewritten, so a cleaner
 // that searches again from the start or shifts the tail would be quadratic.

@@ -1,8 +1,10 @@
 // CleanLine in the three encodings a listing can have: whatever the line,
 // the result escapes every ampersand, creates no markup, keeps UTF-8 valid,
-// and grows at most five-fold.
+// and grows at most five-fold. The vector line scan answers as the bytewise
+// one does.
 #include "base/byte_string.h"
 #include "filter/line_cleaning.h"
+#include "filter/line_scan.h"
 #include "fuzz_check.h"
 
 #include <algorithm>
@@ -35,6 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t choice = input.Byte();
   const ListingEncoding encoding = kEncodings[choice % 3];
   const std::string_view line = input.Rest();
+
+  const LineScan scan = ScanLine(line);
+  const LineScan bytewise = ScanLineBytewise(line);
+  Require(scan.openingAt == bytewise.openingAt && scan.tagMarkup == bytewise.tagMarkup &&
+              scan.ampersand == bytewise.ampersand &&
+              scan.headTagStarts == bytewise.headTagStarts,
+          "the vector scan answers as the bytewise one", line);
 
   const std::string out = CleanLine(line, encoding);
   Require(AmpersandsWellFormed(out), "every ampersand escaped or a reference", out);
