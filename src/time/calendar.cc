@@ -206,6 +206,23 @@ DateTimeValue MakeDateTime(std::uint16_t year, std::uint16_t month, std::uint16_
   return Make(Fields{year, month, day, hour, minute, second, millisecond});
 }
 
+bool IsValidDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
+                     std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
+                     std::uint16_t millisecond) {
+  return TryDayNumber(year, month, day).has_value() &&
+         TryMillisecondOfDay(hour, minute, second, millisecond).has_value();
+}
+
+std::optional<int> LastSundayOfMonth(int year, int month) {
+  if (!IsValidMonth(year, month)) return std::nullopt;
+  // The last Sunday is the fifth or the fourth; counting down from five
+  // finds it in any month.
+  for (int n = 5; n >= 1; --n) {
+    if (const std::optional<int> day = NthWeekdayDay(year, month, n, 7)) return day;
+  }
+  return std::nullopt;
+}
+
 int WeekdayOf(DateTimeValue day) {
   return WeekdayOfDayNumber(static_cast<std::int64_t>(std::floor(day)));
 }
@@ -241,14 +258,9 @@ DateTimeValue SwitchMoment(int year, int month, int hour) {
   const auto h = static_cast<std::uint16_t>(hour);
   // Every stamp that gets a CET offset asks for two of these, so the day is
   // found on the field level rather than through whole-day values and
-  // WithHour; the result is the same. The last Sunday is the fifth or the fourth in the
-  // long months that matter here; counting down from five finds it in any.
-  if (IsValidMonth(year, month)) {
-    for (int n = 5; n >= 1; --n) {
-      if (const std::optional<int> day = NthWeekdayDay(year, month, n, 7)) {
-        return Make(Fields{y, m, static_cast<std::uint16_t>(*day), h, 0, 0, 0});
-      }
-    }
+  // WithHour; the result is the same.
+  if (const std::optional<int> day = LastSundayOfMonth(year, month)) {
+    return Make(Fields{y, m, static_cast<std::uint16_t>(*day), h, 0, 0, 0});
   }
   // Only an invalid year or month has no Sunday: report the month's first day.
   RaiseInvalid(Fields{y, m, 1, h, 0, 0, 0});

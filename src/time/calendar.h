@@ -39,6 +39,15 @@ DateTimeValue MakeDateTime(std::uint16_t year, std::uint16_t month, std::uint16_
                            std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
                            std::uint16_t millisecond);
 
+// Whether MakeDateTime accepts the seven fields.
+bool IsValidDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
+                     std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
+                     std::uint16_t millisecond);
+
+// The day of the month of the last Sunday of `month` in `year`; nothing when
+// the year or the month is invalid.
+std::optional<int> LastSundayOfMonth(int year, int month);
+
 // 1 Monday .. 7 Sunday, for a whole-day `day`.
 int WeekdayOf(DateTimeValue day);
 

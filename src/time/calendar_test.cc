@@ -430,6 +430,55 @@ TEST(SwitchMoment, RaisesForAnInvalidYearMonthOrHour) {
   }
 }
 
+TEST(IsValidDateTime, AgreesWithMakeDateTime) {
+  const std::uint16_t years[] = {0, 1, 1900, 2000, 2024, 2100, 9999, 10000, 65535};
+  const std::uint16_t months[] = {0, 1, 2, 4, 12, 13};
+  const std::uint16_t days[] = {0, 1, 28, 29, 30, 31, 32};
+  const std::uint16_t hours[] = {0, 23, 24};
+  const std::uint16_t sixties[] = {0, 59, 60};
+  const std::uint16_t milliseconds[] = {0, 999, 1000};
+  for (std::uint16_t y : years) {
+    for (std::uint16_t mo : months) {
+      for (std::uint16_t d : days) {
+        for (std::uint16_t h : hours) {
+          for (std::uint16_t mi : sixties) {
+            for (std::uint16_t ms : milliseconds) {
+              bool raised = false;
+              try {
+                MakeDateTime(y, mo, d, h, mi, 59, ms);
+              } catch (const EConvertError&) {
+                raised = true;
+              }
+              EXPECT_EQ(IsValidDateTime(y, mo, d, h, mi, 59, ms), !raised)
+                  << y << "-" << mo << "-" << d << " " << h << ":" << mi << "." << ms;
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(LastSundayOfMonth, IsTheDayOfTheSwitchMoment) {
+  for (int year : {1, 1582, 1900, 2000, 2024, 2025, 2026, 9999}) {
+    for (int month = 1; month <= 12; ++month) {
+      const std::optional<int> day = LastSundayOfMonth(year, month);
+      ASSERT_TRUE(day.has_value());
+      const DateTimeValue sunday = *TryMakeDate(static_cast<std::uint16_t>(year),
+                                                static_cast<std::uint16_t>(month),
+                                                static_cast<std::uint16_t>(*day));
+      EXPECT_EQ(WeekdayOf(sunday), 7);
+      EXPECT_FALSE(TryMakeDate(static_cast<std::uint16_t>(year), static_cast<std::uint16_t>(month),
+                               static_cast<std::uint16_t>(*day + 7))
+                       .has_value());
+      EXPECT_EQ(SwitchMoment(year, month, 0), sunday);
+    }
+  }
+  EXPECT_FALSE(LastSundayOfMonth(0, 3).has_value());
+  EXPECT_FALSE(LastSundayOfMonth(10000, 3).has_value());
+  EXPECT_FALSE(LastSundayOfMonth(2024, 13).has_value());
+}
+
 TEST(SummerTimePeriod, RunsFromLastSundayOfMarchToLastSundayOfOctober) {
   // Days of the last Sunday of March and of October. A day from the 29th on
   // is a fifth Sunday.

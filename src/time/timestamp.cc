@@ -55,13 +55,28 @@ void AppendWithOffset(std::string_view value, std::int64_t hours, std::string& o
   AppendUtcOffset(hours, out);
 }
 
+// A moment of a year as one number that orders as the moments do; valid
+// fields only.
+std::int64_t WithinYear(int month, int day, int hour, int minute, int second) {
+  return (((std::int64_t{month} * 32 + day) * 24 + hour) * 60 + minute) * 60 + second;
+}
+
+// The European summer time of a year on the stamps' own clock, from 02:00
+// on the last Sunday of March to 03:00 on the last Sunday of October, as
+// WithinYear numbers.
+struct SummerWithinYear {
+  std::int64_t start = 0;
+  std::int64_t end = 0;
+};
+
 // Listings hold stamps of one or two years: the period of the last year
-// asked for is kept.
-SummerTime CachedSummerTimePeriod(int year) {
+// asked for is kept. `year` is valid.
+SummerWithinYear CachedSummerTime(int year) {
   thread_local int cachedYear = 0;
-  thread_local SummerTime cached{};
+  thread_local SummerWithinYear cached;
   if (year != cachedYear) {
-    cached = SummerTimePeriod(year);
+    cached.start = WithinYear(3, LastSundayOfMonth(year, 3).value_or(0), 2, 0, 0);
+    cached.end = WithinYear(10, LastSundayOfMonth(year, 10).value_or(0), 3, 0, 0);
     cachedYear = year;
   }
   return cached;
@@ -106,11 +121,14 @@ void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t ce
   const std::uint16_t minute = ReadField(stamp, 11, 2);
   const std::uint16_t second =
       stamp.size() >= 12 && IsDigit(stamp[11]) ? ReadField(stamp, 13, 2) : 0;
-  const DateTimeValue moment = MakeDateTime(year, month, day, hour, minute, second, 0);
-
-  const SummerTime summer = CachedSummerTimePeriod(year);
-  const bool inSummer =
-      CompareMoments(moment, summer.start) == 1 && CompareMoments(moment, summer.end) == -1;
+  // An invalid date or time raises with the fields in the message.
+  if (!IsValidDateTime(year, month, day, hour, minute, second, 0)) {
+    MakeDateTime(year, month, day, hour, minute, second, 0);
+  }
+  // Stamps count whole seconds, so the switch moments compare exactly.
+  const SummerWithinYear summer = CachedSummerTime(year);
+  const std::int64_t moment = WithinYear(month, day, hour, minute, second);
+  const bool inSummer = moment > summer.start && moment < summer.end;
   // In 64 bits: the command line does not bound the extra hours.
   std::int64_t hours = inSummer ? 2 : 1;
   if (!cetMarked) hours += cetoffset;

@@ -1,10 +1,12 @@
 #include "time/timestamp.h"
 
 #include "base/failure.h"
+#include "time/calendar.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 
 namespace zelvane {
@@ -226,6 +228,39 @@ TEST(NormaliseTimeStamp, AppliesSummerTimeStrictlyBetweenItsSwitches) {
       EXPECT_EQ(NormaliseTimeStamp(y.year + "10" + day(october + 1) + "000000", true, 0),
                 y.year + "10" + day(october + 1) + "000000 +0100");
     }
+  }
+}
+
+// The summer-time decision, made on whole-second fields, against the
+// calendar's moments: random valid stamps of every year, most of them in the
+// hours around a switch.
+TEST(NormaliseTimeStamp, DecidesSummerTimeAsTheCalendarsMomentsDo) {
+  std::mt19937 random(11);
+  const auto below = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  const auto field = [](int value, int width) {
+    std::string text = std::to_string(value);
+    return std::string(static_cast<std::size_t>(width) - text.size(), '0') + text;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const int year = 1 + below(9999);
+    const int month = below(4) == 0 ? 1 + below(12) : (below(2) == 0 ? 3 : 10);
+    const int lastDay = month == 2 ? (IsLeap(year) ? 29 : 28)
+                        : (month == 4 || month == 6 || month == 9 || month == 11) ? 30
+                                                                                   : 31;
+    const int day = below(2) == 0 ? 1 + below(lastDay) : lastDay - below(7);
+    const int hour = below(2) == 0 ? below(24) : 1 + below(3);
+    const int minute = below(3) == 0 ? below(60) : (below(2) == 0 ? 0 : 59);
+    const int second = below(3) == 0 ? below(60) : (below(2) == 0 ? 0 : 59);
+    const auto u16 = [](int v) { return static_cast<std::uint16_t>(v); };
+    const DateTimeValue moment =
+        MakeDateTime(u16(year), u16(month), u16(day), u16(hour), u16(minute), u16(second), 0);
+    const SummerTime summer = SummerTimePeriod(year);
+    const bool inSummer =
+        CompareMoments(moment, summer.start) == 1 && CompareMoments(moment, summer.end) == -1;
+    const std::string stamp = field(year, 4) + field(month, 2) + field(day, 2) + field(hour, 2) +
+                              field(minute, 2) + field(second, 2);
+    ASSERT_EQ(NormaliseTimeStamp(stamp + " CET", false, 0),
+              stamp + (inSummer ? " +0200" : " +0100"));
   }
 }
 
