@@ -151,22 +151,32 @@ void LineWriter::Append(const char* bytes, std::size_t size) {
 }
 
 void LineWriter::WriteLine(std::string_view line) {
+  static_assert(kLineEnd.size() == 2);
   if (memory_ != nullptr) {
     memory_->append(line);
-    memory_->append("\r\n");
+    memory_->append(kLineEnd);
     return;
   }
-  if (line.size() + 2 <= buffer_.size() - used_) {
+  if (line.size() + kLineEnd.size() <= buffer_.size() - used_) {
     // The common case: the line fits behind what the buffer holds.
     char* to = buffer_.data() + used_;
     std::memcpy(to, line.data(), line.size());
-    to[line.size()] = '\r';
-    to[line.size() + 1] = '\n';
-    used_ += line.size() + 2;
+    to[line.size()] = kLineEnd[0];
+    to[line.size() + 1] = kLineEnd[1];
+    used_ += line.size() + kLineEnd.size();
   } else {
     Append(line.data(), line.size());
-    Append("\r\n", 2);
+    Append(kLineEnd.data(), kLineEnd.size());
   }
+  if (lineByLine_) Pass(used_);
+}
+
+void LineWriter::WriteEndedLines(std::string_view lines) {
+  if (memory_ != nullptr) {
+    memory_->append(lines);
+    return;
+  }
+  Append(lines.data(), lines.size());
   if (lineByLine_) Pass(used_);
 }
 

@@ -64,6 +64,7 @@ class LineWriter {
  public:
   static constexpr std::size_t kBlockSize = 128;
   static constexpr std::size_t kBufferSize = 512 * kBlockSize;
+  static constexpr std::string_view kLineEnd = "\r\n";
 
   LineWriter(platform::File file, bool lineByLine);
   // Gathers the output in `memory` instead of a file (tests, fuzzing).
@@ -72,6 +73,9 @@ class LineWriter {
   LineWriter& operator=(const LineWriter&) = delete;
 
   void WriteLine(std::string_view line);
+
+  // Writes `lines`: whole lines, each already ended with kLineEnd.
+  void WriteEndedLines(std::string_view lines);
 
   // Passes every byte held on; a failure raises.
   void Flush();

@@ -219,6 +219,28 @@ TEST(LineWriter, LineByLineWriterPassesEachLineAtOnce) {
   writer.Close();
 }
 
+TEST(LineWriter, EndedLinesGoOutAsTheyAreInEveryMode) {
+  // Longer than the buffer, so that the lines are passed on in pieces.
+  std::string lines;
+  for (int i = 0; i < 3000; ++i) lines += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";
+  std::string memory;
+  LineWriter inMemory(&memory);
+  inMemory.WriteLine("x");
+  inMemory.WriteEndedLines(lines);
+  EXPECT_EQ(memory, "x\r\n" + lines);
+  for (const bool lineByLine : {false, true}) {
+    TempFile file;
+    LineWriter writer(platform::CreateForWriting(file.name()), lineByLine);
+    writer.WriteEndedLines("a\r\nb\r\n");
+    // A console gets the lines at once, a file when the buffer fills.
+    EXPECT_EQ(file.Read(), lineByLine ? "a\r\nb\r\n" : "");
+    writer.WriteEndedLines(lines);
+    writer.WriteLine("z");
+    writer.Close();
+    EXPECT_EQ(file.Read(), "a\r\nb\r\n" + lines + "z\r\n");
+  }
+}
+
 TEST(LineWriter, FailedWriteRaisesItsCodeAndIsNotRepeated) {
   if (ZELVANE_ON_WINDOWS) GTEST_SKIP() << "needs /dev/full, which Windows lacks";
   LineWriter writer(platform::CreateForWriting("/dev/full"), false);

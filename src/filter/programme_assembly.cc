@@ -216,7 +216,12 @@ void ContinueOpening(std::string_view line, const RunSettings& settings, FilterS
   StoreCleanLine(RewriteIfNeeded(line, settings, state), state.buffer.opening, settings, state);
 }
 
+// Writes the lines of `list` that are not empty.
 void WriteList(const LineList& list, LineWriter& writer) {
+  if (!list.MayHoldEmptyLine()) {
+    writer.WriteEndedLines(list.EndedLines());
+    return;
+  }
   for (std::size_t i = 0; i < list.Size(); ++i) {
     if (!list[i].empty()) writer.WriteLine(list[i]);
   }
@@ -264,9 +269,11 @@ void CloseProgramme(std::string_view closingLine, const LineScan& closingScan, L
 }  // namespace
 
 void LineList::Append(std::string_view line) {
-  bytes_.Reserve(size_ + line.size());
+  constexpr std::string_view kLineEnd = LineWriter::kLineEnd;
+  bytes_.Reserve(size_ + line.size() + kLineEnd.size());
   if (!line.empty()) std::memcpy(bytes_.data() + size_, line.data(), line.size());
-  size_ += line.size();
+  std::memcpy(bytes_.data() + size_ + line.size(), kLineEnd.data(), kLineEnd.size());
+  size_ += line.size() + kLineEnd.size();
 }
 
 void ProgrammeBuffer::Clear() {

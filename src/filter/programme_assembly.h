@@ -15,28 +15,38 @@ namespace zelvane {
 // Lines of one kind in arrival order, held end to end in one block whose
 // capacity is reused from one programme to the next: no line costs an
 // allocation, and a programme of a million lines costs little more memory
-// than its bytes.
+// than its bytes. Each line is held with the line end the writer gives it,
+// so that a list goes out in one piece.
 class LineList {
  public:
   void Add(std::string_view line) {
     Append(line);
     ends_.push_back(size_);
+    if (line.empty()) holdsEmptyLine_ = true;
   }
   // Puts `line` in place of the last line.
   void ReplaceLast(std::string_view line) {
     size_ = Start(ends_.size() - 1);
     Append(line);
     ends_.back() = size_;
+    if (line.empty()) holdsEmptyLine_ = true;
   }
   void Clear() {
     size_ = 0;
     ends_.clear();
+    holdsEmptyLine_ = false;
   }
   bool Empty() const { return ends_.empty(); }
   std::size_t Size() const { return ends_.size(); }
+  // Line `i` without its line end.
   std::string_view operator[](std::size_t i) const {
-    return std::string_view(bytes_.data() + Start(i), ends_[i] - Start(i));
+    return std::string_view(bytes_.data() + Start(i),
+                            ends_[i] - Start(i) - LineWriter::kLineEnd.size());
   }
+  // Every line with its line end, in order.
+  std::string_view EndedLines() const { return std::string_view(bytes_.data(), size_); }
+  // True when an empty line may be among the lines.
+  bool MayHoldEmptyLine() const { return holdsEmptyLine_; }
 
  private:
   std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
@@ -45,6 +55,7 @@ class LineList {
   ByteBlock bytes_;
   std::size_t size_ = 0;
   std::vector<std::size_t> ends_;
+  bool holdsEmptyLine_ = false;
 };
 
 // The lines of the programme being gathered, in the order they are written.

@@ -67,6 +67,28 @@ Lines TitledProgramme(const std::string& titleText) {
   return {kOpen, "    <title>" + titleText + "</title>", "    <length>5</length>", kClose};
 }
 
+TEST(LineList, HoldsLinesWithTheirLineEnds) {
+  LineList list;
+  EXPECT_TRUE(list.Empty());
+  list.Add("  <title>a</title>");
+  list.Add("b");
+  EXPECT_EQ(list.Size(), 2u);
+  EXPECT_EQ(list[0], "  <title>a</title>");
+  EXPECT_EQ(list[1], "b");
+  EXPECT_EQ(list.EndedLines(), "  <title>a</title>\r\nb\r\n");
+  EXPECT_FALSE(list.MayHoldEmptyLine());
+  list.ReplaceLast("longer than b");
+  EXPECT_EQ(list[1], "longer than b");
+  EXPECT_EQ(list.EndedLines(), "  <title>a</title>\r\nlonger than b\r\n");
+  list.Add("");
+  EXPECT_EQ(list[2], "");
+  EXPECT_TRUE(list.MayHoldEmptyLine());
+  list.Clear();
+  EXPECT_TRUE(list.Empty());
+  EXPECT_EQ(list.EndedLines(), "");
+  EXPECT_FALSE(list.MayHoldEmptyLine());
+}
+
 TEST(FilterLine, CarriesOneProgrammeThroughTheWholeRoad) {
   const Lines input = {
       R"(  <programme start="20070715203000 CET" stop="20070715213000 CET" channel="ned1">)",
