@@ -1,5 +1,7 @@
 #include "filter/line_scan.h"
 
+#include "base/byte_string.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -13,25 +15,23 @@ namespace zelvane {
 
 namespace {
 
-constexpr std::string_view kOpeningText = "<programme ";
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
-
 bool OpensAt(std::string_view line, std::size_t at) {
-  return line.size() - at >= kOpeningText.size() &&
-         std::memcmp(line.data() + at, kOpeningText.data(), kOpeningText.size()) == 0;
+  return line.size() - at >= kProgrammeOpening.size() &&
+         std::memcmp(line.data() + at, kProgrammeOpening.data(), kProgrammeOpening.size()) == 0;
 }
 
 bool TagMarkupAt(std::string_view line, std::size_t at) {
   if (line.size() - at < 3) return false;
-  const char first = Lower(line[at + 1]);
-  const char second = Lower(line[at + 2]);
+  const char first = LowerAscii(line[at + 1]);
+  const char second = LowerAscii(line[at + 2]);
   return (first == 'p' && second == '>') || (first == 'b' && second == 'r');
 }
 
-// Looks at the bytes from `from` on, one at a time, adding to `scan`.
-void ScanBytes(std::string_view line, std::size_t from, LineScan& scan) {
-  for (std::size_t at = from; at < line.size(); ++at) {
+}  // namespace
+
+LineScan ScanLineBytewise(std::string_view line) {
+  LineScan scan;
+  for (std::size_t at = 0; at < line.size(); ++at) {
     const char c = line[at];
     if (c == '&') {
       scan.ampersand = true;
@@ -41,13 +41,6 @@ void ScanBytes(std::string_view line, std::size_t from, LineScan& scan) {
       if (!scan.tagMarkup && TagMarkupAt(line, at)) scan.tagMarkup = true;
     }
   }
-}
-
-}  // namespace
-
-LineScan ScanLineBytewise(std::string_view line) {
-  LineScan scan;
-  ScanBytes(line, 0, scan);
   return scan;
 }
 

@@ -6,11 +6,14 @@
 
 namespace zelvane {
 
+// The text that opens a programme's line.
+inline constexpr std::string_view kProgrammeOpening = "<programme ";
+
 // What the filter needs to know of a line before deciding its fate, found in
 // one pass over its bytes: where a programme opens, and whether cleaning can
 // change anything.
 struct LineScan {
-  // The first "<programme " in the line, or npos.
+  // The first kProgrammeOpening in the line, or npos.
   std::size_t openingAt = std::string_view::npos;
   // Some "<" is followed by "p>" or "br" (any case): tag markup may stand here.
   bool tagMarkup = false;

@@ -19,7 +19,6 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-constexpr std::string_view kOpeningText = "<programme ";
 constexpr std::string_view kClosingText = "</programme";
 // Element start texts count only when they lie wholly in this many leading
 // characters: the listings indent their element lines by a few blanks.
@@ -194,7 +193,7 @@ void OpenProgramme(std::string_view line, std::size_t openingAt, LineWriter& wri
   // it, not to this one.
   state.dropProgramme = false;
   state.openingContinues = false;
-  const std::size_t tagRest = openingAt + kOpeningText.size();
+  const std::size_t tagRest = openingAt + kProgrammeOpening.size();
   const std::string_view rewritten = RewriteIfNeeded(line, settings, state);
   if (line.find(kClosingText, tagRest) != kNone) {
     // The whole programme stands on this line, as generated feeds write it.
