@@ -180,6 +180,15 @@ void LineWriter::WriteEndedLines(std::string_view lines) {
   if (lineByLine_) Pass(used_);
 }
 
+void LineWriter::WriteLineStart(std::string_view bytes) {
+  if (memory_ != nullptr) {
+    memory_->append(bytes);
+    return;
+  }
+  // A console gets the line when it is complete.
+  Append(bytes.data(), bytes.size());
+}
+
 void LineWriter::Flush() {
   if (memory_ == nullptr && used_ > 0) Pass(used_);
 }

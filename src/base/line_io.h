@@ -77,6 +77,10 @@ class LineWriter {
   // Writes `lines`: whole lines, each already ended with kLineEnd.
   void WriteEndedLines(std::string_view lines);
 
+  // Writes the first bytes of a line whose rest, and its end, follow with
+  // further calls and a last WriteLine.
+  void WriteLineStart(std::string_view bytes);
+
   // Passes every byte held on; a failure raises.
   void Flush();
 

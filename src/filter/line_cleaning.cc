@@ -316,25 +316,53 @@ std::size_t RepairAmpersandAt(std::string_view text, std::size_t at, ListingEnco
   return at + 1;
 }
 
+// Where the repaired text of a long line goes while it is being made: each
+// piece of at least `pieceSize` bytes is passed on to `writer` as the start
+// of the line.
+struct Pieces {
+  LineWriter* writer;
+  std::size_t pieceSize;
+};
+
 // Escapes every ampersand that starts neither a predefined entity nor a
-// numeric reference, and decodes references, appending the result to `out`.
-// Decoded characters go straight to `out`, so they are never examined again.
-void RepairAmpersands(std::string_view text, ListingEncoding encoding, ByteBuffer& out) {
+// numeric reference, and decodes references, appending the result to `out`,
+// or passing it on in pieces when `pieces` is given. Decoded characters go
+// straight to `out`, so they are never examined again.
+void RepairAmpersands(std::string_view text, ListingEncoding encoding, ByteBuffer& out,
+                      const Pieces* pieces = nullptr) {
   const std::size_t lineStart = out.size();
   // No ampersand grows by more than four bytes ("&" to "&amp;"), so this is
   // room enough: a line of ampersands is written without growing `out` again
   // and again.
   const auto ampersands = static_cast<std::size_t>(std::count(text.begin(), text.end(), '&'));
-  out.reserve(lineStart + text.size() + 4 * ampersands);
+  std::size_t room = text.size() + 4 * ampersands;
+  if (pieces != nullptr) room = std::min(room, 2 * pieces->pieceSize);
+  out.reserve(lineStart + room);
   std::size_t copied = 0;
   std::size_t at = FindByte(text, '&', 0);
   while (at != kNone) {
     if (at > copied) out.append(text.data() + copied, at - copied);
+    // A piece ends before an ampersand whose handling looks back at neither
+    // a backslash before it nor a "]" already written. Whatever precedes the
+    // ampersand is then settled: no reference or entity runs on past it.
+    if (pieces != nullptr && out.size() - lineStart >= pieces->pieceSize &&
+        text[at - 1] != '\\' && out.back() != ']') {
+      pieces->writer->WriteLineStart(std::string_view(out).substr(lineStart));
+      out.truncate(lineStart);
+    }
     copied = RepairAmpersandAt(text, at, encoding, lineStart, out);
     // Ampersands often come in runs ("&&", "&#233;&#233;"); skip the search.
     at = FindNextByte(text, '&', copied);
   }
   out.append(text.substr(copied));
+}
+
+// The line after the markup passes, when they change it. Grows to the
+// longest line with markup and is then reused, so that no line costs an
+// allocation.
+ByteBuffer& MarkupFreeScratch() {
+  thread_local ByteBuffer buffer;
+  return buffer;
 }
 
 }  // namespace
@@ -347,15 +375,27 @@ std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
 std::string_view CleanLineView(std::string_view line, const LineScan& scan,
                                ListingEncoding encoding, ByteBuffer& scratch) {
   if (!scan.MayNeedCleaning()) return line;
-  // Grows to the longest line with markup and is then reused, so that no
-  // line costs an allocation.
-  thread_local ByteBuffer markupFree;
-  const std::string_view text = ReplaceMarkup(line, scan.tagMarkup, scan.ampersand, markupFree);
+  const std::string_view text =
+      ReplaceMarkup(line, scan.tagMarkup, scan.ampersand, MarkupFreeScratch());
   // Markup passes never add an ampersand.
   if (!scan.ampersand) return text;
   scratch.clear();
   RepairAmpersands(text, encoding, scratch);
   return scratch;
+}
+
+void WriteCleanLine(std::string_view line, const LineScan& scan, ListingEncoding encoding,
+                    ByteBuffer& scratch, LineWriter& writer, std::size_t pieceSize) {
+  if (!scan.ampersand) {
+    writer.WriteLine(CleanLineView(line, scan, encoding, scratch));
+    return;
+  }
+  const std::string_view text =
+      ReplaceMarkup(line, scan.tagMarkup, scan.ampersand, MarkupFreeScratch());
+  scratch.clear();
+  const Pieces pieces{&writer, pieceSize > 0 ? pieceSize : 1};
+  RepairAmpersands(text, encoding, scratch, &pieces);
+  writer.WriteLine(scratch);
 }
 
 void AppendCleanLine(std::string_view line, ListingEncoding encoding, std::string& out) {

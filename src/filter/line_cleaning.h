@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/byte_buffer.h"
+#include "base/line_io.h"
 #include "filter/line_scan.h"
 #include "filter/run_settings.h"
 
@@ -25,6 +26,15 @@ std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
 // As CleanLineView, for a line whose ScanLine answers are known already.
 std::string_view CleanLineView(std::string_view line, const LineScan& scan,
                                ListingEncoding encoding, ByteBuffer& scratch);
+
+// Writes `line` cleaned to `writer` as one line, as WriteLine with the
+// result of CleanLineView would. A long line whose ampersands are repaired
+// goes out in pieces of about `pieceSize` bytes, so that memory never holds
+// its cleaned copy whole.
+inline constexpr std::size_t kCleanPieceSize = std::size_t{1} << 20;
+void WriteCleanLine(std::string_view line, const LineScan& scan, ListingEncoding encoding,
+                    ByteBuffer& scratch, LineWriter& writer,
+                    std::size_t pieceSize = kCleanPieceSize);
 
 // As CleanLine, appending the result to `out` (no allocation once `out` has
 // grown to the longest line). `line` must not view the bytes of `out`.

@@ -535,6 +535,17 @@ void ExpectAgreesWithModel(const std::vector<std::string>& alphabet, std::size_t
       std::string out = "]]\\";
       AppendCleanLine(line, encoding, out);
       ASSERT_EQ(out, "]]\\" + expected) << "line: " << line;
+      // Written in pieces as small as one byte, behind a line that ends in
+      // what a piece could be taken for: the same line comes out.
+      for (std::size_t pieceSize : {1u, 2u, 5u, 100u}) {
+        std::string written;
+        LineWriter writer(&written);
+        writer.WriteLine("]]\\");
+        ByteBuffer scratch;
+        WriteCleanLine(line, ScanLine(line), encoding, scratch, writer, pieceSize);
+        ASSERT_EQ(written, "]]\\\r\n" + expected + "\r\n")
+            << "line: " << line << " pieces of " << pieceSize;
+      }
     }
   }
 }

@@ -159,14 +159,14 @@ LineClass ClassifyLine(std::string_view line, std::uint32_t headTagStarts, bool&
 }
 
 // `scan` holds the ScanLine answers for `line`.
-void WriteCleanLine(std::string_view line, const LineScan& scan, LineWriter& writer,
-                    const RunSettings& settings, FilterState& state) {
-  writer.WriteLine(CleanLineView(line, scan, settings.encoding, state.cleaned));
+void WriteLineCleaned(std::string_view line, const LineScan& scan, LineWriter& writer,
+                      const RunSettings& settings, FilterState& state) {
+  WriteCleanLine(line, scan, settings.encoding, state.cleaned, writer);
 }
 
-void WriteCleanLine(std::string_view line, LineWriter& writer, const RunSettings& settings,
-                    FilterState& state) {
-  WriteCleanLine(line, ScanLine(line), writer, settings, state);
+void WriteLineCleaned(std::string_view line, LineWriter& writer, const RunSettings& settings,
+                      FilterState& state) {
+  WriteLineCleaned(line, ScanLine(line), writer, settings, state);
 }
 
 // Stores `line` cleaned at the end of `list`.
@@ -198,7 +198,7 @@ void OpenProgramme(std::string_view line, std::size_t openingAt, LineWriter& wri
   if (line.find(kClosingText, tagRest) != kNone) {
     // The whole programme stands on this line, as generated feeds write it.
     state.inProgramme = false;
-    WriteCleanLine(rewritten, writer, settings, state);
+    WriteLineCleaned(rewritten, writer, settings, state);
     return;
   }
   state.inProgramme = true;
@@ -233,11 +233,11 @@ void WriteProgramme(std::string_view closingLine, const LineScan& closingScan, L
   WriteList(buffer.titles, writer);
   WriteList(buffer.subTitles, writer);
   for (std::size_t i = 0; i < buffer.descs.Size(); ++i) {
-    WriteCleanLine(buffer.descs[i], writer, settings, state);
+    WriteLineCleaned(buffer.descs[i], writer, settings, state);
   }
-  if (!buffer.kenmerken.empty()) WriteCleanLine(buffer.kenmerken, writer, settings, state);
+  if (!buffer.kenmerken.empty()) WriteLineCleaned(buffer.kenmerken, writer, settings, state);
   WriteList(buffer.further, writer);
-  WriteCleanLine(closingLine, closingScan, writer, settings, state);
+  WriteLineCleaned(closingLine, closingScan, writer, settings, state);
 }
 
 void CloseProgramme(std::string_view closingLine, const LineScan& closingScan, LineWriter& writer,
@@ -377,7 +377,7 @@ void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& se
   // Outside a programme every line goes out at once; element lines that
   // stray there set no flag and are not held for a programme to come.
   if (!state.inProgramme) {
-    WriteCleanLine(line, scan, writer, settings, state);
+    WriteLineCleaned(line, scan, writer, settings, state);
     return;
   }
   ProgrammeBuffer& buffer = state.buffer;
