@@ -17,8 +17,7 @@ ByteBlock::~ByteBlock() {
   }
 }
 
-void ByteBlock::Reserve(std::size_t size) {
-  if (size <= capacity_) return;
+void ByteBlock::Grow(std::size_t size) {
   std::size_t grown = capacity_ == 0 ? 4096 : capacity_ * 2;
   while (grown < size) {
     if (grown > SIZE_MAX / 2) throw std::bad_alloc();

@@ -24,9 +24,13 @@ class ByteBlock {
 
   // Makes room for at least `size` bytes, keeping those held; at least
   // doubles when it grows. Raises std::bad_alloc.
-  void Reserve(std::size_t size);
+  void Reserve(std::size_t size) {
+    if (size > capacity_) Grow(size);
+  }
 
  private:
+  void Grow(std::size_t size);
+
   char* bytes_ = nullptr;
   std::size_t capacity_ = 0;
   bool large_ = false;  // the bytes are a large block of the system's

@@ -51,11 +51,12 @@ bool MarkupAt(std::string_view text, std::size_t at, std::string_view markup) {
 }
 
 // Index of the first `markup` at or after `from`, or kNone. Every markup text
-// starts with a byte that has no case, so memchr finds the candidates.
+// starts with a byte that has no case and a letter, so the candidates are
+// the places of that pair.
 std::size_t FindMarkup(std::string_view text, std::string_view markup, std::size_t from) {
   if (from < text.size() && text[from] == markup[0] && MarkupAt(text, from, markup)) return from;
-  for (std::size_t at = FindNextByte(text, markup[0], from); at != kNone;
-       at = FindNextByte(text, markup[0], at + 1)) {
+  for (std::size_t at = FindPairFolded(text, from, markup[0], markup[1]); at != kNone;
+       at = FindPairFolded(text, at + 1, markup[0], markup[1])) {
     if (MarkupAt(text, at, markup)) return at;
   }
   return kNone;

@@ -44,11 +44,43 @@ LineScan ScanLineBytewise(std::string_view line) {
   return scan;
 }
 
-#if ZELVANE_SCAN_SSE2
-
 namespace {
 
+std::size_t FindPairBytewise(std::string_view text, std::size_t from, char first,
+                             char secondLower) {
+  for (std::size_t at = from; at + 1 < text.size(); ++at) {
+    if (text[at] == first && LowerAscii(text[at + 1]) == secondLower) return at;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+#if ZELVANE_SCAN_SSE2
+
+// Positions looked at in one step.
 constexpr std::size_t kBlock = 16;
+
+std::size_t FindPairFolded(std::string_view text, std::size_t from, char first,
+                           char secondLower) {
+  // Setting the case bit folds only letters onto `secondLower`.
+  const __m128i firstBytes = _mm_set1_epi8(first);
+  const __m128i secondBytes = _mm_set1_epi8(secondLower);
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  std::size_t at = from;
+  for (; at < text.size() && text.size() - at > kBlock; at += kBlock) {
+    const char* bytes = text.data() + at;
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 1));
+    const __m128i pairs = _mm_and_si128(_mm_cmpeq_epi8(here, firstBytes),
+                                        _mm_cmpeq_epi8(_mm_or_si128(next, caseBit), secondBytes));
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(pairs));
+    if (bits != 0) return at + static_cast<std::size_t>(std::countr_zero(bits));
+  }
+  return FindPairBytewise(text, at, first, secondLower);
+}
+
+namespace {
 
 // Scans the sixteen positions of `line` from `lineAt`, whose bytes and the
 // one after them stand at `bytes`: the line itself, or a copy of a short
@@ -132,6 +164,11 @@ LineScan ScanLine(std::string_view line) {
 }
 
 #else
+
+std::size_t FindPairFolded(std::string_view text, std::size_t from, char first,
+                           char secondLower) {
+  return FindPairBytewise(text, from, first, secondLower);
+}
 
 LineScan ScanLine(std::string_view line) { return ScanLineBytewise(line); }
 

@@ -26,6 +26,12 @@ struct LineScan {
   bool MayNeedCleaning() const { return tagMarkup || ampersand; }
 };
 
+// The first position at or after `from` where the byte `first` is followed
+// by the letter `secondLower` in either case, or npos; sixteen positions at
+// a time where the processor allows. `secondLower` is a lower-case ASCII
+// letter.
+std::size_t FindPairFolded(std::string_view text, std::size_t from, char first, char secondLower);
+
 // Scans `line` sixteen bytes at a time where the processor allows.
 LineScan ScanLine(std::string_view line);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <string>
 
 namespace zelvane {
@@ -85,6 +86,35 @@ TEST(ScanLine, AgreesWithTheBytewiseScanOnRandomLines) {
     if (random() % 4 == 0) line.insert(random() % (line.size() + 1), "<programme ");
     ExpectSameScan(line);
   }
+}
+
+// The first place of the pair at or after `from`, found byte by byte.
+std::size_t FirstPair(const std::string& text, std::size_t from, char first, char secondLower) {
+  for (std::size_t at = from; at + 1 < text.size(); ++at) {
+    if (text[at] == first && (text[at + 1] == secondLower || text[at + 1] == secondLower - 32)) {
+      return at;
+    }
+  }
+  return kNone;
+}
+
+TEST(FindPairFolded, FindsTheFirstPairInEitherCaseFromAnyPlace) {
+  std::mt19937 random(3);
+  const std::string alphabet = "<&bBlLpP>\x20\xE2\x42\x62";
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(random() % 70, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+      for (const auto& [first, second] : {std::pair{'<', 'b'}, std::pair{'&', 'l'}}) {
+        ASSERT_EQ(FindPairFolded(text, from, first, second), FirstPair(text, from, first, second))
+            << text << " from " << from;
+      }
+    }
+  }
+  // A pair across the end of a block, and one whose letter is the last byte.
+  EXPECT_EQ(FindPairFolded(std::string(15, ' ') + "<B" + std::string(20, ' '), 0, '<', 'b'), 15u);
+  EXPECT_EQ(FindPairFolded(std::string(40, ' ') + "&L", 0, '&', 'l'), 40u);
+  EXPECT_EQ(FindPairFolded(std::string(40, ' ') + "&", 0, '&', 'l'), kNone);
 }
 
 }  // namespace
