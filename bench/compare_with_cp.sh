@@ -36,8 +36,13 @@ declare -A times memory
 for ((run = 1; run <= runs; run++)); do
   for name in "${order[@]}"; do
     rm -f "$work/out.xml"
-    /usr/bin/time -f "%e %M" -o "$work/time" ${commands[$name]} >/dev/null
-    read -r seconds kilobytes <"$work/time"
+    # Elapsed time to the nanosecond (time's own is in hundredths), peak
+    # memory from time.
+    start=$(date +%s%N)
+    /usr/bin/time -f "%M" -o "$work/time" ${commands[$name]} >/dev/null
+    end=$(date +%s%N)
+    seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+    read -r kilobytes <"$work/time"
     times[$name]+="$seconds "
     if [[ -z ${memory[$name]:-} || $kilobytes -gt ${memory[$name]} ]]; then memory[$name]=$kilobytes; fi
   done

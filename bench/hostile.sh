@@ -17,14 +17,17 @@ cmake --build build-bench -j2 >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The median of three runs: seconds and peak resident KiB.
+# The median of three runs: seconds (to the millisecond) and peak resident KiB.
 run() {
   local times=() memory=0
   for _ in 1 2 3; do
     rm -f "$work/out.xml"
-    /usr/bin/time -f "%e %M" -o "$work/time" ./build-bench/zelvane "$1" --output "$work/out.xml" \
+    start=$(date +%s%N)
+    /usr/bin/time -f "%M" -o "$work/time" ./build-bench/zelvane "$1" --output "$work/out.xml" \
       --cet --kenmerk --tba --talpa >/dev/null
-    read -r seconds kilobytes <"$work/time"
+    end=$(date +%s%N)
+    seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+    read -r kilobytes <"$work/time"
     times+=("$seconds")
     ((kilobytes > memory)) && memory=$kilobytes
   done
