@@ -335,9 +335,13 @@ void RepairAmpersands(std::string_view text, ListingEncoding encoding, ByteBuffe
   // No ampersand grows by more than four bytes ("&" to "&amp;"), so this is
   // room enough: a line of ampersands is written without growing `out` again
   // and again.
-  const auto ampersands = static_cast<std::size_t>(std::count(text.begin(), text.end(), '&'));
-  std::size_t room = text.size() + 4 * ampersands;
-  if (pieces != nullptr) room = std::min(room, 2 * pieces->pieceSize);
+  // When the line goes out in pieces, twice the piece size is room enough
+  // (the buffer still grows if a piece needs more), and counting the
+  // ampersands would be one more pass over the line.
+  const std::size_t room =
+      pieces != nullptr
+          ? std::min(5 * text.size(), 2 * pieces->pieceSize)
+          : text.size() + 4 * static_cast<std::size_t>(std::count(text.begin(), text.end(), '&'));
   out.reserve(lineStart + room);
   std::size_t copied = 0;
   std::size_t at = FindByte(text, '&', 0);
