@@ -49,8 +49,8 @@ TimeZone::TimeZone(std::string_view name) : rules_(std::make_unique<Rules>()) {
   if (name.empty()) throw EConvertError("No time zone was given after --tz", 0x1300);
   // Only names within the database's folder are looked up, and only there:
   // the zone is the command line's choice, not the environment's.
-  const bool withinDatabase = !name.empty() && name.front() != '/' &&
-                              name.find("..") == std::string_view::npos;
+  const bool withinDatabase =
+      name.front() != '/' && name.find("..") == std::string_view::npos;
   if (!withinDatabase ||
       !cctz::load_time_zone(Concat(ZELVANE_ZONEINFO_DIR "/", name), &rules_->zone)) {
     // The zone's name on the command line cannot be turned into a zone: a
