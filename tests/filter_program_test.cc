@@ -112,5 +112,53 @@ TEST(FilterProgram, EndsAtAnImpossibleTimeStampWithTheWholeBlocksWritten) {
   std::filesystem::remove_all(directory);
 }
 
+// Zone-less stamps take the chosen zone's offsets, in place of --cet's;
+// other stamps stay as --cet makes them. An unknown zone, and any zone in a
+// build without time zones, ends the run before the output exists.
+TEST(FilterProgram, TzGivesZoneLessStampsTheZonesOffsets) {
+  const std::string listing = CrLf({
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+      "<tv>",
+      "  <programme start=\"20240310023000\" stop=\"20241103013000\" channel=\"a\">",
+      "  </programme>",
+      "  <programme start=\"20240715200000 CET\" stop=\"20240715200000 +0100\" channel=\"a\">",
+      "  </programme>",
+      "</tv>",
+  });
+  const std::filesystem::path directory = FreshDirectory("filter_tz");
+  WriteFile(directory / "listing.xml", listing);
+  const ProgramResult result = RunProgram(
+      {"listing.xml", "--output", "out.xml", "--cet", "-6", "--tz", "America/New_York"},
+      directory);
+  const std::string report =
+      "tz: add the offset of time zone America/New_York for missing references\r\n";
+  EXPECT_NE(result.out.find(report), std::string::npos) << result.out;
+  if (kOnWindows) {
+    EXPECT_EQ(result.status, 1);
+    ExpectFailureReport(result.err, "EConvertError",
+                        "Time zones are not available in this build, so \"America/New_York\" "
+                        "cannot be used; use --cet with an offset instead.");
+    EXPECT_FALSE(std::filesystem::exists(directory / "out.xml"));
+  } else {
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    std::string expected = listing;
+    for (const auto& [from, to] : {std::pair{"023000\"", "023000 -0400\""},
+                                   std::pair{"013000\"", "013000 -0400\""},
+                                   std::pair{"200000 CET", "200000 +0200"}}) {
+      expected.replace(expected.find(from), std::string(from).size(), to);
+    }
+    EXPECT_EQ(ReadFile(directory / "out.xml"), expected);
+
+    const ProgramResult unknown = RunProgram(
+        {"listing.xml", "--output", "unknown.xml", "--tz", "Europe/Nowhere"}, directory);
+    EXPECT_EQ(unknown.status, 1);
+    ExpectFailureReport(unknown.err, "EConvertError", "Unknown time zone \"Europe/Nowhere\".");
+    EXPECT_FALSE(std::filesystem::exists(directory / "unknown.xml"));
+  }
+  EXPECT_EQ(ReadFile(directory / "listing.xml"), listing);
+  std::filesystem::remove_all(directory);
+}
+
 }  // namespace
 }  // namespace zelvane::testing

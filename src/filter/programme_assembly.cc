@@ -298,11 +298,11 @@ bool RewriteOpeningLine(std::string_view line, const RunSettings& settings, std:
   stopValue.clear();
   if (start.found) {
     AppendNormalisedTimeStamp(line.substr(start.begin, start.end - start.begin), settings.cet,
-                              settings.cetoffset, startValue);
+                              settings.cetoffset, settings.zone, startValue);
   }
   if (stop.found) {
     AppendNormalisedTimeStamp(line.substr(stop.begin, stop.end - stop.begin), settings.cet,
-                              settings.cetoffset, stopValue);
+                              settings.cetoffset, settings.zone, stopValue);
   }
   const AttributeValue* first = &start;
   const AttributeValue* second = &stop;

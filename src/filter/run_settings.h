@@ -5,6 +5,8 @@
 
 namespace zelvane {
 
+class TimeZone;
+
 // How the listing's bytes are to be read when numeric character references
 // are decoded into them.
 enum class ListingEncoding {
@@ -26,6 +28,9 @@ struct RunSettings {
   std::string destination;  // empty: not given
   bool cet = false;
   std::int32_t cetoffset = 0;  // hours relative to CET
+  bool tz = false;
+  std::string tzname;  // the zone's name, as given after --tz
+  const TimeZone* zone = nullptr;  // set from tzname before the file pass
   bool kenmerk = false;
   bool talpa = false;
   bool tba = false;

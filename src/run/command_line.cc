@@ -5,6 +5,7 @@
 #include "base/platform.h"
 #include "run/file_pass.h"
 #include "time/calendar.h"
+#include "time/time_zone.h"
 
 #include <new>
 
@@ -118,6 +119,10 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
     } else if (MatchesOption(word, "--tba")) {
       settings.tba = true;
       ++i;
+    } else if (MatchesOption(word, "--tz")) {
+      settings.tz = true;
+      settings.tzname = UnquoteValue(WordAt(words, i + 1));
+      i += 2;
     } else if (word == "--help" || word == "--version") {
       // Only these exact words, where a source name would stand, ask for the
       // usage text or the version; "--HELP" or "'--help'" is still a name.
@@ -146,6 +151,10 @@ void PrintSettings(const RunSettings& settings, LineWriter& console) {
         Concat("cetoffset: the offset relative to cet will be ", FormatInt(settings.cetoffset)));
   } else {
     console.WriteLine("cet: do not add time zone, except for \"UTC\" and \"CET\" references");
+  }
+  if (settings.tz) {
+    console.WriteLine(
+        Concat("tz: add the offset of time zone ", settings.tzname, " for missing references"));
   }
   if (settings.kenmerk) {
     console.WriteLine("kenmerk: add any <kenmerk> data to description");
@@ -187,6 +196,9 @@ int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput
   }
   // A console that cannot be written ends the run before any file is touched.
   console.Flush();
+  // An unknown zone ends the run before any file is touched as well.
+  std::optional<TimeZone> zone;
+  if (settings.tz) settings.zone = &zone.emplace(settings.tzname);
   return RunFilePass(settings, console, &standardOutput);
 }
 

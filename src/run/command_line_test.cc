@@ -99,6 +99,30 @@ TEST(ParseArguments, MatchesOptionsByPrefixInAnyCase) {
   }
 }
 
+TEST(ParseArguments, TakesTheWordAfterTzAsTheZone) {
+  struct Case {
+    Words words;
+    bool tz;
+    std::string tzname, source;
+    bool cet;
+  } cases[] = {
+      {{"z", "i", "--tz", "Europe/London"}, true, "Europe/London", "i", false},
+      {{"z", "--TZone", "'America/New_York'", "i"}, true, "America/New_York", "i", false},
+      {{"z", "--tz", "--cet", "i"}, true, "--cet", "i", false},
+      {{"z", "--cet", "--tz", "UTC", "i"}, true, "UTC", "i", true},
+      {{"z", "i", "--tz"}, true, "", "i", false},
+      {{"z", "--t", "UTC"}, false, "", "UTC", false},
+  };
+  for (const Case& c : cases) {
+    const RunSettings s = ParseArguments(c.words);
+    EXPECT_EQ(s.tz, c.tz) << c.words[1];
+    EXPECT_EQ(s.tzname, c.tzname) << c.words[1];
+    EXPECT_EQ(s.source, c.source) << c.words[1];
+    EXPECT_EQ(s.cet, c.cet) << c.words[1];
+    EXPECT_EQ(s.zone, nullptr);
+  }
+}
+
 std::string Console(const RunSettings& settings) {
   std::string text;
   LineWriter console(&text);
@@ -125,6 +149,15 @@ TEST(PrintSettings, ReportsNamesAndSwitches) {
             "cetoffset: the offset relative to cet will be -6\r\n"
             "kenmerk: add any <kenmerk> data to description\r\n"
             "talpa: remove TALPA-block from channel\r\n");
+
+  RunSettings zone = plain;
+  zone.tz = true;
+  zone.tzname = "Australia/Sydney";
+  EXPECT_EQ(Console(zone),
+            "Source: in.xml\r\nDestination: \r\n"
+            "cet: do not add time zone, except for \"UTC\" and \"CET\" references\r\n"
+            "tz: add the offset of time zone Australia/Sydney for missing references\r\n"
+            "kenmerk: do not add any <kenmerk> data to description\r\n");
 }
 
 TEST(PrintUsage, WritesEighteenLines) {

@@ -2,6 +2,7 @@
 
 #include "base/byte_string.h"
 #include "time/calendar.h"
+#include "time/time_zone.h"
 
 #include <cstring>
 
@@ -84,14 +85,20 @@ SummerWithinYear CachedSummerTime(int year) {
 
 }  // namespace
 
-std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset) {
+std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset,
+                               const TimeZone* zone) {
   std::string result;
-  AppendNormalisedTimeStamp(value, cet, cetoffset, result);
+  AppendNormalisedTimeStamp(value, cet, cetoffset, zone, result);
   return result;
 }
 
 void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset,
                                std::string& out) {
+  AppendNormalisedTimeStamp(value, cet, cetoffset, nullptr, out);
+}
+
+void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset,
+                               const TimeZone* zone, std::string& out) {
   std::string_view stamp = TrimView(value);
 
   // Whatever follows " UTC" is dropped unread: listings write "UTC+01" and
@@ -109,7 +116,7 @@ void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t ce
 
   // A blank is the only sign of a zone: a stamp with one carries an offset or
   // a zone word we do not know, and is left as it is.
-  if (!cetMarked && (!cet || stamp.find(' ') != std::string_view::npos)) {
+  if (!cetMarked && ((!cet && zone == nullptr) || stamp.find(' ') != std::string_view::npos)) {
     out.append(stamp);
     return;
   }
@@ -124,6 +131,13 @@ void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t ce
   // An invalid date or time raises with the fields in the message.
   if (!IsValidDateTime(year, month, day, hour, minute, second, 0)) {
     MakeDateTime(year, month, day, hour, minute, second, 0);
+  }
+  // A stamp without zone takes the chosen zone's offset at its local time.
+  if (!cetMarked && zone != nullptr) {
+    out.append(stamp);
+    out.push_back(' ');
+    AppendUtcOffsetMinutes(zone->UtcOffsetMinutes(year, month, day, hour, minute, second), out);
+    return;
   }
   // Stamps count whole seconds, so the switch moments compare exactly.
   const SummerWithinYear summer = CachedSummerTime(year);
@@ -158,6 +172,17 @@ void AppendUtcOffset(std::int64_t hours, std::string& out) {
   if (digitsEnd - at < 2) text[--at] = '0';
   text[--at] = hours < 0 ? '-' : '+';
   out.append(text + at, sizeof text - at);
+}
+
+void AppendUtcOffsetMinutes(std::int32_t minutes, std::string& out) {
+  // A zone's offset is less than a day, so the hours have two digits.
+  const std::int32_t magnitude = minutes < 0 ? -minutes : minutes;
+  const std::int32_t hours = magnitude / 60;
+  const std::int32_t rest = magnitude % 60;
+  const char text[5] = {minutes < 0 ? '-' : '+', static_cast<char>('0' + hours / 10),
+                        static_cast<char>('0' + hours % 10), static_cast<char>('0' + rest / 10),
+                        static_cast<char>('0' + rest % 10)};
+  out.append(text, sizeof text);
 }
 
 }  // namespace zelvane
