@@ -391,6 +391,8 @@ TEST(FilePass, ReadOnlyDestinationIsAccessDenied) {
   ExpectFailureReport(run.err, "EInOutError", "File access denied.");
   EXPECT_EQ(ReadFile(dir / "out.xml"), "keep me");
   EXPECT_EQ(ReadFile(dir / "listing.xml"), kListing);
+  // Refused before anything is created.
+  EXPECT_FALSE(fs::exists(dir / "out.~tm"));
 }
 
 TEST(FilePass, DirectoryAsDestinationIsAccessDenied) {
