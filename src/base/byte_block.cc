@@ -27,6 +27,8 @@ void ByteBlock::Grow(std::size_t size) {
     if (grown > SIZE_MAX / 2) throw std::bad_alloc();
     grown *= 2;
   }
+  // Never beyond the ceiling, so that every request past it comes here.
+  if (grown > ceiling_) grown = ceiling_;
   void* bigger = nullptr;
   if (large_) {
     bigger = platform::GrowLargeBlock(bytes_, capacity_, grown);
