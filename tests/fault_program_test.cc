@@ -207,7 +207,7 @@ TEST(Fault, ClosedStandardStreamsKeepTheReportOutOfTheOutput) {
     const int raw = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << destination;
     EXPECT_EQ(ReadFile(dir / "listing.xml"), listing) << destination;
-    const fs::path output = dir / (destination == "out.xml" ? "out.xml" : "listing.~tm");
+    const fs::path output = dir / (destination == "out.xml" ? "out.~tm" : "listing.~tm");
     EXPECT_EQ(ReadFile(output), result.substr(0, result.size() / 128 * 128)) << destination;
   }
 }
@@ -259,11 +259,12 @@ TEST(Fault, KilledHalfWayLeavesTheSourceAndAPrefixOfTheResult) {
       const std::string listing = ChannelListing(lines, result);
       WriteFile(dir / "listing.xml", listing);
       const std::string destination = sameName ? "listing.xml" : "out.xml";
-      const fs::path output = dir / (sameName ? "listing.~tm" : "out.xml");
+      const fs::path output = dir / (sameName ? "listing.~tm" : "out.~tm");
       killed = KillHalfWay({"listing.xml", "--output", destination}, dir, output, 1 << 20);
       if (!killed) continue;
 
       EXPECT_EQ(ReadFile(dir / "listing.xml"), listing) << destination;
+      EXPECT_FALSE(fs::exists(dir / "out.xml")) << destination;
       const std::string written = ReadFile(output);
       EXPECT_GE(written.size(), 1u << 20) << destination;
       EXPECT_LT(written.size(), result.size()) << destination;

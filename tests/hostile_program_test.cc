@@ -339,25 +339,23 @@ TEST(Hostile, HundredThousandCharacterNames) {
   struct Case {
     std::string source;
     std::string destination;
+    std::string shown = "";  // the destination as the report shows it, when not as given
   };
   // Too long for the system, as a whole or in one component: the open fails.
   for (const Case& c : {Case{longName, "out.xml"}, Case{deepName, "out.xml"},
                         Case{"listing.xml", longName}, Case{"listing.xml", deepName},
-                        Case{longName, longName}}) {
+                        Case{longName, longName},
+                        // Apostrophes are stripped, the name is never cut to
+                        // a shorter one.
+                        Case{"listing.xml", "'" + longName + "'", longName}}) {
     // Started directly: two such names exceed what one shell word may hold.
     const ProgramResult run =
         FinishProgram(StartProgram({c.source, "--output", c.destination}, dir), dir);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, SettingsReport(c.source, c.destination));
+    EXPECT_EQ(run.out, SettingsReport(c.source, c.shown.empty() ? c.destination : c.shown));
     ExpectFailureReport(run.err, "EInOutError", "Invalid filename.");
     EXPECT_FALSE(fs::exists(dir / "out.xml"));
   }
-  // A name in apostrophes is cut to 255 bytes, the longest a file name may be.
-  const ProgramResult run = RunProgram({"listing.xml", "--output", "'" + longName + "'"}, dir);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(ReadFile(dir / std::string(255, 'n')), CrLf({kDeclaration, "<tv>", "</tv>"}));
-  EXPECT_EQ(ReadFile(dir / "listing.xml"), "<tv>\n</tv>\n");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "base/line_io.h"
 
+#include "base/failure.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -9,6 +11,9 @@ namespace zelvane {
 namespace {
 
 constexpr char kCtrlZ = 26;
+
+// The file layer's own code for a line beyond the reader's ceiling.
+constexpr std::int32_t kLineTooLong = 104;
 
 // The first LF or Ctrl-Z in [`from`, `to`), or `to`.
 const char* FindLineEnd(const char* from, const char* to) {
@@ -22,8 +27,8 @@ const char* FindLineEnd(const char* from, const char* to) {
 
 }  // namespace
 
-LineReader::LineReader(platform::File file, std::size_t readBlock)
-    : file_(std::move(file)), readBlock_(readBlock > 0 ? readBlock : 1) {
+LineReader::LineReader(ByteSource source, std::size_t readBlock)
+    : source_(std::move(source)), readBlock_(readBlock > 0 ? readBlock : 1) {
   buffer_.Reserve(readBlock_);
 }
 
@@ -34,6 +39,9 @@ bool LineReader::Fill() {
   // Positions found so far move or go stale with the buffer's content.
   cr_.valid = ctrlZ_.valid = false;
   const std::size_t unread = end_ - begin_;
+  if (unread > kMaxLine) {
+    throw EInOutError(kLineTooLong, "A line of the source is longer than 256 MiB", 0x1400);
+  }
   // The buffer grows only while one line does not fit; it never shrinks, so
   // a file of long lines costs as much memory as its longest line.
   const std::size_t wanted = unread + (readBlock_ + 1) / 2;
@@ -43,7 +51,7 @@ bool LineReader::Fill() {
   begin_ = 0;
   end_ = unread;
   const std::size_t room = std::min(buffer_.capacity() - end_, readBlock_);
-  const std::size_t n = platform::ReadSome(file_, buffer_.data() + end_, room);
+  const std::size_t n = source_.Read(buffer_.data() + end_, room);
   if (n == 0) {
     endOfFile_ = true;
     return false;
@@ -121,19 +129,28 @@ std::string_view LineReader::ReadLine() {
   return std::string_view(text, length);
 }
 
-void LineReader::Close() { platform::Close(file_); }
+void LineReader::Close() { source_.Close(); }
 
 LineWriter::LineWriter(platform::File file, bool lineByLine)
-    : file_(std::move(file)), lineByLine_(lineByLine), buffer_(kBufferSize) {}
+    : sink_(std::move(file)), lineByLine_(lineByLine), buffer_(kBufferSize) {}
 
-LineWriter::LineWriter(std::string* memory) : memory_(memory) {}
+LineWriter::LineWriter(ByteSink sink) : sink_(std::move(sink)), buffer_(kBufferSize) {}
+
+LineWriter::LineWriter(std::string* memory) : sink_(platform::File()), memory_(memory) {}
 
 void LineWriter::Pass(std::size_t size) {
   if (size == 0) return;
   // A failed write may have passed on part of the bytes: writing them again
   // would put a second copy into the file.
   failed_ = true;
-  platform::WriteAll(file_, buffer_.data(), size);
+  try {
+    sink_.Write(buffer_.data(), size);
+  } catch (...) {
+    // A short write (a quota, a network file system) may have left part of
+    // a block: the file keeps only the whole blocks.
+    platform::CutToWholeBlocks(sink_.file(), kBlockSize);
+    throw;
+  }
   failed_ = false;
   std::memmove(buffer_.data(), buffer_.data() + size, used_ - size);
   used_ -= size;
@@ -193,14 +210,27 @@ void LineWriter::Flush() {
   if (memory_ == nullptr && used_ > 0) Pass(used_);
 }
 
-void LineWriter::Close() {
+void LineWriter::Finish() {
   if (memory_ != nullptr) return;
   Flush();
-  platform::Close(file_);
+  failed_ = true;
+  try {
+    sink_.Finish();
+  } catch (...) {
+    platform::CutToWholeBlocks(sink_.file(), kBlockSize);
+    throw;
+  }
+  failed_ = false;
+}
+
+void LineWriter::Close() {
+  if (memory_ != nullptr) return;
+  Finish();
+  platform::Close(sink_.file());
 }
 
 void LineWriter::PassOnWholeBlocks() noexcept {
-  if (memory_ != nullptr || !file_.valid() || failed_) return;
+  if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
   try {
     Pass(used_ / kBlockSize * kBlockSize);
   } catch (...) {
@@ -209,7 +239,7 @@ void LineWriter::PassOnWholeBlocks() noexcept {
 }
 
 void LineWriter::PassOnAllQuietly() noexcept {
-  if (memory_ != nullptr || !file_.valid() || failed_) return;
+  if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
   try {
     Pass(used_);
   } catch (...) {

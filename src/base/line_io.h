@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/byte_block.h"
+#include "base/byte_stream.h"
 #include "base/platform.h"
 
 namespace zelvane {
@@ -14,19 +15,29 @@ namespace zelvane {
 // Reads a file as lines. LF and CR LF end a line; a CR not followed by LF is
 // dropped; a Ctrl-Z (byte 26) ends the line and the rest of its physical line
 // is skipped; a Ctrl-Z at the start of a line ends the input. Lines may be of
-// any length; memory holds the current line and one read block.
+// any length up to kMaxLine; memory holds the current line and one read
+// block.
 class LineReader {
  public:
   static constexpr std::size_t kReadBlock = 64 * 1024;
+  // A longer line ends the run: real listings have lines of a few KiB, and
+  // a source without line ends (a device, a binary file) must not take all
+  // the memory there is.
+  static constexpr std::size_t kMaxLine = std::size_t{256} << 20;
 
   // Reads at most `readBlock` bytes per call (small values let tests put a
   // refill at every position of a line).
-  explicit LineReader(platform::File file, std::size_t readBlock = kReadBlock);
+  explicit LineReader(ByteSource source, std::size_t readBlock = kReadBlock);
+  explicit LineReader(platform::File file, std::size_t readBlock = kReadBlock)
+      : LineReader(ByteSource(std::move(file)), readBlock) {}
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
   // True when no byte remains or the next byte is a Ctrl-Z.
   bool AtEnd();
+
+  // AtEnd and ReadLine raise EInOutError for a failed read, for compressed
+  // data that cannot be decompressed and for a line longer than kMaxLine.
 
   // The next line's text without its line end. The view stays valid until the
   // next call of AtEnd or ReadLine.
@@ -45,7 +56,7 @@ class LineReader {
   void SkipRestOfLine();
   std::size_t NextRare(RareByte& rare, char byte, std::size_t from);
 
-  platform::File file_;
+  ByteSource source_;
   std::size_t readBlock_;
   ByteBlock buffer_;
   std::size_t begin_ = 0;
@@ -67,6 +78,8 @@ class LineWriter {
   static constexpr std::string_view kLineEnd = "\r\n";
 
   LineWriter(platform::File file, bool lineByLine);
+  // Writes through `sink` (a compressed file).
+  explicit LineWriter(ByteSink sink);
   // Gathers the output in `memory` instead of a file (tests, fuzzing).
   explicit LineWriter(std::string* memory);
   LineWriter(const LineWriter&) = delete;
@@ -84,7 +97,10 @@ class LineWriter {
   // Passes every byte held on; a failure raises.
   void Flush();
 
-  // Passes every byte held on and closes the file; a failure raises.
+  // Passes every byte held on and ends a compressed stream; a failure raises.
+  void Finish();
+
+  // Finishes and closes the file; a failure raises.
   void Close();
 
   // After a failure: passes on the whole 128-byte blocks still held and drops
@@ -96,13 +112,13 @@ class LineWriter {
   // the failure report). Does nothing once a write has failed.
   void PassOnAllQuietly() noexcept;
 
-  platform::File& file() { return file_; }
+  platform::File& file() { return sink_.file(); }
 
  private:
   void Append(const char* bytes, std::size_t size);
   void Pass(std::size_t size);
 
-  platform::File file_;
+  ByteSink sink_;
   std::string* memory_ = nullptr;
   bool lineByLine_ = false;
   std::vector<char> buffer_;

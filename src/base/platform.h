@@ -41,8 +41,31 @@ File OpenForReading(const std::string& name);
 // Creates `name`, or empties it when it exists, for writing.
 File CreateForWriting(const std::string& name);
 
-// Creates `name` for writing; fails when anything stands at that name.
-File CreateExclusive(const std::string& name);
+// What stands at a name, symbolic links followed.
+enum class EntryKind { kAbsent, kRegular, kOther };
+EntryKind KindOf(const std::string& name);
+
+// True when the open `file` is a regular file (no pipe, device or console).
+bool IsRegularFile(const File& file);
+
+// Raises as opening the existing file `name` for writing would ("File access
+// denied" for a read-only file), without changing it. Where share modes keep
+// writers out of the open `source`, a name that denotes it is only checked
+// for being read-only.
+void RequireWritable(const std::string& name, const File& source);
+
+// Creates the working file `name` afresh for writing, never through a link,
+// and holds it exclusively (an advisory lock, or the share mode) until it is
+// committed or closed. Whatever stood at `name` is removed first, unless
+// another run holds it: that raises EInOutError naming it. Returns an invalid
+// File when the directory refuses the new file (no permission, a read-only
+// file system).
+File CreateWorkingFile(const std::string& name);
+
+// Puts the working file `file`, created at `name`, in place of `to` in one
+// atomic step, then closes it. When `name` no longer leads to `file`, raises
+// and renames nothing.
+void CommitWorkingFile(File& file, const std::string& name, const std::string& to);
 
 // The standard streams, not owned.
 File StandardInput();
@@ -87,14 +110,16 @@ bool IsSameEntry(const std::string& entry, const std::string& name);
 // `name` itself when it is no link.
 std::string FinalName(const std::string& name);
 
-// Gives `file` the permission bits of the file `model`.
-void CopyPermissions(const std::string& model, File& file);
+// Gives `file` the permission bits of the file `model` and, where the
+// process may set them, its owner and group (a refusal is no failure).
+void CopyAttributes(const std::string& model, File& file);
 
-// Removes whatever stands at `name`; a missing name is no failure.
-void RemoveIfPresent(const std::string& name);
+// Gives `file` the permission bits that a newly created file gets.
+void GiveDefaultMode(File& file);
 
-// Puts `from` in place of `to` in one atomic step.
-void ReplaceFile(const std::string& from, const std::string& to);
+// After a failed write: cuts `file` back to the whole blocks of `block`
+// bytes that it holds, so that no part of a block stays. Never raises.
+void CutToWholeBlocks(File& file, std::size_t block) noexcept;
 
 // Memory for blocks of many megabytes (a huge line or programme), taken
 // from the system in whole pages that it may back with large pages: the first
@@ -130,7 +155,8 @@ void SetProgramPath(const char* path);
 // nothing where it hands over the words already split.
 std::optional<std::string> RawCommandLine();
 
-// Prepares the process: a write to a closed pipe becomes a failed write.
+// Prepares the process: a write to a closed pipe, or beyond the file size
+// limit, becomes a failed write instead of a signal that ends the process.
 void PrepareProcess();
 
 // The locale's date, time and decimal separators; "/", ":" and "." where the

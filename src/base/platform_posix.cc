@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,6 +47,14 @@ enum class Operation { kOpenExisting, kCreate, kOther };
 }
 
 int Descriptor(const File& file) { return static_cast<int>(file.handle()); }
+
+// The errors by which a directory refuses a new file.
+bool IsRefusal(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+[[noreturn]] void RaiseInUse(const std::string& name, std::uint32_t position) {
+  throw EInOutError(EWOULDBLOCK, Concat("Working file ", name, " is in use by another run"),
+                    position);
+}
 
 std::string& ProgramPath() {
   static std::string path;
@@ -113,10 +122,75 @@ File CreateForWriting(const std::string& name) {
   return File(fd);
 }
 
-File CreateExclusive(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) RaiseIoError(errno, Operation::kCreate, 0x30);
-  return File(fd);
+EntryKind KindOf(const std::string& name) {
+  struct stat info {};
+  if (::stat(name.c_str(), &info) == 0) {
+    return S_ISREG(info.st_mode) ? EntryKind::kRegular : EntryKind::kOther;
+  }
+  // A name that cannot be examined is left to the open that follows, which
+  // reports why.
+  return errno == ENOENT || errno == ENOTDIR ? EntryKind::kAbsent : EntryKind::kRegular;
+}
+
+bool IsRegularFile(const File& file) {
+  struct stat info {};
+  return ::fstat(Descriptor(file), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+void RequireWritable(const std::string& name, const File&) {
+  // No truncation: the open only asks whether writing is allowed.
+  const int fd = ::open(name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) RaiseIoError(errno, Operation::kCreate, 0x28);
+  ::close(fd);
+}
+
+File CreateWorkingFile(const std::string& name) {
+  struct stat entry {};
+  if (::lstat(name.c_str(), &entry) == 0) {
+    // A file left by an earlier run goes; one that another run is writing
+    // now stays. Its lock is held while it is removed, so that two runs
+    // never both take it for a leftover.
+    File leftover;
+    if (S_ISREG(entry.st_mode)) {
+      leftover = File(::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+      if (leftover.valid() && ::flock(Descriptor(leftover), LOCK_EX | LOCK_NB) != 0 &&
+          errno == EWOULDBLOCK) {
+        RaiseInUse(name, 0x31);
+      }
+    }
+    if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
+      if (IsRefusal(errno)) return File();
+      RaiseIoError(errno, Operation::kCreate, 0x90);
+    }
+  }
+  // Created afresh and never through a link: a link planted at the name
+  // must never make the program write into another file.
+  const int fd =
+      ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // Another run created it since the leftover went.
+    if (errno == EEXIST) RaiseInUse(name, 0x32);
+    if (IsRefusal(errno)) return File();
+    RaiseIoError(errno, Operation::kCreate, 0x30);
+  }
+  File file(fd);
+  // A file system without locks (ENOLCK, EINVAL) still gets the working file.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) RaiseInUse(name, 0x33);
+  return file;
+}
+
+void CommitWorkingFile(File& file, const std::string& name, const std::string& to) {
+  struct stat open {}, named {};
+  if (::fstat(Descriptor(file), &open) != 0) RaiseIoError(errno, Operation::kOther, 0xA1);
+  if (::lstat(name.c_str(), &named) != 0 || open.st_dev != named.st_dev ||
+      open.st_ino != named.st_ino) {
+    throw EInOutError(
+        ESTALE, Concat("Working file ", name, " was replaced by another program; nothing was renamed"),
+        0xA2);
+  }
+  if (::rename(name.c_str(), to.c_str()) != 0) RaiseIoError(errno, Operation::kOther, 0xA0);
+  // The lock ends here, with the working file already in its place.
+  Close(file);
 }
 
 File StandardInput() { return File(STDIN_FILENO, false); }
@@ -216,22 +290,30 @@ std::string FinalName(const std::string& name) {
   return current;
 }
 
-void CopyPermissions(const std::string& model, File& file) {
+void CopyAttributes(const std::string& model, File& file) {
   struct stat info {};
   if (::stat(model.c_str(), &info) != 0) RaiseIoError(errno, Operation::kOther, 0x80);
+  // Only a privileged process may give a file away; for anyone else the
+  // file simply stays theirs. The owner goes first, since changing it may
+  // clear the set-id bits.
+  (void)::fchown(Descriptor(file), info.st_uid, info.st_gid);
   if (::fchmod(Descriptor(file), info.st_mode & 07777) != 0) {
     RaiseIoError(errno, Operation::kOther, 0x81);
   }
 }
 
-void RemoveIfPresent(const std::string& name) {
-  if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
-    RaiseIoError(errno, Operation::kCreate, 0x90);
-  }
+void GiveDefaultMode(File& file) {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  if (::fchmod(Descriptor(file), 0666 & ~mask) != 0) RaiseIoError(errno, Operation::kOther, 0x82);
 }
 
-void ReplaceFile(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) RaiseIoError(errno, Operation::kOther, 0xA0);
+void CutToWholeBlocks(File& file, std::size_t block) noexcept {
+  const off_t at = ::lseek(Descriptor(file), 0, SEEK_CUR);
+  if (at <= 0) return;
+  const auto whole = static_cast<off_t>(static_cast<std::size_t>(at) / block * block);
+  // Only a regular file can be cut; for anything else this fails harmlessly.
+  (void)::ftruncate(Descriptor(file), whole);
 }
 
 bool IsTerminal(const File& file) { return ::isatty(Descriptor(file)) == 1; }
@@ -258,7 +340,10 @@ void SetProgramPath(const char* path) { ProgramPath() = path != nullptr ? path :
 
 std::optional<std::string> RawCommandLine() { return std::nullopt; }
 
-void PrepareProcess() { std::signal(SIGPIPE, SIG_IGN); }
+void PrepareProcess() {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 
 LocaleSeparators ReadLocaleSeparators() {
   LocaleSeparators separators;

@@ -4,8 +4,6 @@
 #include "base/failure.h"
 
 #include <windows.h>
-// The system's own ReplaceFile is a macro that would rename ours.
-#undef ReplaceFile
 
 #include <cstdlib>
 #include <utility>
@@ -32,6 +30,11 @@ namespace {
 HANDLE Handle(const File& file) { return reinterpret_cast<HANDLE>(file.handle()); }
 
 File Wrap(HANDLE handle, bool owned) { return File(reinterpret_cast<std::intptr_t>(handle), owned); }
+
+[[noreturn]] void RaiseInUse(const std::string& name, std::uint32_t position) {
+  throw EInOutError(ERROR_SHARING_VIOLATION,
+                    Concat("Working file ", name, " is in use by another run"), position);
+}
 
 // A handle on the directory entry `name` that asks for no access at all, so
 // that it never conflicts with the share modes of other openers; invalid when
@@ -106,11 +109,86 @@ File CreateForWriting(const std::string& name) {
   return Wrap(handle, true);
 }
 
-File CreateExclusive(const std::string& name) {
+EntryKind KindOf(const std::string& name) {
+  const DWORD attributes = GetFileAttributesA(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return EntryKind::kAbsent;
+  } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return EntryKind::kOther;
+  }
+  // Devices such as NUL answer to attributes as well: the handle tells.
+  const HANDLE query = OpenForQuery(name, false);
+  if (query == INVALID_HANDLE_VALUE) return EntryKind::kRegular;
+  const bool disk = GetFileType(query) == FILE_TYPE_DISK;
+  CloseHandle(query);
+  return disk ? EntryKind::kRegular : EntryKind::kOther;
+}
+
+bool IsRegularFile(const File& file) {
+  BY_HANDLE_FILE_INFORMATION info {};
+  return Identify(Handle(file), info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void RequireWritable(const std::string& name, const File& source) {
+  // The source's own share mode would refuse a writer: for the source under
+  // another name only its read-only attribute counts.
+  if (SameAsNamed(Handle(source), name, false)) {
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      RaiseIoError(ERROR_ACCESS_DENIED, 0x28);
+    }
+    return;
+  }
+  const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(0x29);
+  CloseHandle(handle);
+}
+
+File CreateWorkingFile(const std::string& name) {
+  // A file left by an earlier run goes. One that another run is writing now
+  // is open without delete sharing, so the system refuses to delete it.
+  if (DeleteFileA(name.c_str()) == 0) {
+    DWORD error = GetLastError();
+    // A working file left read-only by an earlier run is still ours to replace.
+    if (error == ERROR_ACCESS_DENIED) {
+      const DWORD attributes = GetFileAttributesA(name.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+          (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+          SetFileAttributesA(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0) {
+        error = DeleteFileA(name.c_str()) != 0 ? ERROR_SUCCESS : GetLastError();
+      }
+    }
+    if (error == ERROR_SHARING_VIOLATION) RaiseInUse(name, 0x31);
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) RaiseIoError(error, 0x90);
+  }
+  // Only readers may share the working file while it is written.
   const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(0x30);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS) RaiseInUse(name, 0x32);
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return File();
+    RaiseIoError(error, 0x30);
+  }
   return Wrap(handle, true);
+}
+
+void CommitWorkingFile(File& file, const std::string& name, const std::string& to) {
+  if (!SameAsNamed(Handle(file), name, true)) {
+    throw EInOutError(ERROR_FILE_INVALID,
+                      Concat("Working file ", name,
+                             " was replaced by another program; nothing was renamed"),
+                      0xA2);
+  }
+  // The system renames no file that is open without delete sharing.
+  Close(file);
+  // Write-through: the rename is on disk when the call returns.
+  if (MoveFileExA(name.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
+      0) {
+    RaiseLastError(0xA0);
+  }
 }
 
 File StandardInput() { return Wrap(GetStdHandle(STD_INPUT_HANDLE), false); }
@@ -203,32 +281,20 @@ bool IsSameEntry(const std::string& entry, const std::string& name) {
 std::string FinalName(const std::string& name) { return name; }
 
 // Access on Windows comes from the access list the working file inherits
-// from the directory it shares with the source; there are no bits to copy.
-void CopyPermissions(const std::string&, File&) {}
+// from the directory it shares with the file it replaces; there are no bits
+// or owners to copy.
+void CopyAttributes(const std::string&, File&) {}
 
-void RemoveIfPresent(const std::string& name) {
-  if (DeleteFileA(name.c_str()) != 0) return;
-  DWORD error = GetLastError();
-  if (error == ERROR_FILE_NOT_FOUND) return;
-  // A working file left read-only by an earlier run is still ours to replace.
-  if (error == ERROR_ACCESS_DENIED) {
-    const DWORD attributes = GetFileAttributesA(name.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        SetFileAttributesA(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0) {
-      if (DeleteFileA(name.c_str()) != 0) return;
-      error = GetLastError();
-    }
-  }
-  RaiseIoError(error, 0x90);
-}
+void GiveDefaultMode(File&) {}
 
-void ReplaceFile(const std::string& from, const std::string& to) {
-  // Write-through: the rename is on disk when the call returns.
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
-      0) {
-    RaiseLastError(0xA0);
+void CutToWholeBlocks(File& file, std::size_t block) noexcept {
+  LARGE_INTEGER at {};
+  if (SetFilePointerEx(Handle(file), LARGE_INTEGER{}, &at, FILE_CURRENT) == 0 || at.QuadPart <= 0) {
+    return;
   }
+  LARGE_INTEGER whole {};
+  whole.QuadPart = at.QuadPart - at.QuadPart % static_cast<LONGLONG>(block);
+  if (SetFilePointerEx(Handle(file), whole, nullptr, FILE_BEGIN) != 0) SetEndOfFile(Handle(file));
 }
 
 bool IsTerminal(const File& file) {

@@ -52,7 +52,8 @@ class LineList {
   std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
   void Append(std::string_view line);
 
-  ByteBlock bytes_;
+  // A programme's lines beyond this end the run instead of taking all memory.
+  ByteBlock bytes_{std::size_t{256} << 20, "A programme of the source is larger than 256 MiB"};
   std::size_t size_ = 0;
   std::vector<std::size_t> ends_;
   bool holdsEmptyLine_ = false;

@@ -87,7 +87,7 @@ std::string UnquoteValue(std::string_view value) {
   // Names keep their case: on a case-sensitive file system a folded name
   // would read or write a file the user did not name.
   std::string result(value);
-  if (!result.empty() && result.front() == '\'') result = Mid(result, 2, 255);
+  if (!result.empty() && result.front() == '\'') result.erase(0, 1);
   if (!result.empty() && result.back() == '\'') result.pop_back();
   return result;
 }

@@ -18,8 +18,8 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // prefix without regard to case; no word is ever rejected.
 RunSettings ParseArguments(const std::vector<std::string>& words);
 
-// `value` with one apostrophe stripped at each end, cut to the 255 bytes after
-// an opening apostrophe.
+// `value` with one apostrophe stripped at each end; nothing else is cut, so
+// a long name is never shortened into another one.
 std::string UnquoteValue(std::string_view value);
 
 // The 18 lines of the usage text.

@@ -19,6 +19,16 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // The code the run ends with when the output would be the source itself: it
 // is what a sharing violation gives where the system enforces share modes.
 constexpr std::int32_t kSharingViolation = 32;
+constexpr std::int32_t kAccessDenied = 5;
+// The file layer's own codes for a source that the pass refuses.
+constexpr std::int32_t kCompressedSource = 103;
+constexpr std::int32_t kNotReplaceable = 107;
+
+// True when `name` ends in ".gz" in any case: such a destination is written
+// gzip-compressed.
+bool IsCompressedName(std::string_view name) {
+  return name.size() >= 3 && Lower(name.substr(name.size() - 3)) == ".gz";
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -115,18 +125,36 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
   // Both names "-" is a pipeline: nothing on disk to replace.
   settings.replaceSource = settings.source == settings.destination && !toStandardOutput;
 
-  // The source is opened before the output is created, so that a source that
-  // cannot be read leaves an existing destination untouched.
-  platform::File source =
-      fromStandardInput ? platform::StandardInput() : platform::OpenForReading(settings.source);
+  // The source is opened and examined before the output is created, so that
+  // a source that cannot be read leaves an existing destination untouched
+  // and creates nothing.
+  ByteSource source(fromStandardInput ? platform::StandardInput()
+                                      : platform::OpenForReading(settings.source));
+  // Only a file can be replaced: a device or a pipe of the same name would
+  // become a regular file.
+  if (settings.replaceSource && !platform::IsRegularFile(source.file())) {
+    throw EInOutError(kNotReplaceable, "The source is no regular file and cannot be replaced",
+                      0x1230);
+  }
+  const Compression compression = source.Sniff();
+  if (compression == Compression::kGzip) {
+    source.Decompress();
+  } else if (compression != Compression::kNone) {
+    throw EInOutError(kCompressedSource,
+                      Concat("The source is compressed with ", CompressionName(compression),
+                             ": decompress it first"),
+                      0x1240);
+  }
+
   std::string target;  // the file that the working file replaces
   std::string outputName = settings.destination;
   platform::File outputFile;
+  bool working = false;  // the output goes through the working file
   LineWriter* pipe = standardOutput != nullptr ? standardOutput : &console;
   if (toStandardOutput) {
     // Standard output appended to the source itself would read its own
     // output without end.
-    if (platform::IsSameOpenFile(source, pipe->file())) {
+    if (platform::IsSameOpenFile(source.file(), pipe->file())) {
       throw EInOutError(kSharingViolation, 0x1200);
     }
   } else if (settings.replaceSource) {
@@ -139,48 +167,81 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
     if (outputName == target || platform::IsSameEntry(outputName, target)) {
       throw EInOutError(kSharingViolation, 0x1210);
     }
-    // Whatever stands at the working file's name goes, and the working file
-    // is created afresh: a symbolic link planted there must never make the
-    // program write into another file.
-    platform::RemoveIfPresent(outputName);
-    outputFile = platform::CreateExclusive(outputName);
+    outputFile = platform::CreateWorkingFile(outputName);
+    if (!outputFile.valid()) throw EInOutError(kAccessDenied, 0x1218);
+    working = true;
   } else {
-    // Creating the destination would empty it before it is read when it is
-    // the source under another name (a hard link, a symbolic link, "./x").
-    if (platform::CreatingWouldEmpty(source, settings.destination)) {
-      throw EInOutError(kSharingViolation, 0x1220);
+    const platform::EntryKind kind = platform::KindOf(settings.destination);
+    // A read-only destination is refused, as opening it for writing would
+    // refuse it: it is not replaced behind its owner's back.
+    if (kind == platform::EntryKind::kRegular) {
+      platform::RequireWritable(settings.destination, source.file());
     }
-    outputFile = platform::CreateForWriting(settings.destination);
+    // A device or a pipe is written as it is; a file, or a name where none
+    // stands yet, receives the result only when the run succeeds.
+    if (kind != platform::EntryKind::kOther) {
+      target = platform::FinalName(settings.destination);
+      outputName = WorkingFileName(target);
+      // Never remove the destination itself, or the source, as a leftover.
+      const bool clash = outputName == target || platform::IsSameEntry(outputName, target) ||
+                         (!fromStandardInput && platform::IsSameEntry(outputName, settings.source));
+      if (!clash) outputFile = platform::CreateWorkingFile(outputName);
+      working = outputFile.valid();
+      // A directory that refuses the working file while the destination may
+      // be written gets the destination written in place, as it always was.
+      if (!working && !clash && kind == platform::EntryKind::kAbsent) {
+        throw EInOutError(kAccessDenied, 0x1228);
+      }
+    }
+    if (!working) {
+      outputName = settings.destination;
+      // Creating the destination would empty it before it is read when it is
+      // the source under another name (a hard link, a symbolic link, "./x").
+      if (platform::CreatingWouldEmpty(source.file(), settings.destination)) {
+        throw EInOutError(kSharingViolation, 0x1220);
+      }
+      outputFile = platform::CreateForWriting(settings.destination);
+    }
+  }
+  if (working) {
+    // The result keeps the mode, and where possible the owner, of the file
+    // it replaces; a new file gets the mode that new files get.
+    if (platform::KindOf(target) == platform::EntryKind::kRegular) {
+      platform::CopyAttributes(target, outputFile);
+    } else {
+      platform::GiveDefaultMode(outputFile);
+    }
   }
 
   LineReader reader(std::move(source));
   std::optional<LineWriter> file;
-  if (!toStandardOutput) file.emplace(std::move(outputFile), false);
+  if (!toStandardOutput) {
+    file.emplace(ByteSink(std::move(outputFile), IsCompressedName(settings.destination)));
+  }
   LineWriter& output = toStandardOutput ? *pipe : *file;
   try {
     CopyListing(reader, output, settings);
     reader.Close();
-    output.Flush();
-    if (settings.replaceSource) {
-      // The working file must be complete on disk, permission bits included,
-      // before it takes the source's place: a crash after the rename must not
-      // leave the listing empty.
-      platform::CopyPermissions(target, output.file());
+    if (toStandardOutput) {
+      // Standard output stays open: the console may still need it.
+      output.Flush();
+    } else if (working) {
+      // The working file must be complete on disk before it takes the
+      // destination's place: a crash after the rename must not leave the
+      // listing empty. One atomic, checked rename: the destination's name
+      // denotes either the old listing or the new one, never a part.
+      output.Finish();
       platform::FlushToDisk(output.file());
+      platform::CommitWorkingFile(output.file(), outputName, target);
+    } else {
+      output.Close();
     }
-    // Standard output stays open: the console may still need it.
-    if (!toStandardOutput) output.Close();
   } catch (...) {
-    // A failed run leaves the output with the whole 128-byte blocks of what
-    // had been written.
+    // A failed run leaves the destination as it was and the output with the
+    // whole 128-byte blocks of what had been written.
     output.PassOnWholeBlocks();
     throw;
   }
-
-  // One atomic, checked rename: the source's name denotes either the old
-  // listing or the new one, never nothing. When it fails, the source stays as
-  // it was and the working file keeps the result.
-  if (settings.replaceSource) platform::ReplaceFile(outputName, target);
   return 0;
 }
 
