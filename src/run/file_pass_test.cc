@@ -73,6 +73,73 @@ TEST(DetectEncoding, ReadsTheDeclaredEncoding) {
   }
 }
 
+TEST(LooksLikeUtf8, TakesWellFormedSequencesAndTheirCutOffStarts) {
+  struct Case {
+    std::string head;
+    bool utf8;
+  };
+  const Case cases[] = {
+      {"", false},
+      {"plain ASCII <tv>", false},
+      {"caf\xC3\xA9", true},
+      {"caf\xE9 ", false},
+      {"\xE2\x80\x99 \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF \xED\x9F\xBF", true},
+      {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xEE\x80\x80\xF0\x90\x80\x80", true},
+      // Overlong forms, surrogates, beyond U+10FFFF, stray continuations.
+      {"\xC0\x80", false},
+      {"\xC1\xBF", false},
+      {"\xE0\x9F\xBF", false},
+      {"\xED\xA0\x80", false},
+      {"\xF0\x8F\xBF\xBF", false},
+      {"\xF4\x90\x80\x80", false},
+      {"\xF5\x80\x80\x80", false},
+      {"\x80", false},
+      {"\xC3\xA9\xA9", false},
+      {"\xC3\xA9\xFF", false},
+      {"\xC3 ", false},
+      {"\xE2\x80 ", false},
+      // Cut off by the end of the bytes looked at.
+      {"a\xC3", true},
+      {"a\xE2\x80", true},
+      {"a\xF0\x9F\x98", true},
+      {"a\xE0", true},
+      {"caf\xE9", true},
+      {"a\xE0\x80", false},
+      {"a\xF4\x90", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LooksLikeUtf8(c.head), c.utf8) << c.head;
+}
+
+TEST(WriteFirstLine, DeclaresLatin1OnlyWhereNothingElseDecides) {
+  struct Case {
+    std::string line;
+    bool headIsUtf8;
+    std::string written;
+    ListingEncoding encoding;
+  };
+  const std::string declaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n";
+  const Case cases[] = {
+      {"<tv>", false, declaration + "<tv>\r\n", ListingEncoding::kLatin1},
+      {"<tv>", true, "<tv>\r\n", ListingEncoding::kUtf8},
+      {"<?xml version=\"1.0\"?>", true, "<?xml version=\"1.0\"?>\r\n", ListingEncoding::kUtf8},
+      {"<?xml version=\"1.0\"?>", false,
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n", ListingEncoding::kLatin1},
+      // A declared encoding holds whatever the bytes look like.
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", true,
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n", ListingEncoding::kLatin1},
+      {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>", true,
+       "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n",
+       ListingEncoding::kOtherSingleByte},
+      {"\xEF\xBB\xBF<tv>", false, "\xEF\xBB\xBF<tv>\r\n", ListingEncoding::kUtf8},
+  };
+  for (const Case& c : cases) {
+    std::string written;
+    LineWriter writer(&written);
+    EXPECT_EQ(WriteFirstLine(c.line, c.headIsUtf8, writer), c.encoding) << c.line;
+    EXPECT_EQ(written, c.written) << c.line;
+  }
+}
+
 // A fresh directory for one test, removed at its end.
 class FilePassTest : public ::testing::Test {
  protected:
