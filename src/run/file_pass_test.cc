@@ -110,36 +110,6 @@ TEST(LooksLikeUtf8, TakesWellFormedSequencesAndTheirCutOffStarts) {
   for (const Case& c : cases) EXPECT_EQ(LooksLikeUtf8(c.head), c.utf8) << c.head;
 }
 
-TEST(WriteFirstLine, DeclaresLatin1OnlyWhereNothingElseDecides) {
-  struct Case {
-    std::string line;
-    bool headIsUtf8;
-    std::string written;
-    ListingEncoding encoding;
-  };
-  const std::string declaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n";
-  const Case cases[] = {
-      {"<tv>", false, declaration + "<tv>\r\n", ListingEncoding::kLatin1},
-      {"<tv>", true, "<tv>\r\n", ListingEncoding::kUtf8},
-      {"<?xml version=\"1.0\"?>", true, "<?xml version=\"1.0\"?>\r\n", ListingEncoding::kUtf8},
-      {"<?xml version=\"1.0\"?>", false,
-       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n", ListingEncoding::kLatin1},
-      // A declared encoding holds whatever the bytes look like.
-      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", true,
-       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n", ListingEncoding::kLatin1},
-      {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>", true,
-       "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n",
-       ListingEncoding::kOtherSingleByte},
-      {"\xEF\xBB\xBF<tv>", false, "\xEF\xBB\xBF<tv>\r\n", ListingEncoding::kUtf8},
-  };
-  for (const Case& c : cases) {
-    std::string written;
-    LineWriter writer(&written);
-    EXPECT_EQ(WriteFirstLine(c.line, c.headIsUtf8, writer), c.encoding) << c.line;
-    EXPECT_EQ(written, c.written) << c.line;
-  }
-}
-
 // A fresh directory for one test, removed at its end.
 class FilePassTest : public ::testing::Test {
  protected:
