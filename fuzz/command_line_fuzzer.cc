@@ -51,11 +51,15 @@ std::string Joined(const Words& words) {
   return line;
 }
 
-// Word 0, the program, is never a name.
+// Word 0, the program, is never a name. A value may also stand after the
+// "=" of "--output=".
 bool IsUnquotedFormOfSomeWord(const std::string& value, const Words& words) {
   const auto first = words.begin() + (words.empty() ? 0 : 1);
   return value.empty() || std::any_of(first, words.end(), [&](const std::string& word) {
-           return UnquoteValue(word) == value;
+           constexpr std::string_view kAttached = "--output=";
+           return UnquoteValue(word) == value ||
+                  (Lower(word).starts_with(kAttached) &&
+                   UnquoteValue(word.substr(kAttached.size())) == value);
          });
 }
 

@@ -84,6 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FilterState state;
   try {
     for (const std::string& line : lines) FilterLine(line, writer, settings, state);
+    FinishListing(writer, settings, state);
   } catch (const EConvertError&) {
     // Only a stamp whose date is read can fail: a CET stamp, or a zone-less
     // one with the cet switch.

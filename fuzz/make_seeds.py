@@ -71,6 +71,16 @@ def main():
     # offset's choice, the read block.
     write('filter', [bytes([switches, 0, block]) + listing for listing in listings
                      for switches, block in ((0x0F, 255), (0x13, 7), (0x00, 255))])
+    # Settings bytes: the read block, then the shift of what follows the first
+    # line towards the end of the bytes that decide the encoding.
+    # The first lines of the unit tests are followed by a UTF-8 character.
+    files = [p.read_bytes() for p in sorted(pathlib.Path('.').glob('tests/data/filepass/*.in'))]
+    lines = [line + b'\n<x>\xC3\xA9 &#233;</x>\n' for line in literals('src/run/file_pass_test.cc')
+             if b'<' in line]
+    write('first_line', [bytes([block, shift]) + listing for listing in files
+                         for block, shift in ((255, 0), (3, 0), (255, 129), (5, 128))] +
+          [bytes([block, shift]) + listing for listing in lines
+           for block, shift in ((255, 0), (7, 130))])
 
 
 if __name__ == '__main__':

@@ -62,9 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string trimmed = Trim(value);
   const std::string upper = Upper(trimmed);
-  const bool utc = upper.find(" UTC") != std::string::npos;
-  const bool cetMarked = !utc && upper.find(" CET") != std::string::npos;
-  const bool zoneless = !utc && !cetMarked && cet && trimmed.find(' ') == std::string::npos;
+  // An offset attached at the 15th character completes the stamp.
+  const bool attached = trimmed.size() >= 15 && (trimmed[14] == '+' || trimmed[14] == '-');
+  const bool utc = !attached && upper.find(" UTC") != std::string::npos;
+  const bool cetMarked = !attached && !utc && upper.find(" CET") != std::string::npos;
+  const bool zoneless =
+      !attached && !utc && !cetMarked && cet && trimmed.find(' ') == std::string::npos;
 
   std::string result;
   try {

@@ -68,6 +68,138 @@ TEST(FilterProgram, ReplacesTheSourceWithTheFilteredListing) {
   std::filesystem::remove_all(directory);
 }
 
+// A listing of the form "<tv>", one comment line, "</tv>" whose comment puts
+// `bytes` at byte `index` (0-based) of the file.
+std::string CommentWithBytesAt(std::size_t index, const std::string& bytes) {
+  const std::string head = "<tv>\n<!-- ";
+  return head + std::string(index - head.size(), 'x') + bytes + " -->\n</tv>\n";
+}
+
+// The lines of `listing` (LF ends), as they come out of a run that changes
+// none of them.
+std::vector<std::string> LinesOf(const std::string& listing) {
+  std::vector<std::string> lines;
+  std::size_t begin = 0;
+  for (std::size_t end = listing.find('\n'); end != std::string::npos;
+       begin = end + 1, end = listing.find('\n', begin)) {
+    lines.push_back(listing.substr(begin, end - begin));
+  }
+  if (begin < listing.size()) lines.push_back(listing.substr(begin));
+  return lines;
+}
+
+// With the ISO-8859-1 declaration in front.
+std::vector<std::string> Declared(std::vector<std::string> lines) {
+  lines.insert(lines.begin(), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+  return lines;
+}
+
+// Listings as grabbers write them today: one run each, into out.xml, and
+// nothing else is created.
+TEST(FilterProgram, WritesTodaysFeedsRight) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> switches;  // after "listing.xml"
+    std::string input;
+    std::vector<std::string> expected;
+  };
+  const std::string open = R"(  <programme start="20070715120000" stop="20070715130000" channel="a">)";
+  const std::string opened = R"(  <programme start="20070715120000 +0200" stop="20070715130000 +0200" channel="a">)";
+  const std::string utf8 = "<tv>\n<x>Sch\xC3\xB6ne Gr\xC3\xBC\xC3\x9F" "e &#233; &#8217;</x>\n</tv>\n";
+  const std::string bad = CommentWithBytesAt(65535, "\xFF");
+  const std::vector<std::string> out = {"--output", "out.xml"};
+  const std::vector<std::string> cetOut = {"--output", "out.xml", "--cet"};
+  const std::vector<Case> cases = {
+      // A listing without declared encoding: the first 65,536 bytes decide.
+      {"utf-8 without declaration", out, utf8,
+       {"<tv>", "<x>Sch\xC3\xB6ne Gr\xC3\xBC\xC3\x9F" "e \xC3\xA9 \xE2\x80\x99</x>", "</tv>"}},
+      {"latin-1 without declaration", out, "<tv>\n<x>caf\xE9 &#233;</x>\n</tv>\n",
+       Declared({"<tv>", "<x>caf\xE9 \xE9</x>", "</tv>"})},
+      {"ascii only", out, "<tv>\n<x>&#233;</x>\n</tv>\n", Declared({"<tv>", "<x>\xE9</x>", "</tv>"})},
+      {"declaration without encoding, utf-8", out,
+       "<?xml version=\"1.0\"?>\n<x>\xC3\xA9</x>\n", {"<?xml version=\"1.0\"?>", "<x>\xC3\xA9</x>"}},
+      {"utf-8 sequence whole inside the 65,536 bytes", out,
+       CommentWithBytesAt(65534, "\xC3\xA9"), LinesOf(CommentWithBytesAt(65534, "\xC3\xA9"))},
+      {"utf-8 sequence cut off by the 65,536th byte", out, CommentWithBytesAt(65535, "\xC3!"),
+       LinesOf(CommentWithBytesAt(65535, "\xC3!"))},
+      {"invalid 65,536th byte", out, bad, Declared(LinesOf(bad))},
+      {"invalid byte just after the 65,536", out,
+       CommentWithBytesAt(65536, "\xFF").replace(20, 2, "\xC3\xA9"),
+       LinesOf(CommentWithBytesAt(65536, "\xFF").replace(20, 2, "\xC3\xA9"))},
+      {"utf-8 sequence cut off by the end of the input", out, "<tv>\n<x>\xE2\x82",
+       {"<tv>", "<x>\xE2\x82"}},
+      // Time stamps with an offset attached, partial dates.
+      {"offset attached at the 15th character", cetOut,
+       "<tv>\n  <programme start=\"20240715120000+0200\" stop=\" 20240715130000-0500 CET\">\n"
+       "  </programme>\n",
+       Declared({"<tv>",
+                 "  <programme start=\"20240715120000+0200\" stop=\"20240715130000-0500 CET\">",
+                 "  </programme>"})},
+      {"offset attached at the 16th character", cetOut,
+       "<tv>\n  <programme start=\"202407151200000+0200\" stop=\"20240715130000+0200\">\n"
+       "  </programme>\n",
+       Declared({"<tv>",
+                 "  <programme start=\"202407151200000+0200 +0200\" stop=\"20240715130000+0200\">",
+                 "  </programme>"})},
+      {"year and year-month dates", cetOut,
+       "<tv>\n  <programme start=\"2007\" stop=\"200707\">\n  </programme>\n",
+       Declared({"<tv>", "  <programme start=\"2007 +0100\" stop=\"200707 +0200\">",
+                 "  </programme>"})},
+      {"partial CET dates", out,
+       "<tv>\n  <programme start=\"2007 CET\" stop=\"200707 CET\">\n  </programme>\n",
+       Declared({"<tv>", "  <programme start=\"2007 +0100\" stop=\"200707 +0200\">",
+                 "  </programme>"})},
+      // Cleaning.
+      {"paragraph end tags", out, "<tv>\n<desc><p>one</p><P>two</P></desc>\n</tv>\n",
+       Declared({"<tv>", "<desc> one  two </desc>", "</tv>"})},
+      {"references to DEL and the C1 controls", out,
+       "<tv>\n<x>&#126;&#127;&#150;&#x9F;&#160; &#150 \\&#159;</x>\n</tv>\n",
+       Declared({"<tv>", "<x>~&#127;&#150;&#x9F;\xA0 &amp;#150 &#159;</x>", "</tv>"})},
+      {"C1 controls in a UTF-8 listing", out, "<tv>\n<x>\xC3\xA9&#150;&#160;</x>\n",
+       {"<tv>", "<x>\xC3\xA9&#150;\xC2\xA0</x>"}},
+      // Values after "=".
+      {"--output=, then --cet", {"--output=out.xml", "--cet"},
+       "<tv>\n" + open + "\n  </programme>\n",
+       Declared({"<tv>", opened, "  </programme>"})},
+      {"--cet=-1 and --rating=x", {"--rating=x", "--OUTPUT='out.xml'", "--cet=-1"},
+       "<tv>\n" + open + "\n  </programme>\n",
+       Declared({"<tv>",
+                 R"(  <programme start="20070715120000 +0100" stop="20070715130000 +0100" channel="a">)",
+                 "  </programme>"})},
+      // Programmes whose closing line never comes.
+      {"closing tag beyond the 20th character", {"--output", "out.xml", "--kenmerk"},
+       "<tv>\n" + open + "\n    <title>A</title>\n    <kenmerken>HD</kenmerken>\n"
+       "          </programme>\n" + open + "\n    <title>B</title>\n          </programme>\n</tv>\n",
+       Declared({"<tv>", open, "    <title>A</title>",
+                 "  <desc>Kenmerken: HD</desc>", "          </programme>", open,
+                 "    <title>B</title>", "          </programme>", "</tv>"})},
+      {"cut-off download", out,
+       "<tv>\n" + open + "\n    <title>A</title>\n  </programme>\n" + open +
+           "\n    <category>x</category>\n    <title>B</title>\n    <desc>D",
+       Declared({"<tv>", open, "    <title>A</title>", "  </programme>", open,
+                 "    <title>B</title>", "    <category>x</category>", "    <desc>D"})},
+      {"drop rules apply to an unclosed programme", {"--output", "out.xml", "--tba"},
+       "<tv>\n" + open + "\n    <title>To be announced</title>\n" + open +
+           "\n    <title>B</title>\n  </programme>\n" + open + "\n    <title>To be announced</title>\n",
+       Declared({"<tv>", open, "    <title>B</title>", "  </programme>"})},
+  };
+  for (const Case& c : cases) {
+    const std::filesystem::path directory = FreshDirectory("feeds");
+    WriteFile(directory / "listing.xml", c.input);
+    std::vector<std::string> arguments = {"listing.xml"};
+    arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
+    const ProgramResult result = RunProgram(arguments, directory);
+    EXPECT_EQ(result.status, 0) << c.name;
+    EXPECT_EQ(result.err, "") << c.name;
+    EXPECT_EQ(ReadFile(directory / "out.xml"), CrLf(c.expected)) << c.name;
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory)) {
+      ++files;
+    }
+    EXPECT_EQ(files, 2u) << c.name << ": nothing but the listing and out.xml";
+  }
+}
+
 // "Exception EConvertError in module zelvane at XXXXXXXX.", the message and
 // an empty line, XXXXXXXX being eight upper-case hexadecimal digits.
 void ExpectConvertReport(const std::string& err, const std::string& message) {

@@ -129,6 +129,12 @@ std::string_view LineReader::ReadLine() {
   return std::string_view(text, length);
 }
 
+std::string_view LineReader::Peek(std::size_t size) {
+  while (end_ - begin_ < size && Fill()) {
+  }
+  return std::string_view(buffer_.data() + begin_, std::min(size, end_ - begin_));
+}
+
 void LineReader::Close() { source_.Close(); }
 
 LineWriter::LineWriter(platform::File file, bool lineByLine)

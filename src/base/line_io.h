@@ -43,6 +43,12 @@ class LineReader {
   // next call of AtEnd or ReadLine.
   std::string_view ReadLine();
 
+  // Up to `size` of the bytes not read yet, as the file delivers them (line
+  // ends and Ctrl-Z included), fewer only where the file ends first. Nothing
+  // is consumed. The view stays valid until the next call of AtEnd, ReadLine
+  // or Peek.
+  std::string_view Peek(std::size_t size);
+
   // Closes the file; a failure raises.
   void Close();
 

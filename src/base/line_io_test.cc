@@ -97,6 +97,21 @@ TEST_P(LineReaderCases, ReadsEveryCaseAtEveryRefillPosition) {
   }
 }
 
+TEST_P(LineReaderCases, PeekShowsTheBytesAheadAndConsumesNothing) {
+  for (const ReadCase& c : kReadCases) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{4}, std::size_t{1} << 20}) {
+      TempFile file;
+      file.Write(c.input);
+      LineReader reader(platform::OpenForReading(file.name()), GetParam());
+      EXPECT_EQ(reader.Peek(size), c.input.substr(0, size)) << c.what;
+      std::vector<std::string> lines;
+      while (!reader.AtEnd()) lines.emplace_back(reader.ReadLine());
+      reader.Close();
+      EXPECT_EQ(lines, c.lines) << c.what << ", after a look at " << size << " bytes";
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(LineReader, LineReaderCases,
                          ::testing::Values(1, 2, 3, 5, 64 * 1024));
 

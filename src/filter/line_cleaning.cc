@@ -19,7 +19,7 @@ constexpr std::size_t kNone = std::string_view::npos;
 // order matters: a blank left by an earlier pass can complete a later text,
 // so "<br<p>/>" becomes "<br />" and then a single blank. The texts are
 // lower case; the line is compared without regard to ASCII case.
-constexpr std::array<std::string_view, 4> kMarkup = {"<p>", "<br>", "<br />",
+constexpr std::array<std::string_view, 5> kMarkup = {"<p>", "</p>", "<br>", "<br />",
                                                      "&lt;br&gt;"};
 
 // Index of the first byte `c` at or after `from`, or kNone.
@@ -51,13 +51,14 @@ bool MarkupAt(std::string_view text, std::size_t at, std::string_view markup) {
 }
 
 // Index of the first `markup` at or after `from`, or kNone. Every markup text
-// starts with a byte that has no case and a letter, so the candidates are
-// the places of that pair.
+// has a first letter right after one or two bytes without case, so the
+// candidates are the places of that letter and the byte before it.
 std::size_t FindMarkup(std::string_view text, std::string_view markup, std::size_t from) {
   if (from < text.size() && text[from] == markup[0] && MarkupAt(text, from, markup)) return from;
-  for (std::size_t at = FindPairFolded(text, from, markup[0], markup[1]); at != kNone;
-       at = FindPairFolded(text, at + 1, markup[0], markup[1])) {
-    if (MarkupAt(text, at, markup)) return at;
+  const std::size_t lead = markup[1] == '/' ? 1 : 0;  // "</p>": the pair is "/p"
+  for (std::size_t at = FindPairFolded(text, from + lead, markup[lead], markup[lead + 1]);
+       at != kNone; at = FindPairFolded(text, at + 1, markup[lead], markup[lead + 1])) {
+    if (MarkupAt(text, at - lead, markup)) return at - lead;
   }
   return kNone;
 }
@@ -202,6 +203,9 @@ Reference ReadReference(std::string_view text, std::size_t at) {
 // line feed would split the line, so none of them is decoded.
 bool IsDecodable(std::uint32_t value, ListingEncoding encoding) {
   if (value < 32) return false;
+  // DEL and the C1 controls are no text in any encoding: writers that put
+  // them in mean the characters of Windows-1252, whose bytes these are not.
+  if (value >= 127 && value <= 159) return false;
   switch (encoding) {
     case ListingEncoding::kUtf8:
       return value <= 0x10FFFF && !(value >= 0xD800 && value <= 0xDFFF) && value != 0xFFFE &&

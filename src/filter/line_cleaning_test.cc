@@ -54,6 +54,8 @@ TEST(CleanLine, ReplacesEachMarkupTextByOneBlank) {
       {"<br><br>", "  "},
       {"a<p>b<br>c<br />d&lt;br&gt;e", "a b c d e"},
       {"<br />", " "},
+      {"<p>one</p><p>two</p>", " one  two "},
+      {"a</P>b</p", "a b</p"},
   });
 }
 
@@ -68,7 +70,6 @@ TEST(CleanLine, MatchesMarkupWithoutRegardToCase) {
 
 TEST(CleanLine, LeavesOtherMarkupAlone) {
   ExpectCleaned({
-      {"a</p>b", "a</p>b"},
       {"a<br/>b", "a<br/>b"},
       {"<br class=\"x\">", "<br class=\"x\">"},
       {"<p class=\"x\">", "<p class=\"x\">"},
@@ -83,6 +84,7 @@ TEST(CleanLine, RunsMarkupPassesOneAfterAnother) {
       {"<br<p>/>", " "},
       {"<br<br>/>", " "},
       {"x<BR<P>/>y", "x y"},
+      {"<br</p>/>", " "},
       // Within a pass the blank just written is never part of a new match.
       {"<<p>p>", "< p>"},
       {"<p<p>>", "<p >"},
@@ -171,7 +173,10 @@ TEST(CleanLine, DecodesNumericReferences) {
       {"&#65;", "A"},
       {"&#0000065;", "A"},
       {"&#32;", " "},
-      {"&#126;&#127;&#128;", "~\x7F\x80"},
+      {"&#126;&#127;&#128;", "~&#127;&#128;"},
+      {"&#159;&#160;&#x9f;&#x7E;", "&#159;\xA0&#x9f;~"},
+      {"&#150 en &#x96", "&amp;#150 en &amp;#x96"},
+      {"\\&#150;", "&#150;"},
       {"&#255;", "\xFF"},
       {"&#62;", ">"},
       {"&#39;", "'"},
@@ -311,10 +316,12 @@ TEST(CleanLine, DecodesReferencesForTheListingEncoding) {
       {"&#8217", kUtf8, "\xE2\x80\x99"},
       {"&#8217;", kOther, "&#8217;"},
       {"&#65;", kOther, "A"},
-      {"&#127;", kOther, "\x7F"},
+      {"&#126;", kOther, "~"},
+      {"&#127;", kOther, "&#127;"},
       {"&#128;", kOther, "&#128;"},
-      {"&#127;", kUtf8, "\x7F"},
-      {"&#128;", kUtf8, "\xC2\x80"},
+      {"&#127;", kUtf8, "&#127;"},
+      {"&#159;", kUtf8, "&#159;"},
+      {"&#160;", kUtf8, "\xC2\xA0"},
       {"&#x7FF;", kUtf8, "\xDF\xBF"},
       {"&#x800;", kUtf8, "\xE0\xA0\x80"},
       {"&#xD7FF;", kUtf8, "\xED\x9F\xBF"},
@@ -386,7 +393,7 @@ TEST(AppendCleanLine, HandlesLongLinesOfMarkupAndAmpersands) {
 // search, delete and insert of the markup passes and a byte-by-byte
 // ampersand repair. Slow, but easy to check against the rules.
 std::string ModelReplaceMarkup(std::string line) {
-  for (std::string_view markup : {"<p>", "<br>", "<br />", "&lt;br&gt;"}) {
+  for (std::string_view markup : {"<p>", "</p>", "<br>", "<br />", "&lt;br&gt;"}) {
     Pos start = 1;
     for (;;) {
       const Pos p = FindFrom(markup, Lower(line), start);
@@ -461,7 +468,9 @@ std::string ModelRepairAmpersands(const std::string& s, ListingEncoding encoding
         const bool semicolon = j < s.size() && s[j] == ';';
         if (semicolon) ++j;
         std::string bytes;
-        if (value == 38) {
+        if (value >= 127 && value <= 159) {
+          // DEL and the C1 controls: never decoded.
+        } else if (value == 38) {
           bytes = "&amp;";
         } else if (value == 60) {
           bytes = "&lt;";
@@ -562,7 +571,8 @@ TEST(CleanLine, AgreesWithPlainModelOnRandomFragments) {
   const std::vector<std::string> alphabet = {
       "&", "&#", "&#x", "&#X", "3", "6", "8", "9", "0", "2", "1", "4", "7", "a", "f", "F",
       ";", "\\", "<", "<p>", "<br", "<BR", " />", "/>", ">", " ", "&lt;", "&LT;", "br",
-      "&gt;", "&amp;", "&quot;", "&apos;", "amp;", "]", "]]", "\xE9", "\xC3",
+      "&gt;", "&amp;", "&quot;", "&apos;", "amp;", "]", "]]", "\xE9", "\xC3", "</p>", "</P",
+      "&#127;", "&#x9F", "&#159", "&#126;", "&#160;",
       "&#93;", "&#62;", "&#92;", "&#38;", "&#60;", "&#34;", "&#x5D", "\\&#"};
   ExpectAgreesWithModel(alphabet, 12, 7);
 }

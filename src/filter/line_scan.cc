@@ -24,6 +24,7 @@ bool TagMarkupAt(std::string_view line, std::size_t at) {
   if (line.size() - at < 3) return false;
   const char first = LowerAscii(line[at + 1]);
   const char second = LowerAscii(line[at + 2]);
+  if (first == '/') return second == 'p' && line.size() - at >= 4 && line[at + 3] == '>';
   return (first == 'p' && second == '>') || (first == 'b' && second == 'r');
 }
 
@@ -86,10 +87,10 @@ namespace {
 // one after them stand at `bytes`: the line itself, or a copy of a short
 // line padded with zeros, which match nothing. Each position is tested with
 // two loads, the byte itself and the one after it: a "<" followed by "p" or
-// "b" in either case is a candidate for "<programme " and for tag markup,
-// and only candidates are looked at one by one. They are rare in a listing,
-// so the cost is the same few instructions per sixteen bytes however many
-// "<" the line holds.
+// "b" in either case, or by "/", is a candidate for "<programme " and for
+// tag markup, and only candidates are looked at one by one. They are few in
+// a listing (an end tag or two a line), so the cost is the same few
+// instructions per sixteen bytes however many "<" the line holds.
 class BlockScanner {
  public:
   explicit BlockScanner(std::string_view line) : line_(line) {}
@@ -109,9 +110,13 @@ class BlockScanner {
     const __m128i p = _mm_set1_epi8('p');
     __m128i wanted = _mm_cmpeq_epi8(next, p);
     if (!scan_.tagMarkup) {
-      // Once tag markup is known, only an exact "<p" can still matter.
+      // Once tag markup is known, only an exact "<p" can still matter. The
+      // "/" of "</p>" has no case: folding leaves it, and any byte it makes
+      // from another is sorted out below.
       const __m128i folded = _mm_or_si128(next, _mm_set1_epi8(0x20));
-      wanted = _mm_or_si128(_mm_cmpeq_epi8(folded, p), _mm_cmpeq_epi8(folded, _mm_set1_epi8('b')));
+      wanted = _mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi8(folded, p), _mm_cmpeq_epi8(folded, _mm_set1_epi8('b'))),
+          _mm_cmpeq_epi8(next, _mm_set1_epi8('/')));
     }
     const __m128i candidates = _mm_and_si128(tagStart, wanted);
     for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(candidates)); bits != 0;

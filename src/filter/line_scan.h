@@ -15,7 +15,8 @@ inline constexpr std::string_view kProgrammeOpening = "<programme ";
 struct LineScan {
   // The first kProgrammeOpening in the line, or npos.
   std::size_t openingAt = std::string_view::npos;
-  // Some "<" is followed by "p>" or "br" (any case): tag markup may stand here.
+  // Some "<" is followed by "p>", "/p>" or "br" (any case): tag markup may
+  // stand here.
   bool tagMarkup = false;
   // The line holds an "&".
   bool ampersand = false;

@@ -187,28 +187,6 @@ std::string_view RewriteIfNeeded(std::string_view line, const RunSettings& setti
                                                              : line;
 }
 
-void OpenProgramme(std::string_view line, std::size_t openingAt, LineWriter& writer,
-                   const RunSettings& settings, FilterState& state) {
-  // A programme still open ends here unwritten; a drop decision belonged to
-  // it, not to this one.
-  state.dropProgramme = false;
-  state.openingContinues = false;
-  const std::size_t tagRest = openingAt + kProgrammeOpening.size();
-  const std::string_view rewritten = RewriteIfNeeded(line, settings, state);
-  if (line.find(kClosingText, tagRest) != kNone) {
-    // The whole programme stands on this line, as generated feeds write it.
-    state.inProgramme = false;
-    WriteLineCleaned(rewritten, writer, settings, state);
-    return;
-  }
-  state.inProgramme = true;
-  state.buffer.Clear();
-  StoreCleanLine(rewritten, state.buffer.opening, settings, state);
-  // Long start tags are broken over several lines; the lines up to the one
-  // holding the tag's ">" belong to the opening.
-  state.openingContinues = line.find('>', tagRest) == kNone;
-}
-
 void ContinueOpening(std::string_view line, const RunSettings& settings, FilterState& state) {
   if (line.find('>') != kNone) state.openingContinues = false;
   if (line.empty()) return;
@@ -226,8 +204,9 @@ void WriteList(const LineList& list, LineWriter& writer) {
   }
 }
 
-void WriteProgramme(std::string_view closingLine, const LineScan& closingScan, LineWriter& writer,
-                    const RunSettings& settings, FilterState& state) {
+// Writes the programme held, followed by `closingLine` when it has one.
+void WriteProgramme(const std::string_view* closingLine, const LineScan& closingScan,
+                    LineWriter& writer, const RunSettings& settings, FilterState& state) {
   const ProgrammeBuffer& buffer = state.buffer;
   WriteList(buffer.opening, writer);
   WriteList(buffer.titles, writer);
@@ -237,11 +216,13 @@ void WriteProgramme(std::string_view closingLine, const LineScan& closingScan, L
   }
   if (!buffer.kenmerken.empty()) WriteLineCleaned(buffer.kenmerken, writer, settings, state);
   WriteList(buffer.further, writer);
-  WriteLineCleaned(closingLine, closingScan, writer, settings, state);
+  if (closingLine != nullptr) WriteLineCleaned(*closingLine, closingScan, writer, settings, state);
 }
 
-void CloseProgramme(std::string_view closingLine, const LineScan& closingScan, LineWriter& writer,
-                    const RunSettings& settings, FilterState& state) {
+// Ends the programme held, at `closingLine` or, when that is null, where the
+// next programme opens or the input ends.
+void CloseProgramme(const std::string_view* closingLine, const LineScan& closingScan,
+                    LineWriter& writer, const RunSettings& settings, FilterState& state) {
   state.inProgramme = false;
   if (state.dropProgramme) {
     state.dropProgramme = false;
@@ -265,6 +246,33 @@ void CloseProgramme(std::string_view closingLine, const LineScan& closingScan, L
   WriteProgramme(closingLine, closingScan, writer, settings, state);
 }
 
+// Ends a programme whose closing line never came: its lines are written as a
+// closing line would write them, without one.
+void FinishProgramme(LineWriter& writer, const RunSettings& settings, FilterState& state) {
+  CloseProgramme(nullptr, LineScan{}, writer, settings, state);
+}
+
+void OpenProgramme(std::string_view line, std::size_t openingAt, LineWriter& writer,
+                   const RunSettings& settings, FilterState& state) {
+  // A programme still open ends here as if it had been closed.
+  if (state.inProgramme) FinishProgramme(writer, settings, state);
+  state.openingContinues = false;
+  const std::size_t tagRest = openingAt + kProgrammeOpening.size();
+  const std::string_view rewritten = RewriteIfNeeded(line, settings, state);
+  if (line.find(kClosingText, tagRest) != kNone) {
+    // The whole programme stands on this line, as generated feeds write it.
+    state.inProgramme = false;
+    WriteLineCleaned(rewritten, writer, settings, state);
+    return;
+  }
+  state.inProgramme = true;
+  state.buffer.Clear();
+  StoreCleanLine(rewritten, state.buffer.opening, settings, state);
+  // Long start tags are broken over several lines; the lines up to the one
+  // holding the tag's ">" belong to the opening.
+  state.openingContinues = line.find('>', tagRest) == kNone;
+}
+
 }  // namespace
 
 void LineList::Append(std::string_view line) {
@@ -283,6 +291,11 @@ void ProgrammeBuffer::Clear() {
   kenmerken.clear();
   further.Clear();
   furtherDesc = false;
+}
+
+void FinishListing(LineWriter& writer, const RunSettings& settings, FilterState& state) {
+  if (state.inProgramme) FinishProgramme(writer, settings, state);
+  state.openingContinues = false;
 }
 
 bool RewriteOpeningLine(std::string_view line, const RunSettings& settings, std::string& out) {
@@ -397,7 +410,7 @@ void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& se
       buffer.kenmerken.assign(line);
       break;
     case LineClass::kClosing:
-      CloseProgramme(line, scan, writer, settings, state);
+      CloseProgramme(&line, scan, writer, settings, state);
       break;
     case LineClass::kFurther:
       if (demoted && line.substr(0, kHeadLength).find("<desc") != kNone) {

@@ -93,6 +93,11 @@ struct FilterState {
 void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& settings,
                 FilterState& state);
 
+// Ends the pass after the last line: a programme still open is finished as a
+// closing line would finish it (drop rules, merge, its lines written), with
+// no closing line of its own. Raises EInOutError when a write fails.
+void FinishListing(LineWriter& writer, const RunSettings& settings, FilterState& state);
+
 // Puts `line` into `out` with the values of its start and stop attributes
 // (`start="` or `stop="` after a blank or a tab, up to the next double quote)
 // replaced by their NormaliseTimeStamp forms, start first. An attribute that

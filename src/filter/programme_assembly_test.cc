@@ -30,12 +30,14 @@ const RunSettings kTba = Switches(false, true, false);
 const RunSettings kTalpa = Switches(false, false, true);
 const RunSettings kAll = Switches(true, true, true);
 
-// What FilterLine writes for `input`, one call per line from a fresh state.
+// What FilterLine writes for `input`, one call per line from a fresh state,
+// and FinishListing at the end.
 std::string Filter(const RunSettings& settings, const Lines& input) {
   std::string out;
   LineWriter writer(&out);
   FilterState state;
   for (const std::string& line : input) FilterLine(line, writer, settings, state);
+  FinishListing(writer, settings, state);
   return out;
 }
 
@@ -349,6 +351,9 @@ TEST(FilterLine, RecognisesNamedLinesOnlyWithinTheFirstTwentyCharacters) {
        {kOpen, closing9 + "</programme>", "<after/>"}},
       {"</programme ending after character 20 does not", kNoSwitches,
        {kOpen, closing10 + "</programme>", "<after/>"},
+       {kOpen, closing10 + "</programme>", "<after/>"}},
+      {"so the title after it still belongs to the programme", kTba,
+       {kOpen, closing10 + "</programme>", "    <title>To be announced</title>"},
        {}},
   });
 }
@@ -382,14 +387,14 @@ TEST(FilterLine, WritesLinesOutsideProgrammesAtOnce) {
   });
 }
 
-TEST(FilterLine, WritesNothingOfAProgrammeThatNeverCloses) {
+TEST(FilterLine, FinishesAProgrammeThatNeverCloses) {
   ExpectCases({
       {"input ends inside", kNoSwitches,
        {"<tv>", kOpen, "    <title>T</title>", "    <desc>D</desc>"},
-       {"<tv>"}},
-      {"a new opening line discards the lines gathered", kNoSwitches,
-       {kOpen, "    <title>Lost</title>", "    <x/>", kOpen, "    <title>Kept</title>", kClose},
-       {kOpen, "    <title>Kept</title>", kClose}},
+       {"<tv>", kOpen, "    <title>T</title>", "    <desc>D</desc>"}},
+      {"a new opening line finishes the lines gathered", kNoSwitches,
+       {kOpen, "    <x/>", "    <title>First</title>", kOpen, "    <title>Second</title>", kClose},
+       {kOpen, "    <title>First</title>", "    <x/>", kOpen, "    <title>Second</title>", kClose}},
   });
 }
 
@@ -419,9 +424,9 @@ TEST(FilterLine, WritesAProgrammeOnOneLineAtOnce) {
       R"(  <programme start="20070715203000 +0200" channel="a"><title>To be announced</title><kenmerken>HD</kenmerken></programme>)";
   ExpectCases({
       {"no rule applies to it", kAll, {"<tv>", whole, "</tv>"}, {"<tv>", whole, "</tv>"}},
-      {"it ends an open programme", kNoSwitches,
-       {kOpen, "    <title>Lost</title>", whole, "    <title>Outside</title>", kClose},
-       {whole, "    <title>Outside</title>", kClose}},
+      {"it finishes an open programme", kNoSwitches,
+       {kOpen, "    <title>Open</title>", whole, "    <title>Outside</title>", kClose},
+       {kOpen, "    <title>Open</title>", whole, "    <title>Outside</title>", kClose}},
       {"it forgets a drop decision", kTba,
        {kOpen, "    <title>To be announced</title>", whole}, {whole}},
       {"several programmes on one line", kNoSwitches,
@@ -561,7 +566,7 @@ TEST(RewriteOpeningLine, LeavesALineWithoutValuesAlone) {
 TEST(RewriteOpeningLine, RaisesForAnInvalidTimeStamp) {
   const RunSettings cet = Switches(false, false, false, true);
   std::string out;
-  EXPECT_THROW(RewriteOpeningLine(R"(<programme start="2007">)", cet, out), EConvertError);
+  EXPECT_THROW(RewriteOpeningLine(R"(<programme start="20070">)", cet, out), EConvertError);
   EXPECT_THROW(RewriteOpeningLine(R"(<programme start="20070230120000 CET">)", kNoSwitches, out),
                EConvertError);
   // The start value is converted first.
@@ -577,10 +582,10 @@ TEST(RewriteOpeningLine, RaisesForAnInvalidTimeStamp) {
   LineWriter writer(&written);
   FilterState state;
   FilterLine("<tv>", writer, cet, state);
-  EXPECT_THROW(FilterLine(R"(<programme start="2007">)", writer, cet, state), EConvertError);
+  EXPECT_THROW(FilterLine(R"(<programme start="20070">)", writer, cet, state), EConvertError);
   FilterState continued;
   FilterLine("<programme channel=\"a\"", writer, cet, continued);
-  EXPECT_THROW(FilterLine(R"( start="2007">)", writer, cet, continued), EConvertError);
+  EXPECT_THROW(FilterLine(R"( start="20070">)", writer, cet, continued), EConvertError);
   EXPECT_EQ(written, "<tv>\r\n");
 }
 

@@ -8,6 +8,7 @@
 #include "time/time_zone.h"
 
 #include <new>
+#include <optional>
 
 namespace zelvane {
 
@@ -27,6 +28,14 @@ std::string_view WordAt(const std::vector<std::string>& words, std::size_t index
 // option: a shorter word never matches.
 bool MatchesOption(std::string_view word, std::string_view option) {
   return Lower(Left(word, Length(option))) == option;
+}
+
+// The value written into the word of an option that takes one, after an
+// "=" right behind the option's name ("--output=out.xml"); nullopt when the
+// word does not carry its value so, and the value is the next word.
+std::optional<std::string_view> AttachedValue(std::string_view word, std::string_view option) {
+  if (word.size() <= option.size() || word[option.size()] != '=') return std::nullopt;
+  return word.substr(option.size() + 1);
 }
 
 constexpr std::string_view kUsage[] = {
@@ -99,12 +108,18 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
   while (i <= count) {
     const std::string_view word = words[i];
     if (MatchesOption(word, "--output")) {
-      settings.destination = UnquoteValue(WordAt(words, i + 1));
-      i += 2;
+      const std::optional<std::string_view> attached = AttachedValue(word, "--output");
+      settings.destination = UnquoteValue(attached ? *attached : WordAt(words, i + 1));
+      i += attached ? 1u : 2u;
     } else if (MatchesOption(word, "--rating")) {
-      i += 2;
+      i += AttachedValue(word, "--rating") ? 1u : 2u;
     } else if (MatchesOption(word, "--cet")) {
       settings.cet = true;
+      if (const std::optional<std::string_view> attached = AttachedValue(word, "--cet")) {
+        settings.cetoffset = ParseInt(UnquoteValue(*attached)).value;
+        ++i;
+        continue;
+      }
       // The next word is the offset unless it looks like an option; a word
       // that is no number still gives whatever the integer reader makes of it.
       const bool offsetFollows = i < count && WordAt(words, i + 1).substr(0, 2) != "--";
@@ -121,8 +136,9 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
       ++i;
     } else if (MatchesOption(word, "--tz")) {
       settings.tz = true;
-      settings.tzname = UnquoteValue(WordAt(words, i + 1));
-      i += 2;
+      const std::optional<std::string_view> attached = AttachedValue(word, "--tz");
+      settings.tzname = UnquoteValue(attached ? *attached : WordAt(words, i + 1));
+      i += attached ? 1u : 2u;
     } else if (word == "--help" || word == "--version") {
       // Only these exact words, where a source name would stand, ask for the
       // usage text or the version; "--HELP" or "'--help'" is still a name.

@@ -70,7 +70,12 @@ TEST(ParseArguments, MatchesOptionsByPrefixInAnyCase) {
       {{"z", "a.xml", "b.xml", "--output", "c.xml"}, {"b.xml", "c.xml"}},
       {{"z", "in.xml", "--output", "o", "--talpa", "--tba"}, {"in.xml", "o", false, 0, false, true, true}},
       {{"z", "--outputfile", "o", "--CET", "+1", "i"}, {"i", "o", true, 1}},
-      {{"z", "--output=x.xml", "o", "--cetzone", "'-1'", "i"}, {"i", "o", true, -1}},
+      {{"z", "--output=x.xml", "o", "--cetzone", "'-1'", "i"}, {"i", "x.xml", true, -1}},
+      {{"z", "i", "--OUTPUT='o.xml'", "--cet=-1", "--kenmerk"}, {"i", "o.xml", true, -1, true}},
+      {{"z", "i", "--output=", "--cet=", "7"}, {"7", "", true, 0}},
+      {{"z", "i", "--rating=x", "--cet", "--outputs=o", "p"}, {"i", "p", true, 0}},
+      {{"z", "i", "--rating", "--cet=2"}, {"i", "", false, 0}},
+      {{"z", "--cet=+2", "--tba=x", "--output", "=o"}, {"", "=o", true, 2, false, false, true}},
       {{"z", "--kenmerken", "--tbax", "--TALPA!", "i"}, {"i", "", false, 0, true, true, true}},
       {{"z", "--out", "o"}, {"o", ""}},
       {{"z", "'--cet'"}, {"--cet", ""}},
@@ -98,7 +103,7 @@ TEST(ParseArguments, MatchesOptionsByPrefixInAnyCase) {
   }
 }
 
-TEST(ParseArguments, TakesTheWordAfterTzAsTheZone) {
+TEST(ParseArguments, TakesTheZoneAfterTz) {
   struct Case {
     Words words;
     bool tz;
@@ -110,6 +115,8 @@ TEST(ParseArguments, TakesTheWordAfterTzAsTheZone) {
       {{"z", "--tz", "--cet", "i"}, true, "--cet", "i", false},
       {{"z", "--cet", "--tz", "UTC", "i"}, true, "UTC", "i", true},
       {{"z", "i", "--tz"}, true, "", "i", false},
+      {{"z", "--TZ='Europe/London'", "i"}, true, "Europe/London", "i", false},
+      {{"z", "--tz=", "i"}, true, "", "i", false},
       {{"z", "--t", "UTC"}, false, "", "UTC", false},
   };
   for (const Case& c : cases) {

@@ -78,36 +78,22 @@ std::size_t EncodingInsertPoint(std::string_view text) {
   return close == std::string_view::npos ? kAfterOpen : close + 1;
 }
 
-// Writes the first line, making sure that the output declares its encoding
-// exactly once: a line without an encoding gets ISO-8859-1, inside its own XML
-// declaration when it is one (a second declaration would not be well-formed).
-// A line behind a byte-order mark is UTF-8 by that mark and stays unchanged.
-void WriteFirstLine(std::string_view line, LineWriter& output) {
-  if (FindEncodingValue(Lower(line)) != std::string_view::npos ||
-      StartsWithByteOrderMark(line)) {
-    output.WriteLine(line);
-  } else if (IsXmlDeclaration(line)) {
-    std::string amended(line);
-    amended.insert(EncodingInsertPoint(line), kEncodingAttribute);
-    output.WriteLine(amended);
-  } else {
-    output.WriteLine(kDeclaration);
-    output.WriteLine(line);
-  }
-}
-
 // Copies the listing from `reader` to `output`: the first line with its
 // declaration, every further line through the filter.
 void CopyListing(LineReader& reader, LineWriter& output, RunSettings& settings) {
   // An empty source (or one that starts with a Ctrl-Z) gives an empty output,
   // without a declaration.
   if (reader.AtEnd()) return;
-  const std::string_view first = reader.ReadLine();
+  // The first bytes, the first line among them, decide the encoding of a
+  // listing that declares none. They are looked at before the first line is
+  // read, so that nothing but the reader's buffer holds them.
+  const bool headIsUtf8 = LooksLikeUtf8(reader.Peek(kEncodingLookAhead));
   // The filter's line cleaning needs the encoding from the second line on.
-  settings.encoding = DetectEncoding(first);
-  WriteFirstLine(first, output);
+  settings.encoding = WriteFirstLine(reader.ReadLine(), headIsUtf8, output);
   FilterState state;
   while (!reader.AtEnd()) FilterLine(reader.ReadLine(), output, settings, state);
+  // A programme that the input leaves open is written all the same.
+  FinishListing(output, settings, state);
 }
 
 }  // namespace
@@ -254,6 +240,69 @@ std::string WorkingFileName(std::string_view destination) {
       dot != std::string_view::npos &&
       destination.find_first_of("/\\:", dot + 1) == std::string_view::npos;
   return Concat(hasExtension ? destination.substr(0, dot) : destination, ".~tm");
+}
+
+ListingEncoding WriteFirstLine(std::string_view line, bool headIsUtf8, LineWriter& output) {
+  if (FindEncodingValue(Lower(line)) != std::string_view::npos ||
+      StartsWithByteOrderMark(line)) {
+    output.WriteLine(line);
+    return DetectEncoding(line);
+  }
+  if (headIsUtf8) {
+    output.WriteLine(line);
+    return ListingEncoding::kUtf8;
+  }
+  // A second declaration would not be well-formed: a declaration without an
+  // encoding takes it in.
+  if (IsXmlDeclaration(line)) {
+    std::string amended(line);
+    amended.insert(EncodingInsertPoint(line), kEncodingAttribute);
+    output.WriteLine(amended);
+  } else {
+    output.WriteLine(kDeclaration);
+    output.WriteLine(line);
+  }
+  return ListingEncoding::kLatin1;
+}
+
+bool LooksLikeUtf8(std::string_view head) {
+  bool anyHighByte = false;
+  std::size_t at = 0;
+  while (at < head.size()) {
+    const auto lead = static_cast<unsigned char>(head[at]);
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    }
+    anyHighByte = true;
+    // The well-formed sequences: no overlong form, no surrogate, nothing
+    // beyond U+10FFFF. The lead byte bounds the second byte of some.
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      if (at + k == head.size()) return true;  // cut off by the end of the head
+      const auto next = static_cast<unsigned char>(head[at + k]);
+      if (next < low || next > high) return false;
+      low = 0x80;
+      high = 0xBF;
+    }
+    at += length;
+  }
+  return anyHighByte;
 }
 
 ListingEncoding DetectEncoding(std::string_view firstLine) {

@@ -73,6 +73,43 @@ TEST(DetectEncoding, ReadsTheDeclaredEncoding) {
   }
 }
 
+TEST(LooksLikeUtf8, TakesWellFormedSequencesAndTheirCutOffStarts) {
+  struct Case {
+    std::string head;
+    bool utf8;
+  };
+  const Case cases[] = {
+      {"", false},
+      {"plain ASCII <tv>", false},
+      {"caf\xC3\xA9", true},
+      {"caf\xE9 ", false},
+      {"\xE2\x80\x99 \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF \xED\x9F\xBF", true},
+      {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xEE\x80\x80\xF0\x90\x80\x80", true},
+      // Overlong forms, surrogates, beyond U+10FFFF, stray continuations.
+      {"\xC0\x80", false},
+      {"\xC1\xBF", false},
+      {"\xE0\x9F\xBF", false},
+      {"\xED\xA0\x80", false},
+      {"\xF0\x8F\xBF\xBF", false},
+      {"\xF4\x90\x80\x80", false},
+      {"\xF5\x80\x80\x80", false},
+      {"\x80", false},
+      {"\xC3\xA9\xA9", false},
+      {"\xC3\xA9\xFF", false},
+      {"\xC3 ", false},
+      {"\xE2\x80 ", false},
+      // Cut off by the end of the bytes looked at.
+      {"a\xC3", true},
+      {"a\xE2\x80", true},
+      {"a\xF0\x9F\x98", true},
+      {"a\xE0", true},
+      {"caf\xE9", true},
+      {"a\xE0\x80", false},
+      {"a\xF4\x90", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LooksLikeUtf8(c.head), c.utf8) << c.head;
+}
+
 // A fresh directory for one test, removed at its end.
 class FilePassTest : public ::testing::Test {
  protected:

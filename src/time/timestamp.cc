@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include <algorithm>
+
 namespace zelvane {
 
 namespace {
@@ -48,6 +50,12 @@ std::uint16_t ReadField(std::string_view text, std::size_t position, std::size_t
   }
   const ParsedInt parsed = ParseInt(text.substr(position - 1, length));
   return static_cast<std::uint16_t>(parsed.value);
+}
+
+// True when `stamp` is a year (four digits) or a year and month (six).
+bool IsPartialDate(std::string_view stamp) {
+  return (stamp.size() == 4 || stamp.size() == 6) &&
+         std::all_of(stamp.begin(), stamp.end(), [](char c) { return IsDigit(c); });
 }
 
 void AppendWithOffset(std::string_view value, std::int64_t hours, std::string& out) {
@@ -101,6 +109,13 @@ void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t ce
                                const TimeZone* zone, std::string& out) {
   std::string_view stamp = TrimView(value);
 
+  // An offset written straight after the fourteen digits of date and time
+  // ("20240715120000+0200") completes the stamp as it stands.
+  if (stamp.size() >= 15 && (stamp[14] == '+' || stamp[14] == '-')) {
+    out.append(stamp);
+    return;
+  }
+
   // Whatever follows " UTC" is dropped unread: listings write "UTC+01" and
   // the like, and the date need not be valid.
   if (const std::size_t utc = FindZoneWord(stamp, "UTC"); utc != std::string_view::npos) {
@@ -122,8 +137,14 @@ void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t ce
   }
 
   const std::uint16_t year = ReadField(stamp, 1, 4);
-  const std::uint16_t month = ReadField(stamp, 5, 2);
-  const std::uint16_t day = ReadField(stamp, 7, 2);
+  std::uint16_t month = ReadField(stamp, 5, 2);
+  std::uint16_t day = ReadField(stamp, 7, 2);
+  // A date may be only a year or a year and month: the first day of that
+  // year or month is its moment. The text stays as it is.
+  if (IsPartialDate(stamp)) {
+    if (stamp.size() == 4) month = 1;
+    day = 1;
+  }
   const std::uint16_t hour = ReadField(stamp, 9, 2);
   const std::uint16_t minute = ReadField(stamp, 11, 2);
   const std::uint16_t second =

@@ -75,6 +75,8 @@ TEST(NormaliseTimeStamp, RecognisesCet) {
       {"20070715193000 cet", "20070715193000 +0200"},
       {"  20070715193000   CeT  ", "20070715193000 +0200"},
       {"20070715193000 CET extra", "20070715193000 +0200"},
+      {"2007 CET", "2007 +0100"},
+      {"200707  CET", "200707 +0200"},
       {"20070715193000 CETX", "20070715193000 +0200"},
       {"200707151930 CET", "200707151930 +0200"},
       {"20070715 CET", "20070715 +0200"},
@@ -127,6 +129,12 @@ TEST(NormaliseTimeStamp, LeavesOtherValuesTrimmed) {
       // With a blank inside the date is neither read nor checked.
       {"20070230120000 +0100", "20070230120000 +0100"},
       {"none at all", "none at all"},
+      // An offset attached at the 15th character, whatever follows it.
+      {"20240715120000+0200", "20240715120000+0200"},
+      {" 20240715120000-0500\t", "20240715120000-0500"},
+      {"20240715120000+0200 UTC", "20240715120000+0200 UTC"},
+      {"20240715120000-0500 CET", "20240715120000-0500 CET"},
+      {"20070230120000+", "20070230120000+"},
       {"\x01 x y \x1f", "x y"},
       {"\xA0x y\xA0", "\xA0x y\xA0"},
   };
@@ -159,6 +167,12 @@ TEST(NormaliseTimeStamp, ReadsFieldsFromFixedPositions) {
       {"200707151930", "200707151930 +0200"},
       {"2007071519", "2007071519 +0200"},
       {"20070715", "20070715 +0200"},
+      // A year, or a year and month, counts from its first day.
+      {"2007", "2007 +0100"},
+      {"200707", "200707 +0200"},
+      {" 200710\t", "200710 +0200"},
+      {"2007071", "2007071 +0200"},
+      {"202407151200000+0200", "202407151200000+0200 +0200"},
       {"20070715193000123", "20070715193000123 +0200"},
       {"\t20070715193000 ", "20070715193000 +0200"},
       // The second counts only when position 12 holds a digit.
@@ -332,8 +346,10 @@ TEST(NormaliseTimeStamp, RaisesForInvalidDateAndTime) {
       {"20070715193060 CET", false, "''2007/7/15 19:30:60.0'' is not a valid date and time"},
       {"20070230120000", true, "''2007/2/30 12:0:0.0'' is not a valid date and time"},
       {"20070715240000", true, "''2007/7/15 24:0:0.0'' is not a valid date and time"},
-      {"2007", true, "''2007/0/0 0:0:0.0'' is not a valid date and time"},
-      {"200707", true, "''2007/7/0 0:0:0.0'' is not a valid date and time"},
+      {"20070", true, "''2007/0/0 0:0:0.0'' is not a valid date and time"},
+      {"200713", true, "''2007/13/1 0:0:0.0'' is not a valid date and time"},
+      {"200700 CET", false, "''2007/0/1 0:0:0.0'' is not a valid date and time"},
+      {"0000", true, "''0/1/1 0:0:0.0'' is not a valid date and time"},
       {"none", true, "''0/0/0 0:0:0.0'' is not a valid date and time"},
       {"", true, "''0/0/0 0:0:0.0'' is not a valid date and time"},
       {"  \t ", true, "''0/0/0 0:0:0.0'' is not a valid date and time"},
