@@ -157,6 +157,39 @@ TEST(Compressed, HugeDecompressedListingKeepsMemoryFlat) {
   EXPECT_LT(usage.ru_maxrss, 32 * 1024) << "peak memory in KiB";
 }
 
+// Writes `head`, then `piece` until more than 256 MiB follow, gzip-compressed.
+void WriteHugeGzip(const fs::path& path, const std::string& head, const std::string& piece) {
+  gzFile file = gzopen(path.c_str(), "wb1");
+  ASSERT_NE(file, nullptr);
+  gzwrite(file, head.data(), static_cast<unsigned>(head.size()));
+  std::string block;
+  while (block.size() < (1u << 20)) block += piece;
+  for (std::size_t written = 0; written <= (std::size_t{256} << 20); written += block.size()) {
+    ASSERT_EQ(gzwrite(file, block.data(), static_cast<unsigned>(block.size())),
+              static_cast<int>(block.size()));
+  }
+  gzclose(file);
+}
+
+TEST(Compressed, WhatWouldBeHeldBeyond256MiBEndsTheRun) {
+  struct Case {
+    const char* what;
+    std::string head, piece, report;
+  } cases[] = {
+      {"one line", "<tv>\n", "x", "A line of the source is longer than 256 MiB"},
+      {"one programme", "<tv>\n  <programme start=\"20070715203000\">\n", "    <x/>\n",
+       "A programme of the source is larger than 256 MiB"},
+  };
+  for (const Case& c : cases) {
+    const fs::path dir = FreshDirectory("ceiling");
+    WriteHugeGzip(dir / "huge.xml.gz", c.head, c.piece);
+    const ProgramResult run = RunProgram({"huge.xml.gz", "--output", "out.xml"}, dir);
+    EXPECT_EQ(run.status, 1) << c.what;
+    EXPECT_TRUE(Contains(run.err, c.report)) << c.what << ": " << run.err;
+    EXPECT_FALSE(fs::exists(dir / "out.xml")) << c.what;
+  }
+}
+
 // Starts the run and stops it with `signal` once `output` holds `threshold`
 // bytes; false when the run ended first.
 bool SignalHalfWay(pid_t pid, const fs::path& output, std::uintmax_t threshold, int signal) {

@@ -1,6 +1,5 @@
 #include "base/byte_block.h"
 
-#include "base/failure.h"
 #include "base/platform.h"
 
 #include <cstdint>
@@ -19,16 +18,11 @@ ByteBlock::~ByteBlock() {
 }
 
 void ByteBlock::Grow(std::size_t size) {
-  // The file layer's own code for data beyond a ceiling.
-  constexpr std::int32_t kTooLarge = 105;
-  if (size > ceiling_) throw EInOutError(kTooLarge, tooLarge_, 0x1410);
   std::size_t grown = capacity_ == 0 ? 4096 : capacity_ * 2;
   while (grown < size) {
     if (grown > SIZE_MAX / 2) throw std::bad_alloc();
     grown *= 2;
   }
-  // Never beyond the ceiling, so that every request past it comes here.
-  if (grown > ceiling_) grown = ceiling_;
   void* bigger = nullptr;
   if (large_) {
     bigger = platform::GrowLargeBlock(bytes_, capacity_, grown);

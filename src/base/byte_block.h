@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
 namespace zelvane {
 
@@ -15,9 +14,6 @@ class ByteBlock {
   static constexpr std::size_t kLargeBlock = std::size_t{4} << 20;
 
   ByteBlock() = default;
-  // A block that never grows beyond `ceiling` bytes: asking for more raises
-  // EInOutError with the message `tooLarge`.
-  ByteBlock(std::size_t ceiling, const char* tooLarge) : ceiling_(ceiling), tooLarge_(tooLarge) {}
   ByteBlock(const ByteBlock&) = delete;
   ByteBlock& operator=(const ByteBlock&) = delete;
   ~ByteBlock();
@@ -27,8 +23,7 @@ class ByteBlock {
   std::size_t capacity() const { return capacity_; }
 
   // Makes room for at least `size` bytes, keeping those held; at least
-  // doubles when it grows. Raises std::bad_alloc, or EInOutError beyond the
-  // ceiling.
+  // doubles when it grows. Raises std::bad_alloc.
   void Reserve(std::size_t size) {
     if (size > capacity_) Grow(size);
   }
@@ -39,8 +34,6 @@ class ByteBlock {
   char* bytes_ = nullptr;
   std::size_t capacity_ = 0;
   bool large_ = false;  // the bytes are a large block of the system's
-  std::size_t ceiling_ = SIZE_MAX;
-  const char* tooLarge_ = nullptr;
 };
 
 }  // namespace zelvane

@@ -1,7 +1,6 @@
 #include "base/byte_block.h"
 
 #include "base/byte_buffer.h"
-#include "base/failure.h"
 #include "base/platform.h"
 
 #include <gtest/gtest.h>
@@ -84,24 +83,6 @@ TEST(ByteBuffer, BuildsTextAcrossTheLargeBlockBoundary) {
   buffer.append("", 0);
   buffer += "ab";
   EXPECT_EQ(std::string_view(buffer), "ab");
-}
-
-}  // namespace
-}  // namespace zelvane
-
-namespace zelvane {
-namespace {
-
-TEST(ByteBlock, GrowsUpToItsCeilingAndNoFurther) {
-  ByteBlock block(10000, "Too large");
-  block.Reserve(10000);
-  EXPECT_GE(block.capacity(), 10000u);
-  try {
-    block.Reserve(10001);
-    ADD_FAILURE() << "no failure beyond the ceiling";
-  } catch (const EInOutError& failure) {
-    EXPECT_EQ(failure.message(), "Too large");
-  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "filter/programme_assembly.h"
 
 #include "base/byte_string.h"
+#include "base/failure.h"
 #include "filter/line_cleaning.h"
 #include "filter/line_scan.h"
 #include "time/timestamp.h"
@@ -20,6 +21,18 @@ namespace {
 constexpr std::size_t kNone = std::string_view::npos;
 
 constexpr std::string_view kClosingText = "</programme";
+
+// A programme is held whole until it ends; one beyond this ends the run
+// instead of taking all memory. Real programmes hold a few KiB.
+constexpr std::size_t kMaxProgramme = std::size_t{256} << 20;
+// The file layer's own code for data beyond a ceiling.
+constexpr std::int32_t kTooLarge = 105;
+
+void CheckHeldSize(const ProgrammeBuffer& buffer) {
+  if (buffer.HeldBytes() > kMaxProgramme) {
+    throw EInOutError(kTooLarge, "A programme of the source is larger than 256 MiB", 0x1410);
+  }
+}
 // Element start texts count only when they lie wholly in this many leading
 // characters: the listings indent their element lines by a few blanks.
 constexpr std::size_t kHeadLength = 20;
@@ -191,6 +204,7 @@ void ContinueOpening(std::string_view line, const RunSettings& settings, FilterS
   if (line.find('>') != kNone) state.openingContinues = false;
   if (line.empty()) return;
   StoreCleanLine(RewriteIfNeeded(line, settings, state), state.buffer.opening, settings, state);
+  CheckHeldSize(state.buffer);
 }
 
 // Writes the lines of `list` that are not empty.
@@ -291,6 +305,12 @@ void ProgrammeBuffer::Clear() {
   kenmerken.clear();
   further.Clear();
   furtherDesc = false;
+}
+
+std::size_t ProgrammeBuffer::HeldBytes() const {
+  return opening.EndedLines().size() + titles.EndedLines().size() +
+         subTitles.EndedLines().size() + descs.EndedLines().size() + kenmerken.size() +
+         further.EndedLines().size();
 }
 
 void FinishListing(LineWriter& writer, const RunSettings& settings, FilterState& state) {
@@ -420,6 +440,7 @@ void FilterLine(std::string_view line, LineWriter& writer, const RunSettings& se
       if (!line.empty()) StoreCleanLine(line, scan, buffer.further, settings, state);
       break;
   }
+  if (state.inProgramme) CheckHeldSize(buffer);
 }
 
 }  // namespace zelvane

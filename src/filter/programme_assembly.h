@@ -52,8 +52,7 @@ class LineList {
   std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
   void Append(std::string_view line);
 
-  // A programme's lines beyond this end the run instead of taking all memory.
-  ByteBlock bytes_{std::size_t{256} << 20, "A programme of the source is larger than 256 MiB"};
+  ByteBlock bytes_;
   std::size_t size_ = 0;
   std::vector<std::size_t> ends_;
   bool holdsEmptyLine_ = false;
@@ -72,6 +71,8 @@ struct ProgrammeBuffer {
   bool furtherDesc = false;  // a further line starts a desc element
 
   void Clear();
+  // The bytes held for the programme, line ends included.
+  std::size_t HeldBytes() const;
 };
 
 // The filter's state from one line to the next, for one pass.
