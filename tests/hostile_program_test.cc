@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -52,13 +50,9 @@ struct MeasuredRun {
   long peakKiB = 0;
 };
 
-// A forked child's peak counts the pages it shared with this process before
-// its exec, so a test releases its big texts before it measures a run.
 MeasuredRun RunMeasured(const std::vector<std::string>& arguments, const fs::path& dir) {
   MeasuredRun run;
-  rusage usage {};
-  run.result = FinishProgram(StartProgram(arguments, dir), dir, nullptr, &usage);
-  run.peakKiB = usage.ru_maxrss;
+  run.result = FinishProgram(StartProgram(arguments, dir, true), dir, nullptr, &run.peakKiB);
   return run;
 }
 

@@ -88,9 +88,11 @@ HeldOpen::~HeldOpen() = default;
 int ProcessId() { return static_cast<int>(::getpid()); }
 
 pid_t StartProgram(const std::vector<std::string>& arguments,
-                   const std::filesystem::path& directory) {
+                   const std::filesystem::path& directory, bool measurePeak) {
   // Everything the child needs is prepared before the fork.
-  std::vector<std::string> words{ZELVANE_PROGRAM};
+  std::vector<std::string> words;
+  if (measurePeak) words = {ZELVANE_PEAK_MEMORY, (directory / ".peak").string()};
+  words.push_back(ZELVANE_PROGRAM);
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -115,13 +117,17 @@ pid_t StartProgram(const std::vector<std::string>& arguments,
 }
 
 ProgramResult FinishProgram(pid_t pid, const std::filesystem::path& directory, int* signal,
-                            rusage* usage) {
+                            long* peakKiB) {
   int raw = 0;
-  rusage own {};
-  while (::wait4(pid, &raw, 0, &own) < 0) {
-    if (errno != EINTR) throw std::runtime_error("wait4 failed");
+  while (::waitpid(pid, &raw, 0) < 0) {
+    if (errno != EINTR) throw std::runtime_error("waitpid failed");
   }
-  if (usage != nullptr) *usage = own;
+  if (peakKiB != nullptr) {
+    const std::string peak = ReadFile(directory / ".peak");
+    if (peak.empty()) throw std::runtime_error("no peak memory was recorded");
+    *peakKiB = std::stol(peak);
+    std::filesystem::remove(directory / ".peak");
+  }
   if (signal != nullptr) *signal = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
   ProgramResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

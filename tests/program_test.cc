@@ -71,17 +71,18 @@ TEST(Program, ReportsSettingsAndUsageWhenANameIsMissing) {
 
 TEST(Program, HelpAndVersionPrintOnlyWhatTheyAskFor) {
   const std::string version = CrLf({std::string("zelvane ") + ZELVANE_VERSION});
+  const std::string help = RunProgram({"--help"}, FreshDirectory("help")).out;
   struct Case {
     std::vector<std::string> arguments;
     std::string out;
   } cases[] = {
-      {{"--help"}, kUsage},
+      {{"--help"}, help},
       {{"--version"}, version},
-      {{"in.xml", "--output", "out.xml", "--help"}, kUsage},
+      {{"in.xml", "--output", "out.xml", "--help"}, help},
       {{"--version", "--help"}, version},
-      {{"--help", "--version"}, kUsage},
+      {{"--help", "--version"}, help},
       {{"--cet", "--version"}, version},  // an option word is never the offset
-      {{"--kenmerk", "--help", "--output", "out.xml"}, kUsage},
+      {{"--kenmerk", "--help", "--output", "out.xml"}, help},
   };
   for (const Case& c : cases) {
     const std::filesystem::path directory = FreshDirectory("help");
@@ -114,6 +115,56 @@ TEST(Program, OtherSpellingsOfHelpAndVersionKeepTheirMeaning) {
     EXPECT_EQ(result.status, 1) << c.report[0];
     EXPECT_EQ(result.out, CrLf(lines) + kUsage) << c.report[0];
     EXPECT_EQ(result.err, "");
+  }
+}
+
+TEST(Program, HelpQuietAndShortFormsDoWhatTheySay) {
+  const std::string help = RunProgram({"--help"}, FreshDirectory("help_text")).out;
+  EXPECT_EQ(help.substr(0, 15), "Usage: zelvane ");
+  const std::string usage = help.substr(0, help.find("\r\n\r\n"));
+  int depth = 0;
+  for (const char c : usage) {
+    depth += c == '[' ? 1 : c == ']' ? -1 : 0;
+    EXPECT_GE(depth, 0) << usage;
+  }
+  EXPECT_EQ(depth, 0) << usage;
+  for (const char* text : {"--cet [OFFSET]", "--tz ZONE", "--kenmerk", "--tba", "--talpa",
+                           "--rating WORD", "-o, --output NAME", "-q, --quiet", "-h, --help",
+                           "--version", "\r\n  -  ", "--option=value", "Exit status",
+                           "man zelvane"}) {
+    EXPECT_NE(help.find(text), std::string::npos) << text;
+  }
+
+  const std::string written = CrLf({"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "<tv>",
+                                    "</tv>"});
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string out;
+    bool writes;
+  } cases[] = {
+      {{"-h"}, 0, help, false},
+      {{"in.xml", "-o", "out.xml", "-h"}, 0, help, false},
+      {{"in.xml", "-o", "out.xml"}, 0, SettingsReport("in.xml", "out.xml"), true},
+      {{"in.xml", "--output", "out.xml", "--quiet"}, 0, "", true},
+      {{"--QUIETLY", "in.xml", "-o", "out.xml", "--cet", "--kenmerk", "--talpa"}, 0, "", true},
+      {{"-q", "in.xml", "-o", "out.xml"}, 0, "", true},
+      {{"in.xml", "-q"}, 1, SettingsReport("in.xml", "") + kUsage, false},
+      {{"gone.xml", "-q", "-o", "out.xml"}, 1, CrLf({"", "Error: Source file does not exist"}),
+       false},
+      {{"in.xml", "-O", "out.xml"}, 1, SettingsReport("out.xml", "") + kUsage, false},
+  };
+  for (const Case& c : cases) {
+    const std::filesystem::path directory = FreshDirectory("short_forms");
+    WriteFile(directory / "in.xml", "<tv>\n</tv>\n");
+    const ProgramResult result = RunProgram(c.arguments, directory);
+    EXPECT_EQ(result.status, c.status) << c.arguments[0];
+    EXPECT_EQ(result.out, c.out) << c.arguments[0];
+    EXPECT_EQ(result.err, "") << c.arguments[0];
+    EXPECT_EQ(std::filesystem::exists(directory / "out.xml"), c.writes) << c.arguments[0];
+    if (c.writes) {
+      EXPECT_EQ(ReadFile(directory / "out.xml"), written) << c.arguments[0];
+    }
   }
 }
 

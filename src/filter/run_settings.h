@@ -18,7 +18,7 @@ enum class ListingEncoding {
 // What the command line asks for besides a run.
 enum class RunRequest {
   kRun,
-  kHelp,     // the word --help where a source name would stand
+  kHelp,     // the word --help or -h where a source name would stand
   kVersion,  // the word --version where a source name would stand
 };
 
@@ -34,6 +34,7 @@ struct RunSettings {
   bool kenmerk = false;
   bool talpa = false;
   bool tba = false;
+  bool quiet = false;          // no "Running..." and no settings report
   bool replaceSource = false;  // set by the file pass: destination is the source
   ListingEncoding encoding = ListingEncoding::kLatin1;  // set by the file pass
   RunRequest request = RunRequest::kRun;  // the first --help or --version wins

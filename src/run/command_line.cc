@@ -38,6 +38,9 @@ std::optional<std::string_view> AttachedValue(std::string_view word, std::string
   return word.substr(option.size() + 1);
 }
 
+// The short forms are exact words: "-O" or "-qx" is a name as before.
+bool IsShortOption(std::string_view word) { return word == "-o" || word == "-q" || word == "-h"; }
+
 constexpr std::string_view kUsage[] = {
     "Enter parameters:",
     "Zelvane INPUTFILE --output OUTPUTFILE [--cet [cetoffset] [--kenmerk] [--tba]",
@@ -57,6 +60,47 @@ constexpr std::string_view kUsage[] = {
     " converted to +0100 or +0200 according to rules for calculating the daylight",
     " saving time offset. If there already is GMT/UTC reference (i.e. \"+0100\")",
     " Zelvane will change nothing. --tba omits entries called \"to be announced\".",
+};
+
+constexpr std::string_view kHelp[] = {
+    "Usage: zelvane SOURCE --output DESTINATION [--cet [OFFSET]] [--tz ZONE]",
+    "               [--kenmerk] [--tba] [--talpa] [--rating WORD] [--quiet]",
+    "       zelvane --help",
+    "       zelvane --version",
+    "",
+    "Writes a cleaned copy of the XMLTV listing SOURCE to DESTINATION: every",
+    "programme's start and stop time stamps get an explicit UTC offset (UTC gives",
+    "+0000, CET +0100 or +0200 by the European summer-time rule), markup becomes",
+    "blanks, stray ampersands are escaped and numeric character references are",
+    "decoded. When DESTINATION is SOURCE, the source is replaced in one step.",
+    "",
+    "Options:",
+    "  -o, --output NAME  write the result to NAME (required)",
+    "  --cet [OFFSET]     give time stamps without a zone the CET offset plus OFFSET",
+    "                     hours (--cet -1 for London); the next word is the offset",
+    "                     unless it is an option",
+    "  --tz ZONE          give time stamps without a zone the offset of ZONE, an",
+    "                     IANA time zone such as Europe/London",
+    "  --kenmerk          fold each programme's <kenmerken> into its <desc>",
+    "  --tba              drop programmes whose title announces \"to be announced\"",
+    "  --talpa            drop programmes whose title is the word TALPA, in any case",
+    "  --rating WORD      accepted and ignored",
+    "  -q, --quiet        print nothing but problems: no \"Running...\" and no",
+    "                     report of the settings",
+    "  -h, --help         print this help and exit",
+    "  --version          print the version and exit",
+    "  -                  as SOURCE read standard input, as NAME write standard",
+    "                     output (the console lines then go to standard error)",
+    "",
+    "Long options match by their first letters in any case (--CET, --kenmerken);",
+    "an option that takes a value also accepts it as --option=value. -o, -q and -h",
+    "are exact words. Any other word is the source; the last one wins.",
+    "",
+    "Exit status: 0 when the listing was filtered, and for --help, --version or no",
+    "arguments; 1 when a name is missing, the source does not exist or the run",
+    "failed.",
+    "",
+    "See man zelvane for the full description.",
 };
 
 }  // namespace
@@ -107,7 +151,7 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
   std::size_t i = 1;
   while (i <= count) {
     const std::string_view word = words[i];
-    if (MatchesOption(word, "--output")) {
+    if (MatchesOption(word, "--output") || word == "-o") {
       const std::optional<std::string_view> attached = AttachedValue(word, "--output");
       settings.destination = UnquoteValue(attached ? *attached : WordAt(words, i + 1));
       i += attached ? 1u : 2u;
@@ -122,7 +166,8 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
       }
       // The next word is the offset unless it looks like an option; a word
       // that is no number still gives whatever the integer reader makes of it.
-      const bool offsetFollows = i < count && WordAt(words, i + 1).substr(0, 2) != "--";
+      const bool offsetFollows = i < count && WordAt(words, i + 1).substr(0, 2) != "--" &&
+                                 !IsShortOption(WordAt(words, i + 1));
       if (offsetFollows) settings.cetoffset = ParseInt(UnquoteValue(words[i + 1])).value;
       i += offsetFollows ? 2 : 1;
     } else if (MatchesOption(word, "--talpa")) {
@@ -139,11 +184,14 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
       const std::optional<std::string_view> attached = AttachedValue(word, "--tz");
       settings.tzname = UnquoteValue(attached ? *attached : WordAt(words, i + 1));
       i += attached ? 1u : 2u;
-    } else if (word == "--help" || word == "--version") {
+    } else if (MatchesOption(word, "--quiet") || word == "-q") {
+      settings.quiet = true;
+      ++i;
+    } else if (word == "--help" || word == "-h" || word == "--version") {
       // Only these exact words, where a source name would stand, ask for the
-      // usage text or the version; "--HELP" or "'--help'" is still a name.
+      // help text or the version; "--HELP" or "'--help'" is still a name.
       if (settings.request == RunRequest::kRun) {
-        settings.request = word == "--help" ? RunRequest::kHelp : RunRequest::kVersion;
+        settings.request = word == "--version" ? RunRequest::kVersion : RunRequest::kHelp;
       }
       ++i;
     } else {
@@ -156,6 +204,10 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
 
 void PrintUsage(LineWriter& console) {
   for (std::string_view line : kUsage) console.WriteLine(line);
+}
+
+void PrintHelp(LineWriter& console) {
+  for (std::string_view line : kHelp) console.WriteLine(line);
 }
 
 void PrintSettings(const RunSettings& settings, LineWriter& console) {
@@ -191,7 +243,7 @@ int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput
   // so the order that the user sees stays the same.
   RunSettings settings = ParseArguments(words);
   if (settings.request == RunRequest::kHelp) {
-    PrintUsage(standardOutput);
+    PrintHelp(standardOutput);
     return 0;
   }
   if (settings.request == RunRequest::kVersion) {
@@ -201,10 +253,14 @@ int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput
   // A listing on standard output must not be mixed with the console lines.
   LineWriter& console =
       settings.destination == kStandardStream ? standardError : standardOutput;
-  console.WriteLine("Running...");
-  console.WriteLine("");
-  PrintSettings(settings, console);
-  if (settings.source.empty() || settings.destination.empty()) {
+  const bool namesGiven = !settings.source.empty() && !settings.destination.empty();
+  // A quiet run still shows the report when a name is missing: it tells which.
+  if (!settings.quiet || !namesGiven) {
+    console.WriteLine("Running...");
+    console.WriteLine("");
+    PrintSettings(settings, console);
+  }
+  if (!namesGiven) {
     PrintUsage(console);
     // Arguments without both names are a failed run: a script that passed an
     // empty variable must be able to tell that nothing was written.

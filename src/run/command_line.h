@@ -25,11 +25,14 @@ std::string UnquoteValue(std::string_view value);
 // The 18 lines of the usage text.
 void PrintUsage(LineWriter& console);
 
+// The help text: every option, the exit statuses and where to read more.
+void PrintHelp(LineWriter& console);
+
 // The report of the settings.
 void PrintSettings(const RunSettings& settings, LineWriter& console);
 
-// The whole run after start-up: usage text, version, settings report, file
-// pass. The console lines go to `standardOutput`, or to `standardError` when
+// The whole run after start-up: usage or help text, version, settings report
+// (left out by a quiet run that has both names), file pass. The console lines go to `standardOutput`, or to `standardError` when
 // the listing itself goes to standard output. Returns the exit status; a
 // failure raises.
 int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput,

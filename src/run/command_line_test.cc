@@ -129,6 +129,33 @@ TEST(ParseArguments, TakesTheZoneAfterTz) {
   }
 }
 
+TEST(ParseArguments, ShortFormsAreExactWordsAndQuietMatchesByPrefix) {
+  struct Case {
+    Words words;
+    std::string source, destination;
+    bool quiet;
+    std::int32_t cetoffset;
+  } cases[] = {
+      {{"z", "-o", "out.xml", "in.xml"}, "in.xml", "out.xml", false, 0},
+      {{"z", "-o", "-q"}, "", "-q", false, 0},
+      {{"z", "in.xml", "-O"}, "-O", "", false, 0},
+      {{"z", "-q", "in.xml"}, "in.xml", "", true, 0},
+      {{"z", "--QUIETLY"}, "", "", true, 0},
+      {{"z", "--quie"}, "--quie", "", false, 0},
+      {{"z", "-qx"}, "-qx", "", false, 0},
+      {{"z", "--cet", "-q"}, "", "", true, 0},
+      {{"z", "--cet", "-o", "o"}, "", "o", false, 0},
+      {{"z", "--cet", "-1", "-o", "o"}, "", "o", false, -1},
+  };
+  for (const Case& c : cases) {
+    const RunSettings s = ParseArguments(c.words);
+    EXPECT_EQ(s.source, c.source) << c.words[1];
+    EXPECT_EQ(s.destination, c.destination) << c.words[1];
+    EXPECT_EQ(s.quiet, c.quiet) << c.words[1];
+    EXPECT_EQ(s.cetoffset, c.cetoffset) << c.words[1];
+  }
+}
+
 std::string Console(const RunSettings& settings) {
   std::string text;
   LineWriter console(&text);
@@ -231,6 +258,9 @@ TEST(ParseArguments, TakesExactlyHelpAndVersionWhereASourceWouldStand) {
       {{"z", "--output", "--help"}, RunRequest::kRun, ""},
       {{"z", "--rating", "--version"}, RunRequest::kRun, ""},
       {{"z", "-"}, RunRequest::kRun, "-"},
+      {{"z", "-h"}, RunRequest::kHelp, ""},
+      {{"z", "-h", "--version"}, RunRequest::kHelp, ""},
+      {{"z", "-H"}, RunRequest::kRun, "-H"},
   };
   for (const Case& c : cases) {
     const RunSettings settings = ParseArguments(c.words);
@@ -240,16 +270,16 @@ TEST(ParseArguments, TakesExactlyHelpAndVersionWhereASourceWouldStand) {
 }
 
 TEST(RunProgram, HelpAndVersionPrintNothingElse) {
-  std::string usage;
-  LineWriter usageWriter(&usage);
-  PrintUsage(usageWriter);
+  std::string help;
+  LineWriter helpWriter(&help);
+  PrintHelp(helpWriter);
   struct Case {
     Words words;
     std::string out;
   } cases[] = {
-      {{"z", "--help"}, usage},
+      {{"z", "--help"}, help},
       {{"z", "--version"}, std::string("zelvane ") + ZELVANE_VERSION + "\r\n"},
-      {{"z", "missing.xml", "--output", "-", "--help"}, usage},
+      {{"z", "missing.xml", "--output", "-", "--help"}, help},
   };
   for (const Case& c : cases) {
     std::string text, errors;
