@@ -28,14 +28,4 @@ void PrintUsage(LineWriter& console);
 // The report of the settings.
 void PrintSettings(const RunSettings& settings, LineWriter& console);
 
-// The whole run after start-up: usage text, version, settings report, file
-// pass. The console lines go to `standardOutput`, or to `standardError` when
-// the listing itself goes to standard output. Returns the exit status; a
-// failure raises.
-int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput,
-               LineWriter& standardError);
-
-// The program's entry point: start-up, the run, and the one failure report.
-int Main(int argc, char** argv);
-
 }  // namespace zelvane

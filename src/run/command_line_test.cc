@@ -1,4 +1,5 @@
 #include "run/command_line.h"
+#include "run/main_program.h"
 
 #include <gtest/gtest.h>
 
