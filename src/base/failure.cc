@@ -5,11 +5,10 @@
 
 namespace zelvane {
 
-EInOutError::EInOutError(std::int32_t errorCode, std::uint32_t position)
-    : Exception("EInOutError", IoFailureMessage(errorCode), position),
-      errorCode_(errorCode) {}
+EInOutError::EInOutError(std::int32_t errorCode, FailurePosition position)
+    : Exception("EInOutError", IoFailureMessage(errorCode), position), errorCode_(errorCode) {}
 
-EInOutError::EInOutError(std::int32_t errorCode, std::string message, std::uint32_t position)
+EInOutError::EInOutError(std::int32_t errorCode, std::string message, FailurePosition position)
     : Exception("EInOutError", std::move(message), position), errorCode_(errorCode) {}
 
 std::string IoFailureMessage(std::int32_t code) {

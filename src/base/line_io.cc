@@ -40,7 +40,8 @@ bool LineReader::Fill() {
   cr_.valid = ctrlZ_.valid = false;
   const std::size_t unread = end_ - begin_;
   if (unread > kMaxLine) {
-    throw EInOutError(kLineTooLong, "A line of the source is longer than 256 MiB", 0x1400);
+    throw EInOutError(kLineTooLong, "A line of the source is longer than 256 MiB",
+                      FailurePosition::kLineTooLong);
   }
   // The buffer grows only while one line does not fit; it never shrinks, so
   // a file of long lines costs as much memory as its longest line.

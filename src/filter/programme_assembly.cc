@@ -30,7 +30,8 @@ constexpr std::int32_t kTooLarge = 105;
 
 void CheckHeldSize(const ProgrammeBuffer& buffer) {
   if (buffer.HeldBytes() > kMaxProgramme) {
-    throw EInOutError(kTooLarge, "A programme of the source is larger than 256 MiB", 0x1410);
+    throw EInOutError(kTooLarge, "A programme of the source is larger than 256 MiB",
+                      FailurePosition::kProgrammeTooLarge);
   }
 }
 // Element start texts count only when they lie wholly in this many leading

@@ -120,7 +120,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
   // become a regular file.
   if (settings.replaceSource && !platform::IsRegularFile(source.file())) {
     throw EInOutError(kNotReplaceable, "The source is no regular file and cannot be replaced",
-                      0x1230);
+                      FailurePosition::kSourceNotReplaceable);
   }
   const Compression compression = source.Sniff();
   if (compression == Compression::kGzip) {
@@ -129,7 +129,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
     throw EInOutError(kCompressedSource,
                       Concat("The source is compressed with ", CompressionName(compression),
                              ": decompress it first"),
-                      0x1240);
+                      FailurePosition::kSourceCompressed);
   }
 
   std::string target;  // the file that the working file replaces
@@ -141,7 +141,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
     // Standard output appended to the source itself would read its own
     // output without end.
     if (platform::IsSameOpenFile(source.file(), pipe->file())) {
-      throw EInOutError(kSharingViolation, 0x1200);
+      throw EInOutError(kSharingViolation, FailurePosition::kOutputIsSource);
     }
   } else if (settings.replaceSource) {
     // When the source is a symbolic link, the file it points to is replaced
@@ -151,10 +151,10 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
     outputName = WorkingFileName(target);
     // A source that is itself named like a working file would be removed below.
     if (outputName == target || platform::IsSameEntry(outputName, target)) {
-      throw EInOutError(kSharingViolation, 0x1210);
+      throw EInOutError(kSharingViolation, FailurePosition::kWorkingFileIsSource);
     }
     outputFile = platform::CreateWorkingFile(outputName);
-    if (!outputFile.valid()) throw EInOutError(kAccessDenied, 0x1218);
+    if (!outputFile.valid()) throw EInOutError(kAccessDenied, FailurePosition::kWorkingFileRefused);
     working = true;
   } else {
     const platform::EntryKind kind = platform::KindOf(settings.destination);
@@ -176,7 +176,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
       // A directory that refuses the working file while the destination may
       // be written gets the destination written in place, as it always was.
       if (!working && !clash && kind == platform::EntryKind::kAbsent) {
-        throw EInOutError(kAccessDenied, 0x1228);
+        throw EInOutError(kAccessDenied, FailurePosition::kDirectoryRefused);
       }
     }
     if (!working) {
@@ -184,7 +184,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
       // Creating the destination would empty it before it is read when it is
       // the source under another name (a hard link, a symbolic link, "./x").
       if (platform::CreatingWouldEmpty(source.file(), settings.destination)) {
-        throw EInOutError(kSharingViolation, 0x1220);
+        throw EInOutError(kSharingViolation, FailurePosition::kDestinationIsSource);
       }
       outputFile = platform::CreateForWriting(settings.destination);
     }
