@@ -89,9 +89,6 @@ void Close(File& file);
 // existing, so that opening it reports the reason as a failure.
 bool IsExistingFile(const std::string& name);
 
-// True when both names exist and denote the same file (links followed).
-bool IsSameFile(const std::string& a, const std::string& b);
-
 // True when creating `name` for writing would empty the open file `file`
 // without the system refusing it: `name` denotes that file under another
 // name. Where the share modes of the opener already make the create fail

@@ -248,12 +248,6 @@ bool IsExistingFile(const std::string& name) {
   return errno != ENOENT && errno != ENOTDIR;
 }
 
-bool IsSameFile(const std::string& a, const std::string& b) {
-  struct stat first {}, second {};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
 bool CreatingWouldEmpty(const File& file, const std::string& name) {
   // POSIX has no share modes: opening the source never keeps writers out.
   struct stat open {}, named {};

@@ -253,13 +253,6 @@ bool IsExistingFile(const std::string& name) {
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
-bool IsSameFile(const std::string& a, const std::string& b) {
-  const HANDLE first = OpenForQuery(a, false);
-  const bool same = SameAsNamed(first, b, false);
-  if (first != INVALID_HANDLE_VALUE) CloseHandle(first);
-  return same;
-}
-
 bool CreatingWouldEmpty(const File& file, const std::string& name) {
   // A file this program opened keeps writers out by its share mode, so the
   // create fails by itself. A handle it was given (standard input) was

@@ -394,12 +394,11 @@ TEST(AppendCleanLine, HandlesLongLinesOfMarkupAndAmpersands) {
 // ampersand repair. Slow, but easy to check against the rules.
 std::string ModelReplaceMarkup(std::string line) {
   for (std::string_view markup : {"<p>", "</p>", "<br>", "<br />", "&lt;br&gt;"}) {
-    Pos start = 1;
+    std::size_t start = 0;
     for (;;) {
-      const Pos p = FindFrom(markup, Lower(line), start);
-      if (p == 0) break;
-      DeleteAt(line, p, Length(markup));
-      InsertAt(" ", line, p);
+      const std::size_t p = Lower(line).find(markup, start);
+      if (p == std::string::npos) break;
+      line = line.substr(0, p) + " " + line.substr(p + markup.size());
       start = p + 1;
     }
   }
