@@ -64,6 +64,6 @@ void WriteStandardError(std::string_view) {}
 
 std::string ToConsoleCodePage(std::string_view text) { return std::string(text); }
 
-std::string ProgramName() { return "zelvane"; }
+std::string ProgramName(const char*) { return "zelvane"; }
 
 }  // namespace zelvane::platform

@@ -1,12 +1,12 @@
 // The whole filter: a listing read by the line reader from a file in memory,
-// every line through FilterLine with settings from the first fuzz bytes,
+// every line through a ProgrammeFilter with options from the first fuzz bytes,
 // into an in-memory writer.
 #include "base/byte_string.h"
 #include "base/failure.h"
 #include "base/line_io.h"
 #include "base/platform.h"
 #include "filter/line_cleaning.h"
-#include "filter/programme_assembly.h"
+#include "filter/programme_filter.h"
 #include "fuzz_check.h"
 
 #include <sys/mman.h>
@@ -31,10 +31,10 @@ std::string UpperCopy(std::string_view text) {
 constexpr ListingEncoding kEncodings[] = {ListingEncoding::kLatin1, ListingEncoding::kUtf8,
                                           ListingEncoding::kOtherSingleByte};
 
-RunSettings SettingsFrom(Input& input) {
+FilterOptions SettingsFrom(Input& input) {
   static constexpr std::int32_t kOffsets[] = {0, 1, -1, -6, 98, -103, 2147483647,
                                               -2147483647 - 1};
-  RunSettings settings;
+  FilterOptions settings;
   const std::uint8_t switches = input.Byte();
   settings.cet = (switches & 1) != 0;
   settings.kenmerk = (switches & 2) != 0;
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace zelvane;
   using namespace zelvane::fuzz;
   Input input(data, size);
-  const RunSettings settings = SettingsFrom(input);
+  const FilterOptions settings = SettingsFrom(input);
   // Small read blocks put a refill at every place of a line; large ones are
   // the program's own.
   const std::uint8_t block = input.Byte();
@@ -87,10 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string out;
   LineWriter writer(&out);
-  FilterState state;
+  ProgrammeFilter filter(writer, settings);
   try {
-    for (const std::string& line : lines) FilterLine(line, writer, settings, state);
-    FinishListing(writer, settings, state);
+    for (const std::string& line : lines) filter.FilterLine(line);
+    filter.Finish();
   } catch (const EConvertError&) {
     // Only a stamp whose date is read can fail: a CET stamp, or a zone-less
     // one with the cet switch.

@@ -36,9 +36,9 @@ std::string FormatFailureReport(const Exception& failure, std::string_view modul
                 " at ", position, ".\r\n", message, fullStop ? "." : "", "\r\n\r\n");
 }
 
-int ReportFailure(const Exception& failure) {
-  platform::WriteStandardError(
-      platform::ToConsoleCodePage(FormatFailureReport(failure, platform::ProgramName())));
+int ReportFailure(const Exception& failure, const char* programPath) {
+  platform::WriteStandardError(platform::ToConsoleCodePage(
+      FormatFailureReport(failure, platform::ProgramName(programPath))));
   return 1;
 }
 

@@ -64,8 +64,9 @@ std::string IoFailureMessage(std::int32_t code);
 std::string FormatFailureReport(const Exception& failure, std::string_view module);
 
 // Writes the report for `failure` to standard error, unbuffered and unchecked,
-// naming the running program. Returns the exit status of a failed run, 1.
-// Whatever standard output still holds must be passed on before this call.
-int ReportFailure(const Exception& failure);
+// naming the running program by its `programPath` (argv[0], or null).
+// Returns the exit status of a failed run, 1. Whatever standard output still
+// holds must be passed on before this call.
+int ReportFailure(const Exception& failure, const char* programPath);
 
 }  // namespace zelvane

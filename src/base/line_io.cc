@@ -29,7 +29,7 @@ const char* FindLineEnd(const char* from, const char* to) {
 
 LineReader::LineReader(ByteSource source, std::size_t readBlock)
     : source_(std::move(source)), readBlock_(readBlock > 0 ? readBlock : 1) {
-  buffer_.Reserve(readBlock_);
+  buffer_.reserve(readBlock_);
 }
 
 // Reads more bytes behind the unread ones, moving them to the front and
@@ -48,7 +48,7 @@ bool LineReader::Fill() {
   const std::size_t wanted = unread + (readBlock_ + 1) / 2;
   if (begin_ > 0) std::memmove(buffer_.data(), buffer_.data() + begin_, unread);
   // Growing keeps the unread bytes, which now stand at the front.
-  buffer_.Reserve(wanted);
+  buffer_.reserve(wanted);
   begin_ = 0;
   end_ = unread;
   const std::size_t room = std::min(buffer_.capacity() - end_, readBlock_);
@@ -139,9 +139,11 @@ std::string_view LineReader::Peek(std::size_t size) {
 void LineReader::Close() { source_.Close(); }
 
 LineWriter::LineWriter(platform::File file, bool lineByLine)
-    : sink_(std::move(file)), lineByLine_(lineByLine), buffer_(kBufferSize) {}
+    : sink_(std::move(file)), lineByLine_(lineByLine) {
+  buffer_.reserve(kBufferSize);
+}
 
-LineWriter::LineWriter(ByteSink sink) : sink_(std::move(sink)), buffer_(kBufferSize) {}
+LineWriter::LineWriter(ByteSink sink) : sink_(std::move(sink)) { buffer_.reserve(kBufferSize); }
 
 LineWriter::LineWriter(std::string* memory) : sink_(platform::File()), memory_(memory) {}
 
@@ -159,16 +161,15 @@ void LineWriter::Pass(std::size_t size) {
     throw;
   }
   failed_ = false;
-  std::memmove(buffer_.data(), buffer_.data() + size, used_ - size);
-  used_ -= size;
+  std::memmove(buffer_.data(), buffer_.data() + size, buffer_.size() - size);
+  buffer_.set_size(buffer_.size() - size);
 }
 
 void LineWriter::Append(const char* bytes, std::size_t size) {
   while (size > 0) {
-    if (used_ == buffer_.size()) Pass(used_);
-    const std::size_t n = std::min(size, buffer_.size() - used_);
-    std::memcpy(buffer_.data() + used_, bytes, n);
-    used_ += n;
+    if (buffer_.size() == kBufferSize) Pass(buffer_.size());
+    const std::size_t n = std::min(size, kBufferSize - buffer_.size());
+    buffer_.append(bytes, n);
     bytes += n;
     size -= n;
   }
@@ -181,18 +182,18 @@ void LineWriter::WriteLine(std::string_view line) {
     memory_->append(kLineEnd);
     return;
   }
-  if (line.size() + kLineEnd.size() <= buffer_.size() - used_) {
+  if (line.size() + kLineEnd.size() <= kBufferSize - buffer_.size()) {
     // The common case: the line fits behind what the buffer holds.
-    char* to = buffer_.data() + used_;
+    char* to = buffer_.data() + buffer_.size();
     std::memcpy(to, line.data(), line.size());
     to[line.size()] = kLineEnd[0];
     to[line.size() + 1] = kLineEnd[1];
-    used_ += line.size() + kLineEnd.size();
+    buffer_.set_size(buffer_.size() + line.size() + kLineEnd.size());
   } else {
     Append(line.data(), line.size());
     Append(kLineEnd.data(), kLineEnd.size());
   }
-  if (lineByLine_) Pass(used_);
+  if (lineByLine_) Pass(buffer_.size());
 }
 
 void LineWriter::WriteEndedLines(std::string_view lines) {
@@ -201,7 +202,7 @@ void LineWriter::WriteEndedLines(std::string_view lines) {
     return;
   }
   Append(lines.data(), lines.size());
-  if (lineByLine_) Pass(used_);
+  if (lineByLine_) Pass(buffer_.size());
 }
 
 void LineWriter::WriteLineStart(std::string_view bytes) {
@@ -214,7 +215,7 @@ void LineWriter::WriteLineStart(std::string_view bytes) {
 }
 
 void LineWriter::Flush() {
-  if (memory_ == nullptr && used_ > 0) Pass(used_);
+  if (memory_ == nullptr && !buffer_.empty()) Pass(buffer_.size());
 }
 
 void LineWriter::Finish() {
@@ -239,19 +240,19 @@ void LineWriter::Close() {
 void LineWriter::PassOnWholeBlocks() noexcept {
   if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
   try {
-    Pass(used_ / kBlockSize * kBlockSize);
+    Pass(buffer_.size() / kBlockSize * kBlockSize);
   } catch (...) {
   }
-  used_ = 0;
+  buffer_.clear();
 }
 
 void LineWriter::PassOnAllQuietly() noexcept {
   if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
   try {
-    Pass(used_);
+    Pass(buffer_.size());
   } catch (...) {
   }
-  used_ = 0;
+  buffer_.clear();
 }
 
 }  // namespace zelvane

@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "base/byte_block.h"
+#include "base/byte_buffer.h"
 #include "base/byte_stream.h"
 #include "base/platform.h"
 
@@ -19,7 +18,9 @@ namespace zelvane {
 // block.
 class LineReader {
  public:
-  static constexpr std::size_t kReadBlock = 64 * 1024;
+  // Reading in blocks of 256 KiB costs a quarter of the system calls of
+  // 64 KiB and measured clearly faster; larger blocks did not help.
+  static constexpr std::size_t kReadBlock = 256 * 1024;
   // A longer line ends the run: real listings have lines of a few KiB, and
   // a source without line ends (a device, a binary file) must not take all
   // the memory there is.
@@ -64,7 +65,7 @@ class LineReader {
 
   ByteSource source_;
   std::size_t readBlock_;
-  ByteBlock buffer_;
+  ByteBuffer buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool endOfFile_ = false;
@@ -80,7 +81,7 @@ class LineReader {
 class LineWriter {
  public:
   static constexpr std::size_t kBlockSize = 128;
-  static constexpr std::size_t kBufferSize = 512 * kBlockSize;
+  static constexpr std::size_t kBufferSize = 2048 * kBlockSize;  // 256 KiB
   static constexpr std::string_view kLineEnd = "\r\n";
 
   LineWriter(platform::File file, bool lineByLine);
@@ -127,8 +128,7 @@ class LineWriter {
   ByteSink sink_;
   std::string* memory_ = nullptr;
   bool lineByLine_ = false;
-  std::vector<char> buffer_;
-  std::size_t used_ = 0;
+  ByteBuffer buffer_;  // the bytes not passed on yet, at most kBufferSize
   bool failed_ = false;
 };
 

@@ -197,11 +197,11 @@ TEST(LineWriter, FileGetsNothingBeforeTheBufferFills) {
 TEST(LineWriter, FullBufferIsPassedOnInWholeBlocks) {
   TempFile file;
   LineWriter writer(platform::CreateForWriting(file.name()), false);
-  for (int i = 0; i < 1000; ++i) writer.WriteLine(std::string(98, 'a'));  // 100 bytes each
+  for (int i = 0; i < 4000; ++i) writer.WriteLine(std::string(98, 'a'));  // 100 bytes each
   EXPECT_EQ(file.Read().size(), LineWriter::kBufferSize);
   EXPECT_EQ(file.Read().size() % LineWriter::kBlockSize, 0u);
   writer.Close();
-  EXPECT_EQ(file.Read().size(), 100000u);
+  EXPECT_EQ(file.Read().size(), 400000u);
 }
 
 TEST(LineWriter, PassOnWholeBlocksLeavesWholeBlocks) {

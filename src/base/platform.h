@@ -142,11 +142,10 @@ void WriteStandardError(std::string_view text);
 // code page on Windows); unchanged elsewhere.
 std::string ToConsoleCodePage(std::string_view text);
 
-// The running program's file name, without directories.
-std::string ProgramName();
-
-// Remembers the program's path as the system handed it over.
-void SetProgramPath(const char* path);
+// The running program's file name, without directories. `path` is the
+// program's path as the system handed it over (argv[0]), or null; Windows
+// asks the system for the module's name instead.
+std::string ProgramName(const char* path);
 
 // The process command line as one string where the platform keeps one;
 // nothing where it hands over the words already split.

@@ -56,11 +56,6 @@ bool IsRefusal(int error) { return error == EACCES || error == EPERM || error ==
                     position);
 }
 
-std::string& ProgramPath() {
-  static std::string path;
-  return path;
-}
-
 // The first literal byte of a strftime-style format: the separator between
 // its fields ("%m/%d/%y" gives "/").
 std::string SeparatorOf(const char* format, const char* fallback) {
@@ -329,14 +324,12 @@ void WriteStandardError(std::string_view text) {
 
 std::string ToConsoleCodePage(std::string_view text) { return std::string(text); }
 
-std::string ProgramName() {
-  const std::string& path = ProgramPath();
+std::string ProgramName(const char* programPath) {
+  const std::string path = programPath != nullptr ? programPath : "";
   const std::size_t slash = path.rfind('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   return name.empty() ? "zelvane" : name;
 }
-
-void SetProgramPath(const char* path) { ProgramPath() = path != nullptr ? path : ""; }
 
 std::optional<std::string> RawCommandLine() { return std::nullopt; }
 

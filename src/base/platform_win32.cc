@@ -323,7 +323,8 @@ std::string ToConsoleCodePage(std::string_view text) {
   return converted;
 }
 
-std::string ProgramName() {
+// The module's own file name is asked of the system; argv[0] is not needed.
+std::string ProgramName(const char*) {
   std::vector<char> path(MAX_PATH);
   for (;;) {
     const DWORD size = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -336,9 +337,6 @@ std::string ProgramName() {
     path.resize(path.size() * 2);
   }
 }
-
-// The module's own file name is asked of the system; argv[0] is not needed.
-void SetProgramPath(const char*) {}
 
 std::optional<std::string> RawCommandLine() { return std::string(GetCommandLineA()); }
 

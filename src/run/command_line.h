@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/line_io.h"
-#include "filter/run_settings.h"
+#include "run/run_settings.h"
 
 namespace zelvane {
 

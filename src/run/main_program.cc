@@ -5,8 +5,6 @@
 #include "base/platform.h"
 #include "run/command_line.h"
 #include "run/file_pass.h"
-#include "time/calendar.h"
-#include "time/time_zone.h"
 
 #include <new>
 #include <optional>
@@ -22,7 +20,7 @@ int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput
   // The words are examined before anything is printed: where the listing
   // goes decides where the console lines go. Examining them prints nothing,
   // so the order that the user sees stays the same.
-  RunSettings settings = ParseArguments(words);
+  const RunSettings settings = ParseArguments(words);
   if (settings.request == RunRequest::kHelp) {
     PrintUsage(standardOutput);
     return 0;
@@ -45,23 +43,18 @@ int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput
   }
   // A console that cannot be written ends the run before any file is touched.
   console.Flush();
-  // An unknown zone ends the run before any file is touched as well.
-  std::optional<TimeZone> zone;
-  if (settings.tz) settings.zone = &zone.emplace(settings.tzname);
   return RunFilePass(settings, console, &standardOutput);
 }
 
 int Main(int argc, char** argv) {
   platform::PrepareProcess();
-  platform::SetProgramPath(argc > 0 ? argv[0] : nullptr);
+  const char* programPath = argc > 0 ? argv[0] : nullptr;
   platform::File output = platform::StandardOutput();
   const bool terminal = platform::IsTerminal(output);
   LineWriter standardOutput(std::move(output), terminal);
   // The console lines of a pipeline go out one by one, as on a terminal.
   LineWriter standardError(platform::StandardError(), true);
   try {
-    const platform::LocaleSeparators separators = platform::ReadLocaleSeparators();
-    SetDateTimeSeparators(separators.date, separators.time, separators.decimal);
     std::vector<std::string> words;
     if (std::optional<std::string> raw = platform::RawCommandLine()) {
       words = SplitCommandLine(*raw);
@@ -73,10 +66,10 @@ int Main(int argc, char** argv) {
     return status;
   } catch (const Exception& failure) {
     standardOutput.PassOnAllQuietly();
-    return ReportFailure(failure);
+    return ReportFailure(failure, programPath);
   } catch (const std::bad_alloc&) {
     standardOutput.PassOnAllQuietly();
-    return ReportFailure(EOutOfMemory());
+    return ReportFailure(EOutOfMemory(), programPath);
   }
 }
 

@@ -32,17 +32,6 @@ constexpr auto kDaysBeforeMonth = [] {
   return sums;
 }();
 
-struct Separators {
-  std::string date = "/";
-  std::string time = ":";
-  std::string decimal = ".";
-};
-
-Separators& MessageSeparators() {
-  static Separators separators;
-  return separators;
-}
-
 struct Fields {
   std::uint16_t year, month, day, hour, minute, second, millisecond;
 };
@@ -52,8 +41,7 @@ std::string FormatField(std::uint16_t value) {
   return value == 65535 ? std::string("?") : FormatInt(value);
 }
 
-[[noreturn]] void RaiseInvalid(const Fields& f) {
-  const Separators& s = MessageSeparators();
+[[noreturn]] void RaiseInvalid(const Fields& f, const DateTimeSeparators& s) {
   throw EConvertError(Concat("''", FormatField(f.year), s.date, FormatField(f.month), s.date,
                              FormatField(f.day), " ", FormatField(f.hour), s.time,
                              FormatField(f.minute), s.time, FormatField(f.second), s.decimal,
@@ -111,29 +99,22 @@ DateTimeValue FromMilliseconds(std::int64_t milliseconds) {
   return static_cast<double>(milliseconds) / static_cast<double>(kMillisecondsPerDay);
 }
 
-DateTimeValue Make(const Fields& f) {
+DateTimeValue Make(const Fields& f, const DateTimeSeparators& separators) {
   const std::optional<std::int64_t> days = TryDayNumber(f.year, f.month, f.day);
   const std::optional<std::int64_t> ms =
       TryMillisecondOfDay(f.hour, f.minute, f.second, f.millisecond);
-  if (!days || !ms) RaiseInvalid(f);
+  if (!days || !ms) RaiseInvalid(f, separators);
   return FromMilliseconds(*days * kMillisecondsPerDay + *ms);
 }
 
 }  // namespace
 
-void SetDateTimeSeparators(std::string date, std::string time, std::string decimal) {
-  Separators& s = MessageSeparators();
-  s.date = std::move(date);
-  s.time = std::move(time);
-  s.decimal = std::move(decimal);
-}
-
 bool IsLeap(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
 DateTimeValue MakeDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
                            std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
-                           std::uint16_t millisecond) {
-  return Make(Fields{year, month, day, hour, minute, second, millisecond});
+                           std::uint16_t millisecond, const DateTimeSeparators& separators) {
+  return Make(Fields{year, month, day, hour, minute, second, millisecond}, separators);
 }
 
 bool IsValidDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,

@@ -11,19 +11,23 @@ namespace zelvane {
 // 29 December 1899 is -0.5. Valid from 1 January of year 1 to 31 December 9999.
 using DateTimeValue = double;
 
-// The separators of the invalid-date message, read once at start. Until this
-// is called they are "/", ":" and ".".
-void SetDateTimeSeparators(std::string date, std::string time, std::string decimal);
+// The separators of the invalid-date message: the locale's, read at start.
+struct DateTimeSeparators {
+  std::string date = "/";
+  std::string time = ":";
+  std::string decimal = ".";
+};
 
 // Gregorian rule, applied to every year.
 bool IsLeap(int year);
 
 // The moment of the seven fields. Raises EConvertError
-// "''Y/M/D h:m:s.ms'' is not a valid date and time" (with the separators set
-// at start, 65535 written as "?") when the date or the time is invalid.
+// "''Y/M/D h:m:s.ms'' is not a valid date and time" (with `separators`,
+// 65535 written as "?") when the date or the time is invalid.
 DateTimeValue MakeDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
                            std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
-                           std::uint16_t millisecond);
+                           std::uint16_t millisecond,
+                           const DateTimeSeparators& separators = DateTimeSeparators());
 
 // Whether MakeDateTime accepts the seven fields.
 bool IsValidDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,

@@ -43,12 +43,6 @@ std::string ConvertErrorOf(Call call) {
   return "";
 }
 
-// Puts the default separators back whatever a test set.
-class SeparatorGuard {
- public:
-  ~SeparatorGuard() { SetDateTimeSeparators("/", ":", "."); }
-};
-
 TEST(IsLeap, FollowsTheGregorianRule) {
   const struct {
     int year;
@@ -168,8 +162,7 @@ TEST(MakeDateTime, RaisesForInvalidFields) {
   }
 }
 
-TEST(MakeDateTime, WritesTheSeparatorsSetAtStart) {
-  SeparatorGuard guard;
+TEST(MakeDateTime, WritesTheSeparatorsItIsGiven) {
   const struct {
     const char* date;
     const char* time;
@@ -182,8 +175,9 @@ TEST(MakeDateTime, WritesTheSeparatorsSetAtStart) {
       {"/", ":", ".", "''2007/2/30 12:5:7.9'' is not a valid date and time"},
   };
   for (const auto& c : cases) {
-    SetDateTimeSeparators(c.date, c.time, c.decimal);
-    EXPECT_EQ(ConvertErrorOf([] { MakeDateTime(2007, 2, 30, 12, 5, 7, 9); }), c.message);
+    const DateTimeSeparators separators{c.date, c.time, c.decimal};
+    EXPECT_EQ(ConvertErrorOf([&] { MakeDateTime(2007, 2, 30, 12, 5, 7, 9, separators); }),
+              c.message);
   }
 }
 

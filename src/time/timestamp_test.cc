@@ -24,6 +24,12 @@ std::string ConvertErrorOf(const std::string& value, bool cet, std::int32_t ceto
   return "";
 }
 
+std::string UtcOffsetOf(std::int64_t hours) {
+  std::string text;
+  AppendUtcOffset(hours, text);
+  return text;
+}
+
 struct Case {
   std::string value;
   std::string expected;
@@ -390,7 +396,7 @@ TEST(NormaliseTimeStamp, HandlesVeryLongValues) {
   EXPECT_EQ(NormaliseTimeStamp(stamp + " CET", false, 0), stamp + " +0200");
 }
 
-TEST(FormatUtcOffset, WritesSignTwoDigitHoursAndZeroMinutes) {
+TEST(AppendUtcOffset, WritesSignTwoDigitHoursAndZeroMinutes) {
   const struct {
     std::int64_t hours;
     std::string expected;
@@ -411,10 +417,10 @@ TEST(FormatUtcOffset, WritesSignTwoDigitHoursAndZeroMinutes) {
       {99, "+9900"},
       {-99, "-9900"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatUtcOffset(c.hours), c.expected) << c.hours;
+  for (const auto& c : cases) EXPECT_EQ(UtcOffsetOf(c.hours), c.expected) << c.hours;
 }
 
-TEST(FormatUtcOffset, KeepsEveryDigitOfLargeMagnitudes) {
+TEST(AppendUtcOffset, KeepsEveryDigitOfLargeMagnitudes) {
   const struct {
     std::int64_t hours;
     std::string expected;
@@ -429,7 +435,7 @@ TEST(FormatUtcOffset, KeepsEveryDigitOfLargeMagnitudes) {
       {INT64_MAX, "+922337203685477580700"},
       {INT64_MIN, "-922337203685477580800"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatUtcOffset(c.hours), c.expected) << c.hours;
+  for (const auto& c : cases) EXPECT_EQ(UtcOffsetOf(c.hours), c.expected) << c.hours;
 }
 
 }  // namespace
