@@ -37,7 +37,7 @@ LineReader::LineReader(ByteSource source, std::size_t readBlock)
 bool LineReader::Fill() {
   if (endOfFile_) return false;
   // Positions found so far move or go stale with the buffer's content.
-  cr_.valid = ctrlZ_.valid = false;
+  cr_.valid = false;
   const std::size_t unread = end_ - begin_;
   if (unread > kMaxLine) {
     throw EInOutError(kLineTooLong, "A line of the source is longer than 256 MiB",
@@ -73,7 +73,7 @@ void LineReader::SkipRestOfLine() {
       return;
     }
     begin_ = end_ = 0;  // nothing of the skipped line is kept
-    cr_.valid = ctrlZ_.valid = false;
+    cr_.valid = false;
     if (!Fill()) return;
   }
 }
@@ -85,8 +85,8 @@ bool LineReader::AtEnd() {
 }
 
 // The first `byte` at or after `from` in the unread bytes, or end_. The last
-// answer is kept until reading passes it, so that bytes which are rare in a
-// listing (CR in an LF file, Ctrl-Z) cost one scan per buffer, not per line.
+// answer is kept until reading passes it, so that a byte which is rare in a
+// listing (CR in an LF file) costs one scan per buffer, not per line.
 std::size_t LineReader::NextRare(RareByte& rare, char byte, std::size_t from) {
   if (!rare.valid || rare.at < from) {
     const void* hit = std::memchr(buffer_.data() + from, byte, end_ - from);
@@ -98,16 +98,23 @@ std::size_t LineReader::NextRare(RareByte& rare, char byte, std::size_t from) {
 }
 
 std::string_view LineReader::ReadLine() {
+  LineMarks marks;
+  return ReadLine(marks);
+}
+
+std::string_view LineReader::ReadLine(LineMarks& marks) {
   if (skipPending_) SkipRestOfLine();
+  marks.Clear();
   std::size_t scanned = begin_;
   std::size_t stop = 0;
   for (;;) {
-    const void* lf = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
-    stop = lf == nullptr ? end_
-                         : static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.data());
-    stop = std::min(stop, NextRare(ctrlZ_, kCtrlZ, scanned));
+    // One pass finds the line's end and its marks; a refill goes on where
+    // the last one stopped, so a long line is still looked at once.
+    const char* data = buffer_.data();
+    stop = static_cast<std::size_t>(
+        ScanToLineEnd(data + begin_, data + scanned, data + end_, marks) - data);
     if (stop != end_) break;
-    const std::size_t offset = end_ - begin_;  // keep the scan linear across refills
+    const std::size_t offset = end_ - begin_;
     if (!Fill()) {
       stop = end_;
       break;
@@ -123,6 +130,7 @@ std::string_view LineReader::ReadLine() {
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
   if (NextRare(cr_, '\r', begin_) < begin_ + length) {
     length = static_cast<std::size_t>(std::remove(text, text + length, '\r') - text);
+    marks.complete = false;  // the bytes after it have moved
   }
 
   begin_ = stop == end_ ? end_ : stop + 1;

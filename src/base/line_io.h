@@ -7,6 +7,7 @@
 
 #include "base/byte_buffer.h"
 #include "base/byte_stream.h"
+#include "base/line_marks.h"
 #include "base/platform.h"
 
 namespace zelvane {
@@ -43,6 +44,8 @@ class LineReader {
   // The next line's text without its line end. The view stays valid until the
   // next call of AtEnd or ReadLine.
   std::string_view ReadLine();
+  // As ReadLine, noting the line's "<" and "&" in `marks` on the way.
+  std::string_view ReadLine(LineMarks& marks);
 
   // Up to `size` of the bytes not read yet, as the file delivers them (line
   // ends and Ctrl-Z included), fewer only where the file ends first. Nothing
@@ -71,7 +74,6 @@ class LineReader {
   bool endOfFile_ = false;
   bool skipPending_ = false;
   RareByte cr_;
-  RareByte ctrlZ_;
 };
 
 // Writes lines, each as its bytes and CR LF, through a large buffer. A file

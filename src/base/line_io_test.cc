@@ -44,13 +44,25 @@ class TempFile {
 };
 
 // Every line of `bytes` as the reader delivers them, reading `readBlock`
-// bytes at a time.
+// bytes at a time. The marks noted on the way, wherever refills fall, are
+// those of a scan of the line delivered.
 std::vector<std::string> ReadAllLines(const std::string& bytes, std::size_t readBlock) {
   TempFile file;
   file.Write(bytes);
   LineReader reader(platform::OpenForReading(file.name()), readBlock);
   std::vector<std::string> lines;
-  while (!reader.AtEnd()) lines.emplace_back(reader.ReadLine());
+  LineMarks marks;
+  while (!reader.AtEnd()) {
+    const std::string_view line = reader.ReadLine(marks);
+    lines.emplace_back(line);
+    if (!marks.complete) continue;
+    LineMarks expected;
+    ScanToLineEndBytewise(line.data(), line.data(), line.data() + line.size(), expected);
+    EXPECT_EQ(marks.ampersand, expected.ampersand) << line;
+    EXPECT_EQ(std::vector<std::uint32_t>(marks.tagStarts, marks.tagStarts + marks.count),
+              std::vector<std::uint32_t>(expected.tagStarts, expected.tagStarts + expected.count))
+        << line;
+  }
   reader.Close();
   return lines;
 }
@@ -85,6 +97,8 @@ const std::vector<ReadCase> kReadCases = {
     {"CR before Ctrl-Z is dropped", "ab\r" + kZ + "\ncd", {"ab", "cd"}},
     {"two Ctrl-Z in a row inside a line", "ab" + kZ + kZ + "\ncd", {"ab"}},
     {"Ctrl-Z after a final LF", "ab\n" + kZ, {"ab"}},
+    {"tags and ampersands", "a<b&c\r\n<<d\n&", {"a<b&c", "<<d", "&"}},
+    {"tags after a lone CR", "a\r<b&\r\n<c" + kZ + "<&\nx", {"a<b&", "<c", "x"}},
     {"bytes pass unchanged", std::string("\x00\xff\xe9\x7f", 4) + "\n",
      {std::string("\x00\xff\xe9\x7f", 4)}},
 };

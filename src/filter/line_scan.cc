@@ -30,6 +30,27 @@ bool TagMarkupAt(std::string_view line, std::size_t at) {
 
 }  // namespace
 
+LineScan ScanMarkedLine(std::string_view line, const LineMarks& marks) {
+  if (!marks.complete) return ScanLine(line);
+  LineScan scan;
+  scan.ampersand = marks.ampersand;
+  for (std::uint32_t i = 0; i < marks.count; ++i) {
+    const std::size_t at = marks.tagStarts[i];
+    if (at < 32) scan.headTagStarts |= std::uint32_t{1} << at;
+    if (at + 1 == line.size()) break;
+    const char next = line[at + 1];
+    if (next == 'p' && scan.openingAt == std::string_view::npos && OpensAt(line, at)) {
+      scan.openingAt = at;
+    }
+    // Only "/", "p" and "b" in either case can start tag markup.
+    if (!scan.tagMarkup && (next == '/' || (next | 0x20) == 'p' || (next | 0x20) == 'b') &&
+        TagMarkupAt(line, at)) {
+      scan.tagMarkup = true;
+    }
+  }
+  return scan;
+}
+
 LineScan ScanLineBytewise(std::string_view line) {
   LineScan scan;
   for (std::size_t at = 0; at < line.size(); ++at) {

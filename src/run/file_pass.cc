@@ -93,7 +93,13 @@ void CopyListing(LineReader& reader, LineWriter& output, FilterOptions options) 
   // The filter's line cleaning needs the encoding from the second line on.
   options.encoding = WriteFirstLine(reader.ReadLine(), headIsUtf8, output);
   ProgrammeFilter filter(output, options);
-  while (!reader.AtEnd()) filter.FilterLine(reader.ReadLine());
+  // The reader notes each line's "<" and "&" as it finds the line's end, so
+  // the filter never scans a line's bytes a second time.
+  LineMarks marks;
+  while (!reader.AtEnd()) {
+    const std::string_view line = reader.ReadLine(marks);
+    filter.FilterLine(line, ScanMarkedLine(line, marks));
+  }
   // A programme that the input leaves open is written all the same.
   filter.Finish();
 }
