@@ -6,6 +6,7 @@
 #include "base/line_io.h"
 #include "base/platform.h"
 #include "filter/line_cleaning.h"
+#include "filter/line_scan.h"
 #include "filter/programme_filter.h"
 #include "fuzz_check.h"
 
@@ -74,10 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   LineReader reader(FileHolding(listing), readBlock);
   std::vector<std::string> lines;
+  LineMarks marks;
   while (!reader.AtEnd()) {
-    const std::string_view line = reader.ReadLine();
+    const std::string_view line = reader.ReadLine(marks);
     Require(line.find_first_of(std::string_view("\r\n\x1A", 3)) == std::string_view::npos,
             "a line holds no line end and no Ctrl-Z", line);
+    // The scan made from the reader's marks is the scan of the line's bytes.
+    const LineScan marked = ScanMarkedLine(line, marks);
+    const LineScan bytewise = ScanLineBytewise(line);
+    Require(marked.openingAt == bytewise.openingAt && marked.tagMarkup == bytewise.tagMarkup &&
+                marked.ampersand == bytewise.ampersand &&
+                marked.headTagStarts == bytewise.headTagStarts,
+            "marks give the line's scan", line);
     lines.emplace_back(line);
   }
   reader.Close();

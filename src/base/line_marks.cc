@@ -72,12 +72,16 @@ const char* ScanToLineEndSse2(const char* lineBegin, const char* from, const cha
       if ((static_cast<std::uint32_t>(_mm_movemask_epi8(amps)) & before) != 0) {
         marks.ampersand = true;
       }
-      for (; tags != 0; tags &= tags - 1) NoteTagStart(lineBegin, at + std::countr_zero(tags), marks);
+      for (; tags != 0; tags &= tags - 1) {
+        NoteTagStart(lineBegin, at + std::countr_zero(tags), marks);
+      }
       if (_mm_movemask_epi8(ampersands) != 0) marks.ampersand = true;
       return at + std::countr_zero(ends);
     }
     ampersands = _mm_or_si128(ampersands, amps);
-    for (; tags != 0; tags &= tags - 1) NoteTagStart(lineBegin, at + std::countr_zero(tags), marks);
+    for (; tags != 0; tags &= tags - 1) {
+      NoteTagStart(lineBegin, at + std::countr_zero(tags), marks);
+    }
   }
   if (_mm_movemask_epi8(ampersands) != 0) marks.ampersand = true;
   return ScanToLineEndBytewise(lineBegin, at, to, marks);
@@ -106,12 +110,16 @@ __attribute__((target("avx2"))) const char* ScanToLineEndAvx2(const char* lineBe
       if ((static_cast<std::uint32_t>(_mm256_movemask_epi8(amps)) & before) != 0) {
         marks.ampersand = true;
       }
-      for (; tags != 0; tags &= tags - 1) NoteTagStart(lineBegin, at + std::countr_zero(tags), marks);
+      for (; tags != 0; tags &= tags - 1) {
+        NoteTagStart(lineBegin, at + std::countr_zero(tags), marks);
+      }
       if (_mm256_movemask_epi8(ampersands) != 0) marks.ampersand = true;
       return at + std::countr_zero(ends);
     }
     ampersands = _mm256_or_si256(ampersands, amps);
-    for (; tags != 0; tags &= tags - 1) NoteTagStart(lineBegin, at + std::countr_zero(tags), marks);
+    for (; tags != 0; tags &= tags - 1) {
+      NoteTagStart(lineBegin, at + std::countr_zero(tags), marks);
+    }
   }
   if (_mm256_movemask_epi8(ampersands) != 0) marks.ampersand = true;
   // The rest of the buffer, fewer than 32 bytes, in a block of 16 or bytewise.

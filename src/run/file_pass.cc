@@ -175,7 +175,9 @@ int RunFilePass(const RunSettings& settings, LineWriter& console, LineWriter* st
       throw EInOutError(kSharingViolation, FailurePosition::kWorkingFileIsSource);
     }
     outputFile = platform::CreateWorkingFile(outputName);
-    if (!outputFile.valid()) throw EInOutError(kAccessDenied, FailurePosition::kWorkingFileRefused);
+    if (!outputFile.valid()) {
+      throw EInOutError(kAccessDenied, FailurePosition::kWorkingFileRefused);
+    }
     working = true;
   } else {
     const platform::EntryKind kind = platform::KindOf(settings.destination);

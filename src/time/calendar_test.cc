@@ -82,7 +82,8 @@ TEST(IsValidDateTime, AcceptsTheLastDayOfEveryMonth) {
     for (std::uint16_t month = 1; month <= 12; ++month) {
       const std::uint16_t last = c.lengths[month - 1];
       EXPECT_TRUE(IsValidDateTime(c.year, month, last, 0, 0, 0, 0)) << c.year << "-" << month;
-      EXPECT_FALSE(IsValidDateTime(c.year, month, static_cast<std::uint16_t>(last + 1), 0, 0, 0, 0))
+      const auto next = static_cast<std::uint16_t>(last + 1);
+      EXPECT_FALSE(IsValidDateTime(c.year, month, next, 0, 0, 0, 0))
           << c.year << "-" << month;
     }
   }

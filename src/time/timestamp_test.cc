@@ -311,7 +311,8 @@ TEST(NormaliseTimeStamp, TakesTheDirectPathOnlyWhereItAgrees) {
       "20070715203000+CET", "-0070715203000 CET", "20070715203000 +0100", "2007071520300 CET",
   };
   for (const std::string& stamp : stamps) {
-    for (const auto& [cet, offset] : {std::pair{false, 0}, std::pair{true, 0}, std::pair{true, -7}}) {
+    for (const auto& [cet, offset] :
+         {std::pair{false, 0}, std::pair{true, 0}, std::pair{true, -7}}) {
       std::string direct, general;
       std::string directFailure, generalFailure;
       try {
