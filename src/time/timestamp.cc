@@ -219,6 +219,14 @@ void TimeStampNormaliser::AppendAny(std::string_view value, std::string& out) {
 }
 
 void AppendUtcOffset(std::int64_t hours, std::string& out) {
+  if (hours > -100 && hours < 100) {
+    // Every offset of a listing: sign, two digits, "00".
+    const std::int64_t magnitude = hours < 0 ? -hours : hours;
+    const char text[5] = {hours < 0 ? '-' : '+', static_cast<char>('0' + magnitude / 10),
+                          static_cast<char>('0' + magnitude % 10), '0', '0'};
+    out.append(text, sizeof text);
+    return;
+  }
   // The magnitude as unsigned, so that the most negative value is exact.
   std::uint64_t magnitude =
       hours < 0 ? 0u - static_cast<std::uint64_t>(hours) : static_cast<std::uint64_t>(hours);
