@@ -33,9 +33,10 @@ void ExpectSameMarks(const std::string& text, std::size_t from, std::size_t bloc
   ASSERT_EQ(vector.stop, bytewise.stop) << text << " from " << from;
   ASSERT_EQ(vector.marks.complete, bytewise.marks.complete) << text;
   ASSERT_EQ(vector.marks.ampersand, bytewise.marks.ampersand) << text << " from " << from;
+  ASSERT_EQ(vector.marks.headTagStarts, bytewise.marks.headTagStarts) << text << " from " << from;
   ASSERT_EQ(vector.marks.count, bytewise.marks.count) << text << " from " << from;
   for (std::uint32_t i = 0; i < vector.marks.count; ++i) {
-    ASSERT_EQ(vector.marks.tagStarts[i], bytewise.marks.tagStarts[i]) << text;
+    ASSERT_EQ(vector.marks.candidates[i], bytewise.marks.candidates[i]) << text;
   }
 }
 
@@ -44,23 +45,33 @@ void ExpectSameMarks(const std::string& text, std::size_t from) {
 }
 
 TEST(ScanToLineEnd, NotesTagStartsAndAmpersandsBeforeTheLineEnd) {
-  const Scanned scanned = Scan("a<b&c<\n<&", 0, 32);
-  EXPECT_EQ(scanned.stop, 6u);
-  EXPECT_TRUE(scanned.marks.ampersand);
-  ASSERT_EQ(scanned.marks.count, 2u);
-  EXPECT_EQ(scanned.marks.tagStarts[0], 1u);
-  EXPECT_EQ(scanned.marks.tagStarts[1], 5u);
+  const std::string text = "a<b&c<p<t</p</t<P<\n<&";
+  for (std::size_t blockBytes : {0u, 16u, 32u}) {
+    const Scanned scanned = Scan(text, 0, blockBytes);
+    EXPECT_EQ(scanned.stop, 18u);
+    EXPECT_TRUE(scanned.marks.ampersand);
+    const std::uint32_t head = (1u << 1) | (1u << 5) | (1u << 7) | (1u << 9) | (1u << 12) |
+                               (1u << 15) | (1u << 17);
+    EXPECT_EQ(scanned.marks.headTagStarts, head);
+    // "<b", "<p", "</p" and "<P"; not "<t", "</t", nor the "<" before the LF.
+    EXPECT_EQ(std::vector<std::uint32_t>(scanned.marks.candidates,
+                                         scanned.marks.candidates + scanned.marks.count),
+              (std::vector<std::uint32_t>{1, 5, 9, 15}));
+  }
+  const Scanned unread = Scan("x<", 0, 0);
+  EXPECT_EQ(unread.marks.count, 1u);  // what follows is not known yet
   const Scanned ctrlZ = Scan("<x\x1A&\n", 0, 32);
   EXPECT_EQ(ctrlZ.stop, 2u);
   EXPECT_FALSE(ctrlZ.marks.ampersand);
-  const Scanned crowded = Scan(std::string(LineMarks::kMaxTagStarts + 1, '<'), 0, 32);
-  EXPECT_FALSE(crowded.marks.complete);
+  std::string crowded;
+  for (std::size_t i = 0; i <= LineMarks::kMaxCandidates; ++i) crowded += "<b";
+  EXPECT_FALSE(Scan(crowded, 0, 32).marks.complete);
 }
 
 // Each byte the scan looks for, at every place of texts of every length
 // around both vector blocks, scanned from every place.
 TEST(ScanToLineEnd, AgreesWithTheBytewiseScanAtEveryPlace) {
-  const std::string bytes[] = {"\n", "\x1A", "<", "&", "<&\n"};
+  const std::string bytes[] = {"\n", "\x1A", "<", "&", "<&\n", "<p", "<B", "</p", "</", "</x"};
   for (std::size_t length = 0; length <= 70; ++length) {
     for (const std::string& piece : bytes) {
       for (std::size_t at = 0; at + piece.size() <= length; ++at) {
@@ -74,7 +85,7 @@ TEST(ScanToLineEnd, AgreesWithTheBytewiseScanAtEveryPlace) {
 
 TEST(ScanToLineEnd, AgreesWithTheBytewiseScanOnRandomText) {
   std::mt19937 random(5);
-  const std::string alphabet = "<&\n\x1A\r ab<<&";
+  const std::string alphabet = "<&\n\x1A\r abpPB/<<&";
   for (int round = 0; round < 20000; ++round) {
     std::string text(random() % 150, ' ');
     for (char& c : text) {

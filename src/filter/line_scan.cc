@@ -34,19 +34,13 @@ LineScan ScanMarkedLine(std::string_view line, const LineMarks& marks) {
   if (!marks.complete) return ScanLine(line);
   LineScan scan;
   scan.ampersand = marks.ampersand;
+  scan.headTagStarts = marks.headTagStarts;
+  // Only the candidates can open a programme or start tag markup; a line
+  // holds few, most lines none.
   for (std::uint32_t i = 0; i < marks.count; ++i) {
-    const std::size_t at = marks.tagStarts[i];
-    if (at < 32) scan.headTagStarts |= std::uint32_t{1} << at;
-    if (at + 1 == line.size()) break;
-    const char next = line[at + 1];
-    if (next == 'p' && scan.openingAt == std::string_view::npos && OpensAt(line, at)) {
-      scan.openingAt = at;
-    }
-    // Only "/", "p" and "b" in either case can start tag markup.
-    if (!scan.tagMarkup && (next == '/' || (next | 0x20) == 'p' || (next | 0x20) == 'b') &&
-        TagMarkupAt(line, at)) {
-      scan.tagMarkup = true;
-    }
+    const std::size_t at = marks.candidates[i];
+    if (scan.openingAt == std::string_view::npos && OpensAt(line, at)) scan.openingAt = at;
+    if (!scan.tagMarkup && TagMarkupAt(line, at)) scan.tagMarkup = true;
   }
   return scan;
 }
