@@ -5,7 +5,7 @@
 
 #include "filter/line_cleaning.h"
 #include "filter/line_scan.h"
-#include "filter/programme_assembly.h"
+#include "filter/programme_filter.h"
 #include "time/time_zone.h"
 #include "time/timestamp.h"
 
@@ -28,11 +28,9 @@ constexpr std::string_view kDescriptionLine =
     "waar het &#8217;s avonds druk is &amp; Jerry verdwaalt.&lt;br&gt;Met Q & A.</desc>";
 
 void CleanOneLine(benchmark::State& state, std::string_view line) {
-  std::string out;
+  LineCleaner cleaner(ListingEncoding::kLatin1);
   for (auto _ : state) {
-    out.clear();
-    AppendCleanLine(line, ListingEncoding::kLatin1, out);
-    benchmark::DoNotOptimize(out.data());
+    benchmark::DoNotOptimize(cleaner.Clean(line, ScanLine(line)).data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(line.size()));
@@ -94,16 +92,16 @@ constexpr std::array<std::string_view, 12> kProgramme = {
 };
 
 void BM_FilterProgramme(benchmark::State& state) {
-  RunSettings settings;
-  settings.cet = settings.kenmerk = settings.tba = settings.talpa = true;
+  FilterOptions options;
+  options.cet = options.kenmerk = options.tba = options.talpa = true;
   std::string out;
   LineWriter writer(&out);
-  FilterState filter;
+  ProgrammeFilter filter(writer, options);
   std::int64_t bytes = 0;
   for (std::string_view line : kProgramme) bytes += static_cast<std::int64_t>(line.size()) + 1;
   for (auto _ : state) {
     out.clear();
-    for (std::string_view line : kProgramme) FilterLine(line, writer, settings, filter);
+    for (std::string_view line : kProgramme) filter.FilterLine(line);
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * bytes);
@@ -119,9 +117,10 @@ void BM_NormaliseTimeStamp(benchmark::State& state) {
   const std::string_view stamp = kStamps[static_cast<std::size_t>(state.range(0))];
   state.SetLabel(std::string(stamp));
   std::string out;
+  TimeStampNormaliser normaliser(true, 0);
   for (auto _ : state) {
     out.clear();
-    AppendNormalisedTimeStamp(stamp, true, 0, out);
+    normaliser.Append(stamp, out);
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
@@ -141,9 +140,10 @@ void BM_NormaliseTimeStampInZone(benchmark::State& state) {
   }
   std::string out;
   std::size_t next = 0;
+  TimeStampNormaliser normaliser(false, 0, &zone);
   for (auto _ : state) {
     out.clear();
-    AppendNormalisedTimeStamp(stamps[next], false, 0, &zone, out);
+    normaliser.Append(stamps[next], out);
     benchmark::DoNotOptimize(out.data());
     next = (next + 1) % stamps.size();
   }

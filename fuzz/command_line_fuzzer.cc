@@ -68,7 +68,6 @@ void CheckSettings(const Words& words, std::string_view input) {
   Require(IsUnquotedFormOfSomeWord(settings.source, words), "source is a word", input);
   Require(IsUnquotedFormOfSomeWord(settings.destination, words), "destination is a word", input);
   Require(settings.cet || settings.cetoffset == 0, "an offset only with --cet", input);
-  Require(!settings.replaceSource, "replacement is the file pass's to decide", input);
 
   std::string report;
   LineWriter console(&report);

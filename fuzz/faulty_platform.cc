@@ -41,7 +41,8 @@ void WriteAll(File&, const char* bytes, std::size_t size) {
   if (disk.content.size() < disk.position + n) disk.content.resize(disk.position + n);
   disk.content.replace(disk.position, n, bytes, n);
   disk.position += n;
-  if (n < size) throw EInOutError(disk.error, "I/O error " + FormatInt(disk.error), 0x50);
+  if (n < size)
+    throw EInOutError(disk.error, "I/O error " + FormatInt(disk.error), FailurePosition::kWrite);
 }
 
 void Close(File& file) { file.Release(); }
@@ -63,6 +64,6 @@ void WriteStandardError(std::string_view) {}
 
 std::string ToConsoleCodePage(std::string_view text) { return std::string(text); }
 
-std::string ProgramName() { return "zelvane"; }
+std::string ProgramName(const char*) { return "zelvane"; }
 
 }  // namespace zelvane::platform

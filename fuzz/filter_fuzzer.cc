@@ -1,12 +1,13 @@
 // The whole filter: a listing read by the line reader from a file in memory,
-// every line through FilterLine with settings from the first fuzz bytes,
+// every line through a ProgrammeFilter with options from the first fuzz bytes,
 // into an in-memory writer.
 #include "base/byte_string.h"
 #include "base/failure.h"
 #include "base/line_io.h"
 #include "base/platform.h"
 #include "filter/line_cleaning.h"
-#include "filter/programme_assembly.h"
+#include "filter/line_scan.h"
+#include "filter/programme_filter.h"
 #include "fuzz_check.h"
 
 #include <sys/mman.h>
@@ -22,13 +23,19 @@
 namespace zelvane::fuzz {
 namespace {
 
+std::string UpperCopy(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = UpperAscii(c);
+  return upper;
+}
+
 constexpr ListingEncoding kEncodings[] = {ListingEncoding::kLatin1, ListingEncoding::kUtf8,
                                           ListingEncoding::kOtherSingleByte};
 
-RunSettings SettingsFrom(Input& input) {
+FilterOptions SettingsFrom(Input& input) {
   static constexpr std::int32_t kOffsets[] = {0, 1, -1, -6, 98, -103, 2147483647,
                                               -2147483647 - 1};
-  RunSettings settings;
+  FilterOptions settings;
   const std::uint8_t switches = input.Byte();
   settings.cet = (switches & 1) != 0;
   settings.kenmerk = (switches & 2) != 0;
@@ -59,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace zelvane;
   using namespace zelvane::fuzz;
   Input input(data, size);
-  const RunSettings settings = SettingsFrom(input);
+  const FilterOptions settings = SettingsFrom(input);
   // Small read blocks put a refill at every place of a line; large ones are
   // the program's own.
   const std::uint8_t block = input.Byte();
@@ -68,10 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   LineReader reader(FileHolding(listing), readBlock);
   std::vector<std::string> lines;
+  LineMarks marks;
   while (!reader.AtEnd()) {
-    const std::string_view line = reader.ReadLine();
+    const std::string_view line = reader.ReadLine(marks);
     Require(line.find_first_of(std::string_view("\r\n\x1A", 3)) == std::string_view::npos,
             "a line holds no line end and no Ctrl-Z", line);
+    // The scan made from the reader's marks is the scan of the line's bytes.
+    const LineScan marked = ScanMarkedLine(line, marks);
+    const LineScan bytewise = ScanLineBytewise(line);
+    Require(marked.openingAt == bytewise.openingAt && marked.tagMarkup == bytewise.tagMarkup &&
+                marked.ampersand == bytewise.ampersand &&
+                marked.headTagStarts == bytewise.headTagStarts,
+            "marks give the line's scan", line);
     lines.emplace_back(line);
   }
   reader.Close();
@@ -81,14 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string out;
   LineWriter writer(&out);
-  FilterState state;
+  ProgrammeFilter filter(writer, settings);
   try {
-    for (const std::string& line : lines) FilterLine(line, writer, settings, state);
-    FinishListing(writer, settings, state);
+    for (const std::string& line : lines) filter.FilterLine(line);
+    filter.Finish();
   } catch (const EConvertError&) {
     // Only a stamp whose date is read can fail: a CET stamp, or a zone-less
     // one with the cet switch.
-    Require(settings.cet || Upper(listing).find(" CET") != std::string::npos,
+    Require(settings.cet || UpperCopy(listing).find(" CET") != std::string::npos,
             "EConvertError only with cet or CET stamps", listing);
     return 0;
   }

@@ -79,12 +79,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  // Appending behind earlier text gives the same bytes: nothing of that text
-  // is taken for part of the line.
+  // A cleaner that cleaned another line first, and one that writes the line
+  // in small pieces behind an earlier line, give the same bytes: nothing of
+  // the earlier text is taken for part of the line.
+  LineCleaner cleaner(encoding);
   for (const std::string_view before : {"]]", "&", "x&#"}) {
-    std::string appended(before);
-    AppendCleanLine(line, encoding, appended);
-    Require(appended == Concat(before, out), "appending behind other text", line);
+    cleaner.Clean(before, ScanLine(before));
+    Require(cleaner.Clean(line, ScanLine(line)) == out, "cleaning after another line", line);
+    std::string written;
+    LineWriter writer(&written);
+    writer.WriteLineStart(before);
+    cleaner.Write(line, ScanLine(line), writer, 3);
+    Require(written == Concat(before, out, "\r\n"), "writing behind other text", line);
   }
   return 0;
 }

@@ -65,7 +65,7 @@ def main():
     listings = [p.read_bytes() for pattern in ('tests/data/filter/*.xml', 'tests/data/filepass/*.in',
                                                'examples/*.xml')
                 for p in sorted(pathlib.Path('.').glob(pattern))]
-    assembly = literals('src/filter/programme_assembly_test.cc')
+    assembly = literals('src/filter/programme_filter_test.cc')
     listings.append(b'\n'.join(assembly))
     # Settings bytes: the switches (cet, kenmerk, talpa, tba, encoding), the
     # offset's choice, the read block.

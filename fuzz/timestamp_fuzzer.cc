@@ -60,8 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t cetoffset = OffsetFrom(input);
   const std::string_view value = input.Rest();
 
-  const std::string trimmed = Trim(value);
-  const std::string upper = Upper(trimmed);
+  const std::string trimmed(TrimView(value));
+  std::string upper = trimmed;
+  for (char& c : upper) c = UpperAscii(c);
   // An offset attached at the 15th character completes the stamp.
   const bool attached = trimmed.size() >= 15 && (trimmed[14] == '+' || trimmed[14] == '-');
   const bool utc = !attached && upper.find(" UTC") != std::string::npos;

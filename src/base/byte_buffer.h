@@ -4,38 +4,52 @@
 #include <cstring>
 #include <string_view>
 
-#include "base/byte_block.h"
-
 namespace zelvane {
 
-// A growing string of bytes on a ByteBlock, with the few std::string calls
-// that text building needs. Unlike std::string, a buffer that grows to many
-// megabytes takes its memory in large pages, and growing never clears bytes.
+// A growing string of bytes: the one buffer of the pass (the reader's block,
+// the writer's block, a held programme's lines, a cleaned line). Growing never
+// clears bytes. A small buffer lives on the heap and grows by realloc; from
+// kLargeBlock on it is taken from the system in large pages and grows by
+// remapping them, so that a buffer that doubles again and again for a huge
+// line or programme is neither copied at every step nor paid for page by page.
 class ByteBuffer {
  public:
-  const char* data() const { return block_.data(); }
-  char* data() { return block_.data(); }
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  char operator[](std::size_t i) const { return block_.data()[i]; }
-  char& operator[](std::size_t i) { return block_.data()[i]; }
-  char back() const { return block_.data()[size_ - 1]; }
-  operator std::string_view() const { return std::string_view(data(), size_); }
+  static constexpr std::size_t kLargeBlock = std::size_t{4} << 20;
 
+  ByteBuffer() = default;
+  ByteBuffer(const ByteBuffer&) = delete;
+  ByteBuffer& operator=(const ByteBuffer&) = delete;
+  ~ByteBuffer();
+
+  const char* data() const { return bytes_; }
+  char* data() { return bytes_; }
+  std::size_t size() const { return size_; }
+  std::size_t capacity() const { return capacity_; }
+  bool empty() const { return size_ == 0; }
+  char operator[](std::size_t i) const { return bytes_[i]; }
+  char& operator[](std::size_t i) { return bytes_[i]; }
+  char back() const { return bytes_[size_ - 1]; }
+  operator std::string_view() const { return std::string_view(bytes_, size_); }
+
+  // Makes room for at least `size` bytes, keeping those held; at least
+  // doubles when it grows. Raises std::bad_alloc.
+  void reserve(std::size_t size) {
+    if (size > capacity_) Grow(size);
+  }
   void clear() { size_ = 0; }
-  void reserve(std::size_t size) { block_.Reserve(size); }
-  // Shortens the text to `size` bytes; `size` is at most size().
-  void truncate(std::size_t size) { size_ = size; }
+  // Sets the size to `size`, at most capacity(): the bytes up to it are those
+  // held, or those written into data() beyond the old size.
+  void set_size(std::size_t size) { size_ = size; }
   void pop_back() { --size_; }
 
   void push_back(char c) {
-    if (size_ == block_.capacity()) block_.Reserve(size_ + 1);
-    block_.data()[size_++] = c;
+    if (size_ == capacity_) Grow(size_ + 1);
+    bytes_[size_++] = c;
   }
   ByteBuffer& append(const char* bytes, std::size_t count) {
     if (count == 0) return *this;
-    block_.Reserve(size_ + count);
-    std::memcpy(block_.data() + size_, bytes, count);
+    reserve(size_ + count);
+    std::memcpy(bytes_ + size_, bytes, count);
     size_ += count;
     return *this;
   }
@@ -47,8 +61,12 @@ class ByteBuffer {
   }
 
  private:
-  ByteBlock block_;
+  void Grow(std::size_t size);
+
+  char* bytes_ = nullptr;
   std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+  bool large_ = false;  // the bytes are a large block of the system's
 };
 
 }  // namespace zelvane

@@ -127,7 +127,7 @@ std::size_t ByteSource::Read(char* to, std::size_t size) {
     if (!FillInput()) {
       if (inflater_->betweenMembers) return 0;
       throw EInOutError(kCompressedDataError, "The gzip data of the source ends too early",
-                        0x1300);
+                        FailurePosition::kGzipEndsEarly);
     }
     // A further member follows the one that ended.
     if (inflater_->betweenMembers && inflateReset(&stream) == Z_OK) {
@@ -145,7 +145,8 @@ std::size_t ByteSource::Read(char* to, std::size_t size) {
     } else if (result == Z_MEM_ERROR) {
       throw std::bad_alloc();
     } else if (result != Z_OK && result != Z_BUF_ERROR) {
-      throw EInOutError(kCompressedDataError, "The gzip data of the source is corrupt", 0x1310);
+      throw EInOutError(kCompressedDataError, "The gzip data of the source is corrupt",
+                        FailurePosition::kGzipCorrupt);
     }
     if (produced > 0) return produced;
   }
@@ -205,7 +206,8 @@ void ByteSink::Deflate(const char* bytes, std::size_t size, bool finish) {
       stream.avail_out = static_cast<unsigned int>(kBlock);
       result = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
       if (result == Z_STREAM_ERROR) {
-        throw EInOutError(kCompressedDataError, "The output could not be compressed", 0x1320);
+        throw EInOutError(kCompressedDataError, "The output could not be compressed",
+                          FailurePosition::kGzipWrite);
       }
       const std::size_t produced = kBlock - stream.avail_out;
       if (produced > 0) platform::WriteAll(file_, output, produced);

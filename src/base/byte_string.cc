@@ -6,58 +6,9 @@ namespace zelvane {
 
 Pos Length(std::string_view text) { return static_cast<Pos>(text.size()); }
 
-Pos Find(std::string_view needle, std::string_view text) {
-  if (needle.empty() || text.empty()) return 0;
-  const std::size_t at = text.find(needle);
-  return at == std::string_view::npos ? 0 : static_cast<Pos>(at) + 1;
-}
-
-Pos FindFrom(std::string_view needle, std::string_view text, Pos start) {
-  if (start <= 1) return Find(needle, text);
-  if (needle.empty()) return 0;
-  const Pos last = Length(text) - Length(needle) + 1;
-  if (start > last) return 0;
-  const std::size_t at = text.find(needle, static_cast<std::size_t>(start - 1));
-  return at == std::string_view::npos ? 0 : static_cast<Pos>(at) + 1;
-}
-
-namespace {
-
-// The one clamped copy behind Left, Right and Mid.
-std::string Copy(std::string_view text, Pos start, Pos n) {
-  if (n < 0) n = 0;
-  if (start < 1) start = 1;
-  const Pos length = Length(text);
-  if (start > length || n == 0) return {};
-  const Pos count = std::min(n, length - start + 1);
-  return std::string(text.substr(static_cast<std::size_t>(start - 1),
-                                 static_cast<std::size_t>(count)));
-}
-
-}  // namespace
-
-std::string Left(std::string_view text, Pos n) { return Copy(text, 1, n); }
-
-std::string Right(std::string_view text, Pos n) {
+std::string Left(std::string_view text, Pos n) {
   if (n <= 0) return {};
-  return Copy(text, Length(text) + 1 - n, n);
-}
-
-std::string Mid(std::string_view text, Pos start, Pos n) {
-  return Copy(text, start, n);
-}
-
-void DeleteAt(std::string& text, Pos start, Pos n) {
-  const Pos length = Length(text);
-  if (text.empty() || start < 1 || start > length || n <= 0) return;
-  const Pos count = std::min(n, length - start + 1);
-  text.erase(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(count));
-}
-
-void InsertAt(std::string_view piece, std::string& text, Pos at) {
-  if (piece.empty()) return;
-  const Pos p = std::clamp<Pos>(at, 1, Length(text) + 1);
-  text.insert(static_cast<std::size_t>(p - 1), piece);
+  return std::string(text.substr(0, static_cast<std::size_t>(std::min(n, Length(text)))));
 }
 
 std::string Lower(std::string_view text) {
@@ -66,30 +17,11 @@ std::string Lower(std::string_view text) {
   return result;
 }
 
-std::string Upper(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = UpperAscii(c);
-  return result;
-}
-
 std::string_view TrimView(std::string_view text) {
   auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
-
-int Compare(std::string_view a, std::string_view b) {
-  const std::size_t common = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    const auto x = static_cast<unsigned char>(a[i]);
-    const auto y = static_cast<unsigned char>(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
 }
 
 namespace {
@@ -177,10 +109,6 @@ std::string FormatInt(std::int64_t value) {
   } while (magnitude != 0);
   if (value < 0) *--p = '-';
   return std::string(p, static_cast<std::size_t>(digits + sizeof digits - p));
-}
-
-std::string CharString(std::int32_t n) {
-  return std::string(1, static_cast<char>(static_cast<std::uint32_t>(n) & 0xFFu));
 }
 
 }  // namespace zelvane

@@ -5,11 +5,10 @@
 
 namespace zelvane {
 
-EInOutError::EInOutError(std::int32_t errorCode, std::uint32_t position)
-    : Exception("EInOutError", IoFailureMessage(errorCode), position),
-      errorCode_(errorCode) {}
+EInOutError::EInOutError(std::int32_t errorCode, FailurePosition position)
+    : Exception("EInOutError", IoFailureMessage(errorCode), position), errorCode_(errorCode) {}
 
-EInOutError::EInOutError(std::int32_t errorCode, std::string message, std::uint32_t position)
+EInOutError::EInOutError(std::int32_t errorCode, std::string message, FailurePosition position)
     : Exception("EInOutError", std::move(message), position), errorCode_(errorCode) {}
 
 std::string IoFailureMessage(std::int32_t code) {
@@ -37,9 +36,9 @@ std::string FormatFailureReport(const Exception& failure, std::string_view modul
                 " at ", position, ".\r\n", message, fullStop ? "." : "", "\r\n\r\n");
 }
 
-int ReportFailure(const Exception& failure) {
-  platform::WriteStandardError(
-      platform::ToConsoleCodePage(FormatFailureReport(failure, platform::ProgramName())));
+int ReportFailure(const Exception& failure, const char* programPath) {
+  platform::WriteStandardError(platform::ToConsoleCodePage(
+      FormatFailureReport(failure, platform::ProgramName(programPath))));
   return 1;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure_positions.h"
+
 namespace zelvane {
 
 // The one failure that ends a run. It is raised where the call failed and
@@ -16,25 +18,25 @@ class Exception : public std::exception {
   const char* kind() const noexcept { return kind_; }
   const std::string& message() const noexcept { return message_; }
   // Identifies where the failure arose; printed as eight hex digits.
-  std::uint32_t position() const noexcept { return position_; }
+  std::uint32_t position() const noexcept { return static_cast<std::uint32_t>(position_); }
 
  protected:
-  Exception(const char* kind, std::string message, std::uint32_t position)
+  Exception(const char* kind, std::string message, FailurePosition position)
       : kind_(kind), message_(std::move(message)), position_(position) {}
 
  private:
   const char* kind_;
   std::string message_;
-  std::uint32_t position_;
+  FailurePosition position_;
 };
 
 // A failed file or console operation, with the I/O error code.
 class EInOutError : public Exception {
  public:
   // The message is IoFailureMessage(`errorCode`).
-  explicit EInOutError(std::int32_t errorCode, std::uint32_t position = 0);
+  explicit EInOutError(std::int32_t errorCode, FailurePosition position = FailurePosition::kNone);
   // An operating-system code outside the message table keeps its own message.
-  EInOutError(std::int32_t errorCode, std::string message, std::uint32_t position);
+  EInOutError(std::int32_t errorCode, std::string message, FailurePosition position);
   std::int32_t errorCode() const noexcept { return errorCode_; }
 
  private:
@@ -44,14 +46,14 @@ class EInOutError : public Exception {
 // A date and time that cannot be formed.
 class EConvertError : public Exception {
  public:
-  explicit EConvertError(std::string message, std::uint32_t position = 0)
+  explicit EConvertError(std::string message, FailurePosition position = FailurePosition::kNone)
       : Exception("EConvertError", std::move(message), position) {}
 };
 
 // Memory exhausted anywhere.
 class EOutOfMemory : public Exception {
  public:
-  explicit EOutOfMemory(std::uint32_t position = 0)
+  explicit EOutOfMemory(FailurePosition position = FailurePosition::kNone)
       : Exception("EOutOfMemory", "Out of memory", position) {}
 };
 
@@ -62,8 +64,9 @@ std::string IoFailureMessage(std::int32_t code);
 std::string FormatFailureReport(const Exception& failure, std::string_view module);
 
 // Writes the report for `failure` to standard error, unbuffered and unchecked,
-// naming the running program. Returns the exit status of a failed run, 1.
-// Whatever standard output still holds must be passed on before this call.
-int ReportFailure(const Exception& failure);
+// naming the running program by its `programPath` (argv[0], or null).
+// Returns the exit status of a failed run, 1. Whatever standard output still
+// holds must be passed on before this call.
+int ReportFailure(const Exception& failure, const char* programPath);
 
 }  // namespace zelvane

@@ -21,12 +21,14 @@ TEST(IoFailureMessage, SearchesTheTableThenFallsBackToTheCode) {
 }
 
 TEST(FormatFailureReport, WritesTwoLinesAndAnEmptyOne) {
-  EXPECT_EQ(FormatFailureReport(EInOutError(5, 0x1234), "Zelvane.exe"),
-            "Exception EInOutError in module Zelvane.exe at 00001234.\r\n"
+  const auto renamed = FailurePosition::kRename;
+  const auto high = static_cast<FailurePosition>(0xABCDEF01u);
+  EXPECT_EQ(FormatFailureReport(EInOutError(5, renamed), "Zelvane.exe"),
+            "Exception EInOutError in module Zelvane.exe at 000000A0.\r\n"
             "File access denied.\r\n\r\n");
   EXPECT_EQ(FormatFailureReport(EOutOfMemory(), "zelvane"),
             "Exception EOutOfMemory in module zelvane at 00000000.\r\nOut of memory.\r\n\r\n");
-  EXPECT_EQ(FormatFailureReport(EInOutError(28, "I/O error 28", 0xABCDEF01u), "zelvane"),
+  EXPECT_EQ(FormatFailureReport(EInOutError(28, "I/O error 28", high), "zelvane"),
             "Exception EInOutError in module zelvane at ABCDEF01.\r\nI/O error 28.\r\n\r\n");
 }
 

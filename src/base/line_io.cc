@@ -29,7 +29,7 @@ const char* FindLineEnd(const char* from, const char* to) {
 
 LineReader::LineReader(ByteSource source, std::size_t readBlock)
     : source_(std::move(source)), readBlock_(readBlock > 0 ? readBlock : 1) {
-  buffer_.Reserve(readBlock_);
+  buffer_.reserve(readBlock_);
 }
 
 // Reads more bytes behind the unread ones, moving them to the front and
@@ -37,17 +37,18 @@ LineReader::LineReader(ByteSource source, std::size_t readBlock)
 bool LineReader::Fill() {
   if (endOfFile_) return false;
   // Positions found so far move or go stale with the buffer's content.
-  cr_.valid = ctrlZ_.valid = false;
+  cr_.valid = false;
   const std::size_t unread = end_ - begin_;
   if (unread > kMaxLine) {
-    throw EInOutError(kLineTooLong, "A line of the source is longer than 256 MiB", 0x1400);
+    throw EInOutError(kLineTooLong, "A line of the source is longer than 256 MiB",
+                      FailurePosition::kLineTooLong);
   }
   // The buffer grows only while one line does not fit; it never shrinks, so
   // a file of long lines costs as much memory as its longest line.
   const std::size_t wanted = unread + (readBlock_ + 1) / 2;
   if (begin_ > 0) std::memmove(buffer_.data(), buffer_.data() + begin_, unread);
   // Growing keeps the unread bytes, which now stand at the front.
-  buffer_.Reserve(wanted);
+  buffer_.reserve(wanted);
   begin_ = 0;
   end_ = unread;
   const std::size_t room = std::min(buffer_.capacity() - end_, readBlock_);
@@ -72,7 +73,7 @@ void LineReader::SkipRestOfLine() {
       return;
     }
     begin_ = end_ = 0;  // nothing of the skipped line is kept
-    cr_.valid = ctrlZ_.valid = false;
+    cr_.valid = false;
     if (!Fill()) return;
   }
 }
@@ -84,8 +85,8 @@ bool LineReader::AtEnd() {
 }
 
 // The first `byte` at or after `from` in the unread bytes, or end_. The last
-// answer is kept until reading passes it, so that bytes which are rare in a
-// listing (CR in an LF file, Ctrl-Z) cost one scan per buffer, not per line.
+// answer is kept until reading passes it, so that a byte which is rare in a
+// listing (CR in an LF file) costs one scan per buffer, not per line.
 std::size_t LineReader::NextRare(RareByte& rare, char byte, std::size_t from) {
   if (!rare.valid || rare.at < from) {
     const void* hit = std::memchr(buffer_.data() + from, byte, end_ - from);
@@ -97,16 +98,23 @@ std::size_t LineReader::NextRare(RareByte& rare, char byte, std::size_t from) {
 }
 
 std::string_view LineReader::ReadLine() {
+  LineMarks marks;
+  return ReadLine(marks);
+}
+
+std::string_view LineReader::ReadLine(LineMarks& marks) {
   if (skipPending_) SkipRestOfLine();
+  marks.Clear();
   std::size_t scanned = begin_;
   std::size_t stop = 0;
   for (;;) {
-    const void* lf = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
-    stop = lf == nullptr ? end_
-                         : static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.data());
-    stop = std::min(stop, NextRare(ctrlZ_, kCtrlZ, scanned));
+    // One pass finds the line's end and its marks; a refill goes on where
+    // the last one stopped, so a long line is still looked at once.
+    const char* data = buffer_.data();
+    stop = static_cast<std::size_t>(
+        ScanToLineEnd(data + begin_, data + scanned, data + end_, marks) - data);
     if (stop != end_) break;
-    const std::size_t offset = end_ - begin_;  // keep the scan linear across refills
+    const std::size_t offset = end_ - begin_;
     if (!Fill()) {
       stop = end_;
       break;
@@ -122,6 +130,7 @@ std::string_view LineReader::ReadLine() {
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
   if (NextRare(cr_, '\r', begin_) < begin_ + length) {
     length = static_cast<std::size_t>(std::remove(text, text + length, '\r') - text);
+    marks.complete = false;  // the bytes after it have moved
   }
 
   begin_ = stop == end_ ? end_ : stop + 1;
@@ -138,9 +147,11 @@ std::string_view LineReader::Peek(std::size_t size) {
 void LineReader::Close() { source_.Close(); }
 
 LineWriter::LineWriter(platform::File file, bool lineByLine)
-    : sink_(std::move(file)), lineByLine_(lineByLine), buffer_(kBufferSize) {}
+    : sink_(std::move(file)), lineByLine_(lineByLine) {
+  buffer_.reserve(kBufferSize);
+}
 
-LineWriter::LineWriter(ByteSink sink) : sink_(std::move(sink)), buffer_(kBufferSize) {}
+LineWriter::LineWriter(ByteSink sink) : sink_(std::move(sink)) { buffer_.reserve(kBufferSize); }
 
 LineWriter::LineWriter(std::string* memory) : sink_(platform::File()), memory_(memory) {}
 
@@ -158,16 +169,15 @@ void LineWriter::Pass(std::size_t size) {
     throw;
   }
   failed_ = false;
-  std::memmove(buffer_.data(), buffer_.data() + size, used_ - size);
-  used_ -= size;
+  std::memmove(buffer_.data(), buffer_.data() + size, buffer_.size() - size);
+  buffer_.set_size(buffer_.size() - size);
 }
 
 void LineWriter::Append(const char* bytes, std::size_t size) {
   while (size > 0) {
-    if (used_ == buffer_.size()) Pass(used_);
-    const std::size_t n = std::min(size, buffer_.size() - used_);
-    std::memcpy(buffer_.data() + used_, bytes, n);
-    used_ += n;
+    if (buffer_.size() == kBufferSize) Pass(buffer_.size());
+    const std::size_t n = std::min(size, kBufferSize - buffer_.size());
+    buffer_.append(bytes, n);
     bytes += n;
     size -= n;
   }
@@ -180,18 +190,18 @@ void LineWriter::WriteLine(std::string_view line) {
     memory_->append(kLineEnd);
     return;
   }
-  if (line.size() + kLineEnd.size() <= buffer_.size() - used_) {
+  if (line.size() + kLineEnd.size() <= kBufferSize - buffer_.size()) {
     // The common case: the line fits behind what the buffer holds.
-    char* to = buffer_.data() + used_;
+    char* to = buffer_.data() + buffer_.size();
     std::memcpy(to, line.data(), line.size());
     to[line.size()] = kLineEnd[0];
     to[line.size() + 1] = kLineEnd[1];
-    used_ += line.size() + kLineEnd.size();
+    buffer_.set_size(buffer_.size() + line.size() + kLineEnd.size());
   } else {
     Append(line.data(), line.size());
     Append(kLineEnd.data(), kLineEnd.size());
   }
-  if (lineByLine_) Pass(used_);
+  if (lineByLine_) Pass(buffer_.size());
 }
 
 void LineWriter::WriteEndedLines(std::string_view lines) {
@@ -200,7 +210,7 @@ void LineWriter::WriteEndedLines(std::string_view lines) {
     return;
   }
   Append(lines.data(), lines.size());
-  if (lineByLine_) Pass(used_);
+  if (lineByLine_) Pass(buffer_.size());
 }
 
 void LineWriter::WriteLineStart(std::string_view bytes) {
@@ -213,7 +223,7 @@ void LineWriter::WriteLineStart(std::string_view bytes) {
 }
 
 void LineWriter::Flush() {
-  if (memory_ == nullptr && used_ > 0) Pass(used_);
+  if (memory_ == nullptr && !buffer_.empty()) Pass(buffer_.size());
 }
 
 void LineWriter::Finish() {
@@ -238,19 +248,19 @@ void LineWriter::Close() {
 void LineWriter::PassOnWholeBlocks() noexcept {
   if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
   try {
-    Pass(used_ / kBlockSize * kBlockSize);
+    Pass(buffer_.size() / kBlockSize * kBlockSize);
   } catch (...) {
   }
-  used_ = 0;
+  buffer_.clear();
 }
 
 void LineWriter::PassOnAllQuietly() noexcept {
   if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
   try {
-    Pass(used_);
+    Pass(buffer_.size());
   } catch (...) {
   }
-  used_ = 0;
+  buffer_.clear();
 }
 
 }  // namespace zelvane

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "base/byte_block.h"
+#include "base/byte_buffer.h"
 #include "base/byte_stream.h"
+#include "base/line_marks.h"
 #include "base/platform.h"
 
 namespace zelvane {
@@ -19,7 +19,9 @@ namespace zelvane {
 // block.
 class LineReader {
  public:
-  static constexpr std::size_t kReadBlock = 64 * 1024;
+  // Reading in blocks of 256 KiB costs a quarter of the system calls of
+  // 64 KiB and measured clearly faster; larger blocks did not help.
+  static constexpr std::size_t kReadBlock = 256 * 1024;
   // A longer line ends the run: real listings have lines of a few KiB, and
   // a source without line ends (a device, a binary file) must not take all
   // the memory there is.
@@ -42,6 +44,8 @@ class LineReader {
   // The next line's text without its line end. The view stays valid until the
   // next call of AtEnd or ReadLine.
   std::string_view ReadLine();
+  // As ReadLine, noting the line's "<" and "&" in `marks` on the way.
+  std::string_view ReadLine(LineMarks& marks);
 
   // Up to `size` of the bytes not read yet, as the file delivers them (line
   // ends and Ctrl-Z included), fewer only where the file ends first. Nothing
@@ -64,13 +68,12 @@ class LineReader {
 
   ByteSource source_;
   std::size_t readBlock_;
-  ByteBlock buffer_;
+  ByteBuffer buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool endOfFile_ = false;
   bool skipPending_ = false;
   RareByte cr_;
-  RareByte ctrlZ_;
 };
 
 // Writes lines, each as its bytes and CR LF, through a large buffer. A file
@@ -80,7 +83,7 @@ class LineReader {
 class LineWriter {
  public:
   static constexpr std::size_t kBlockSize = 128;
-  static constexpr std::size_t kBufferSize = 512 * kBlockSize;
+  static constexpr std::size_t kBufferSize = 2048 * kBlockSize;  // 256 KiB
   static constexpr std::string_view kLineEnd = "\r\n";
 
   LineWriter(platform::File file, bool lineByLine);
@@ -127,8 +130,7 @@ class LineWriter {
   ByteSink sink_;
   std::string* memory_ = nullptr;
   bool lineByLine_ = false;
-  std::vector<char> buffer_;
-  std::size_t used_ = 0;
+  ByteBuffer buffer_;  // the bytes not passed on yet, at most kBufferSize
   bool failed_ = false;
 };
 

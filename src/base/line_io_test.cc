@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -44,13 +45,29 @@ class TempFile {
 };
 
 // Every line of `bytes` as the reader delivers them, reading `readBlock`
-// bytes at a time.
+// bytes at a time. The marks noted on the way, wherever refills fall, are
+// those of a scan of the line delivered, with perhaps more candidates: a "<"
+// at the end of what had been read when it was looked at.
 std::vector<std::string> ReadAllLines(const std::string& bytes, std::size_t readBlock) {
   TempFile file;
   file.Write(bytes);
   LineReader reader(platform::OpenForReading(file.name()), readBlock);
   std::vector<std::string> lines;
-  while (!reader.AtEnd()) lines.emplace_back(reader.ReadLine());
+  LineMarks marks;
+  while (!reader.AtEnd()) {
+    const std::string_view line = reader.ReadLine(marks);
+    lines.emplace_back(line);
+    if (!marks.complete) continue;
+    LineMarks expected;
+    ScanToLineEndBytewise(line.data(), line.data(), line.data() + line.size(), expected);
+    EXPECT_EQ(marks.ampersand, expected.ampersand) << line;
+    EXPECT_EQ(marks.headTagStarts, expected.headTagStarts) << line;
+    const std::vector<std::uint32_t> noted(marks.candidates, marks.candidates + marks.count);
+    for (std::uint32_t i = 0; i < expected.count; ++i) {
+      EXPECT_NE(std::find(noted.begin(), noted.end(), expected.candidates[i]), noted.end())
+          << line;
+    }
+  }
   reader.Close();
   return lines;
 }
@@ -85,6 +102,9 @@ const std::vector<ReadCase> kReadCases = {
     {"CR before Ctrl-Z is dropped", "ab\r" + kZ + "\ncd", {"ab", "cd"}},
     {"two Ctrl-Z in a row inside a line", "ab" + kZ + kZ + "\ncd", {"ab"}},
     {"Ctrl-Z after a final LF", "ab\n" + kZ, {"ab"}},
+    {"tags and ampersands", "a<b&c\r\n<<d\n&", {"a<b&c", "<<d", "&"}},
+    {"candidates across refills", "<p<b</p</x<P\n", {"<p<b</p</x<P"}},
+    {"tags after a lone CR", "a\r<b&\r\n<c" + kZ + "<&\nx", {"a<b&", "<c", "x"}},
     {"bytes pass unchanged", std::string("\x00\xff\xe9\x7f", 4) + "\n",
      {std::string("\x00\xff\xe9\x7f", 4)}},
 };
@@ -197,11 +217,11 @@ TEST(LineWriter, FileGetsNothingBeforeTheBufferFills) {
 TEST(LineWriter, FullBufferIsPassedOnInWholeBlocks) {
   TempFile file;
   LineWriter writer(platform::CreateForWriting(file.name()), false);
-  for (int i = 0; i < 1000; ++i) writer.WriteLine(std::string(98, 'a'));  // 100 bytes each
+  for (int i = 0; i < 4000; ++i) writer.WriteLine(std::string(98, 'a'));  // 100 bytes each
   EXPECT_EQ(file.Read().size(), LineWriter::kBufferSize);
   EXPECT_EQ(file.Read().size() % LineWriter::kBlockSize, 0u);
   writer.Close();
-  EXPECT_EQ(file.Read().size(), 100000u);
+  EXPECT_EQ(file.Read().size(), 400000u);
 }
 
 TEST(LineWriter, PassOnWholeBlocksLeavesWholeBlocks) {

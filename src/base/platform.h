@@ -89,9 +89,6 @@ void Close(File& file);
 // existing, so that opening it reports the reason as a failure.
 bool IsExistingFile(const std::string& name);
 
-// True when both names exist and denote the same file (links followed).
-bool IsSameFile(const std::string& a, const std::string& b);
-
 // True when creating `name` for writing would empty the open file `file`
 // without the system refusing it: `name` denotes that file under another
 // name. Where the share modes of the opener already make the create fail
@@ -145,11 +142,10 @@ void WriteStandardError(std::string_view text);
 // code page on Windows); unchanged elsewhere.
 std::string ToConsoleCodePage(std::string_view text);
 
-// The running program's file name, without directories.
-std::string ProgramName();
-
-// Remembers the program's path as the system handed it over.
-void SetProgramPath(const char* path);
+// The running program's file name, without directories. `path` is the
+// program's path as the system handed it over (argv[0]), or null; Windows
+// asks the system for the module's name instead.
+std::string ProgramName(const char* path);
 
 // The process command line as one string where the platform keeps one;
 // nothing where it hands over the words already split.

@@ -28,7 +28,7 @@ enum class Operation { kOpenExisting, kCreate, kOther };
 // The program's codes for an errno. Codes that share a number with a row of
 // the message table but mean something else (EIO is 5, EINTR is 4) keep the
 // plain "I/O error N" message, so a disk error never reads "File access denied".
-[[noreturn]] void RaiseIoError(int error, Operation operation, std::uint32_t position) {
+[[noreturn]] void RaiseIoError(int error, Operation operation, FailurePosition position) {
   std::int32_t code = 0;
   switch (error) {
     case ENOENT: code = operation == Operation::kCreate ? 3 : 2; break;
@@ -51,14 +51,9 @@ int Descriptor(const File& file) { return static_cast<int>(file.handle()); }
 // The errors by which a directory refuses a new file.
 bool IsRefusal(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
-[[noreturn]] void RaiseInUse(const std::string& name, std::uint32_t position) {
+[[noreturn]] void RaiseInUse(const std::string& name, FailurePosition position) {
   throw EInOutError(EWOULDBLOCK, Concat("Working file ", name, " is in use by another run"),
                     position);
-}
-
-std::string& ProgramPath() {
-  static std::string path;
-  return path;
 }
 
 // The first literal byte of a strftime-style format: the separator between
@@ -112,13 +107,13 @@ File::~File() {
 
 File OpenForReading(const std::string& name) {
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) RaiseIoError(errno, Operation::kOpenExisting, 0x10);
+  if (fd < 0) RaiseIoError(errno, Operation::kOpenExisting, FailurePosition::kOpenForReading);
   return File(fd);
 }
 
 File CreateForWriting(const std::string& name) {
   const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) RaiseIoError(errno, Operation::kCreate, 0x20);
+  if (fd < 0) RaiseIoError(errno, Operation::kCreate, FailurePosition::kCreateForWriting);
   return File(fd);
 }
 
@@ -140,7 +135,7 @@ bool IsRegularFile(const File& file) {
 void RequireWritable(const std::string& name, const File&) {
   // No truncation: the open only asks whether writing is allowed.
   const int fd = ::open(name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) RaiseIoError(errno, Operation::kCreate, 0x28);
+  if (fd < 0) RaiseIoError(errno, Operation::kCreate, FailurePosition::kRequireWritable);
   ::close(fd);
 }
 
@@ -155,12 +150,12 @@ File CreateWorkingFile(const std::string& name) {
       leftover = File(::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
       if (leftover.valid() && ::flock(Descriptor(leftover), LOCK_EX | LOCK_NB) != 0 &&
           errno == EWOULDBLOCK) {
-        RaiseInUse(name, 0x31);
+        RaiseInUse(name, FailurePosition::kWorkingFileLocked);
       }
     }
     if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
       if (IsRefusal(errno)) return File();
-      RaiseIoError(errno, Operation::kCreate, 0x90);
+      RaiseIoError(errno, Operation::kCreate, FailurePosition::kRemoveLeftover);
     }
   }
   // Created afresh and never through a link: a link planted at the name
@@ -169,26 +164,30 @@ File CreateWorkingFile(const std::string& name) {
       ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     // Another run created it since the leftover went.
-    if (errno == EEXIST) RaiseInUse(name, 0x32);
+    if (errno == EEXIST) RaiseInUse(name, FailurePosition::kWorkingFileCreated);
     if (IsRefusal(errno)) return File();
-    RaiseIoError(errno, Operation::kCreate, 0x30);
+    RaiseIoError(errno, Operation::kCreate, FailurePosition::kCreateWorkingFile);
   }
   File file(fd);
   // A file system without locks (ENOLCK, EINVAL) still gets the working file.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) RaiseInUse(name, 0x33);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+    RaiseInUse(name, FailurePosition::kWorkingFileLockTaken);
   return file;
 }
 
 void CommitWorkingFile(File& file, const std::string& name, const std::string& to) {
   struct stat open {}, named {};
-  if (::fstat(Descriptor(file), &open) != 0) RaiseIoError(errno, Operation::kOther, 0xA1);
+  if (::fstat(Descriptor(file), &open) != 0)
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kExamineWorkingFile);
   if (::lstat(name.c_str(), &named) != 0 || open.st_dev != named.st_dev ||
       open.st_ino != named.st_ino) {
     throw EInOutError(
-        ESTALE, Concat("Working file ", name, " was replaced by another program; nothing was renamed"),
-        0xA2);
+        ESTALE,
+        Concat("Working file ", name, " was replaced by another program; nothing was renamed"),
+        FailurePosition::kWorkingFileReplaced);
   }
-  if (::rename(name.c_str(), to.c_str()) != 0) RaiseIoError(errno, Operation::kOther, 0xA0);
+  if (::rename(name.c_str(), to.c_str()) != 0)
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kRename);
   // The lock ends here, with the working file already in its place.
   Close(file);
 }
@@ -203,7 +202,7 @@ std::size_t ReadSome(File& file, char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(Descriptor(file), buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) RaiseIoError(errno, Operation::kOther, 0x40);
+    if (errno != EINTR) RaiseIoError(errno, Operation::kOther, FailurePosition::kRead);
   }
 }
 
@@ -213,7 +212,7 @@ void WriteAll(File& file, const char* bytes, std::size_t size) {
     const ssize_t n = ::write(Descriptor(file), bytes, chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
-      RaiseIoError(errno, Operation::kOther, 0x50);
+      RaiseIoError(errno, Operation::kOther, FailurePosition::kWrite);
     }
     bytes += n;
     size -= static_cast<std::size_t>(n);
@@ -222,7 +221,7 @@ void WriteAll(File& file, const char* bytes, std::size_t size) {
 
 void FlushToDisk(File& file) {
   if (::fsync(Descriptor(file)) != 0 && errno != EINVAL && errno != EROFS) {
-    RaiseIoError(errno, Operation::kOther, 0x60);
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kFlushToDisk);
   }
 }
 
@@ -231,7 +230,7 @@ void Close(File& file) {
   // close could close a descriptor that another open has reused meanwhile.
   const int fd = static_cast<int>(file.Release());
   if (fd != -1 && ::close(fd) != 0 && errno != EINTR) {
-    RaiseIoError(errno, Operation::kOther, 0x70);
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kClose);
   }
 }
 
@@ -242,12 +241,6 @@ bool IsExistingFile(const std::string& name) {
   // cannot be examined (too long, a directory that may not be searched, a
   // loop of links) is left to the open that follows, which reports why.
   return errno != ENOENT && errno != ENOTDIR;
-}
-
-bool IsSameFile(const std::string& a, const std::string& b) {
-  struct stat first {}, second {};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 bool CreatingWouldEmpty(const File& file, const std::string& name) {
@@ -292,20 +285,22 @@ std::string FinalName(const std::string& name) {
 
 void CopyAttributes(const std::string& model, File& file) {
   struct stat info {};
-  if (::stat(model.c_str(), &info) != 0) RaiseIoError(errno, Operation::kOther, 0x80);
+  if (::stat(model.c_str(), &info) != 0)
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kReadAttributes);
   // Only a privileged process may give a file away; for anyone else the
   // file simply stays theirs. The owner goes first, since changing it may
   // clear the set-id bits.
   (void)::fchown(Descriptor(file), info.st_uid, info.st_gid);
   if (::fchmod(Descriptor(file), info.st_mode & 07777) != 0) {
-    RaiseIoError(errno, Operation::kOther, 0x81);
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kCopyOwner);
   }
 }
 
 void GiveDefaultMode(File& file) {
   const mode_t mask = ::umask(0);
   ::umask(mask);
-  if (::fchmod(Descriptor(file), 0666 & ~mask) != 0) RaiseIoError(errno, Operation::kOther, 0x82);
+  if (::fchmod(Descriptor(file), 0666 & ~mask) != 0)
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kGiveDefaultMode);
 }
 
 void CutToWholeBlocks(File& file, std::size_t block) noexcept {
@@ -329,14 +324,12 @@ void WriteStandardError(std::string_view text) {
 
 std::string ToConsoleCodePage(std::string_view text) { return std::string(text); }
 
-std::string ProgramName() {
-  const std::string& path = ProgramPath();
+std::string ProgramName(const char* programPath) {
+  const std::string path = programPath != nullptr ? programPath : "";
   const std::size_t slash = path.rfind('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   return name.empty() ? "zelvane" : name;
 }
-
-void SetProgramPath(const char* path) { ProgramPath() = path != nullptr ? path : ""; }
 
 std::optional<std::string> RawCommandLine() { return std::nullopt; }
 

@@ -19,19 +19,21 @@ namespace {
 // disk among them, is reported by its number: the table's rows 100, 101 and
 // 106 are the file layer's own codes, and the system's 100, 101 and 106 mean
 // something else.
-[[noreturn]] void RaiseIoError(DWORD error, std::uint32_t position) {
+[[noreturn]] void RaiseIoError(DWORD error, FailurePosition position) {
   const auto code = static_cast<std::int32_t>(error);
   if (code >= 2 && code <= 5) throw EInOutError(code, position);
   throw EInOutError(code, "I/O error " + FormatInt(code), position);
 }
 
-[[noreturn]] void RaiseLastError(std::uint32_t position) { RaiseIoError(GetLastError(), position); }
+[[noreturn]] void RaiseLastError(FailurePosition position) {
+  RaiseIoError(GetLastError(), position);
+}
 
 HANDLE Handle(const File& file) { return reinterpret_cast<HANDLE>(file.handle()); }
 
 File Wrap(HANDLE handle, bool owned) { return File(reinterpret_cast<std::intptr_t>(handle), owned); }
 
-[[noreturn]] void RaiseInUse(const std::string& name, std::uint32_t position) {
+[[noreturn]] void RaiseInUse(const std::string& name, FailurePosition position) {
   throw EInOutError(ERROR_SHARING_VIOLATION,
                     Concat("Working file ", name, " is in use by another run"), position);
 }
@@ -95,7 +97,7 @@ File OpenForReading(const std::string& name) {
   // Others may read the listing while it is read, never write it.
   const HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(0x10);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(FailurePosition::kOpenForReading);
   return Wrap(handle, true);
 }
 
@@ -105,7 +107,7 @@ File CreateForWriting(const std::string& name) {
   // of emptying it.
   const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(0x20);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(FailurePosition::kCreateForWriting);
   return Wrap(handle, true);
 }
 
@@ -136,13 +138,13 @@ void RequireWritable(const std::string& name, const File& source) {
   if (SameAsNamed(Handle(source), name, false)) {
     const DWORD attributes = GetFileAttributesA(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      RaiseIoError(ERROR_ACCESS_DENIED, 0x28);
+      RaiseIoError(ERROR_ACCESS_DENIED, FailurePosition::kRequireWritable);
     }
     return;
   }
   const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(0x29);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(FailurePosition::kRequireWritableOpen);
   CloseHandle(handle);
 }
 
@@ -160,34 +162,35 @@ File CreateWorkingFile(const std::string& name) {
         error = DeleteFileA(name.c_str()) != 0 ? ERROR_SUCCESS : GetLastError();
       }
     }
-    if (error == ERROR_SHARING_VIOLATION) RaiseInUse(name, 0x31);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) RaiseIoError(error, 0x90);
+    if (error == ERROR_SHARING_VIOLATION) RaiseInUse(name, FailurePosition::kWorkingFileLocked);
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
+      RaiseIoError(error, FailurePosition::kRemoveLeftover);
   }
   // Only readers may share the working file while it is written.
   const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    if (error == ERROR_FILE_EXISTS) RaiseInUse(name, 0x32);
+    if (error == ERROR_FILE_EXISTS) RaiseInUse(name, FailurePosition::kWorkingFileCreated);
     if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return File();
-    RaiseIoError(error, 0x30);
+    RaiseIoError(error, FailurePosition::kCreateWorkingFile);
   }
   return Wrap(handle, true);
 }
 
 void CommitWorkingFile(File& file, const std::string& name, const std::string& to) {
   if (!SameAsNamed(Handle(file), name, true)) {
-    throw EInOutError(ERROR_FILE_INVALID,
-                      Concat("Working file ", name,
-                             " was replaced by another program; nothing was renamed"),
-                      0xA2);
+    throw EInOutError(
+        ERROR_FILE_INVALID,
+        Concat("Working file ", name, " was replaced by another program; nothing was renamed"),
+        FailurePosition::kWorkingFileReplaced);
   }
   // The system renames no file that is open without delete sharing.
   Close(file);
   // Write-through: the rename is on disk when the call returns.
   if (MoveFileExA(name.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
       0) {
-    RaiseLastError(0xA0);
+    RaiseLastError(FailurePosition::kRename);
   }
 }
 
@@ -204,7 +207,7 @@ std::size_t ReadSome(File& file, char* buffer, std::size_t size) {
     const DWORD error = GetLastError();
     // A pipe whose writer has gone has simply ended.
     if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return 0;
-    RaiseIoError(error, 0x40);
+    RaiseIoError(error, FailurePosition::kRead);
   }
   return read;
 }
@@ -213,21 +216,23 @@ void WriteAll(File& file, const char* bytes, std::size_t size) {
   while (size > 0) {
     const DWORD chunk = size < (DWORD{1} << 30) ? static_cast<DWORD>(size) : (DWORD{1} << 30);
     DWORD written = 0;
-    if (WriteFile(Handle(file), bytes, chunk, &written, nullptr) == 0) RaiseLastError(0x50);
+    if (WriteFile(Handle(file), bytes, chunk, &written, nullptr) == 0)
+      RaiseLastError(FailurePosition::kWrite);
     // A write that succeeds without taking a byte would never end.
-    if (written == 0) RaiseIoError(ERROR_WRITE_FAULT, 0x51);
+    if (written == 0) RaiseIoError(ERROR_WRITE_FAULT, FailurePosition::kWriteNothing);
     bytes += written;
     size -= written;
   }
 }
 
 void FlushToDisk(File& file) {
-  if (FlushFileBuffers(Handle(file)) == 0) RaiseLastError(0x60);
+  if (FlushFileBuffers(Handle(file)) == 0) RaiseLastError(FailurePosition::kFlushToDisk);
 }
 
 void Close(File& file) {
   const HANDLE handle = reinterpret_cast<HANDLE>(file.Release());
-  if (handle != INVALID_HANDLE_VALUE && CloseHandle(handle) == 0) RaiseLastError(0x70);
+  if (handle != INVALID_HANDLE_VALUE && CloseHandle(handle) == 0)
+    RaiseLastError(FailurePosition::kClose);
 }
 
 bool IsExistingFile(const std::string& name) {
@@ -246,13 +251,6 @@ bool IsExistingFile(const std::string& name) {
   // is left to the open that follows, which reports it.
   const DWORD error = GetLastError();
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
-}
-
-bool IsSameFile(const std::string& a, const std::string& b) {
-  const HANDLE first = OpenForQuery(a, false);
-  const bool same = SameAsNamed(first, b, false);
-  if (first != INVALID_HANDLE_VALUE) CloseHandle(first);
-  return same;
 }
 
 bool CreatingWouldEmpty(const File& file, const std::string& name) {
@@ -325,7 +323,8 @@ std::string ToConsoleCodePage(std::string_view text) {
   return converted;
 }
 
-std::string ProgramName() {
+// The module's own file name is asked of the system; argv[0] is not needed.
+std::string ProgramName(const char*) {
   std::vector<char> path(MAX_PATH);
   for (;;) {
     const DWORD size = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -338,9 +337,6 @@ std::string ProgramName() {
     path.resize(path.size() * 2);
   }
 }
-
-// The module's own file name is asked of the system; argv[0] is not needed.
-void SetProgramPath(const char*) {}
 
 std::optional<std::string> RawCommandLine() { return std::string(GetCommandLineA()); }
 

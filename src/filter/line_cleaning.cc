@@ -78,7 +78,7 @@ void ReplaceMarkupFrom(ByteBuffer& text, std::string_view markup, std::size_t fi
     read = at + markup.size();
   }
   std::memmove(text.data() + write, text.data() + read, text.size() - read);
-  text.truncate(write + text.size() - read);
+  text.set_size(write + text.size() - read);
 }
 
 // Appends `text` to `out` with every `markup` replaced by one blank, the
@@ -357,7 +357,7 @@ void RepairAmpersands(std::string_view text, ListingEncoding encoding, ByteBuffe
     if (pieces != nullptr && out.size() - lineStart >= pieces->pieceSize &&
         text[at - 1] != '\\' && out.back() != ']') {
       pieces->writer->WriteLineStart(std::string_view(out).substr(lineStart));
-      out.truncate(lineStart);
+      out.set_size(lineStart);
     }
     copied = RepairAmpersandAt(text, at, encoding, lineStart, out);
     // Ampersands often come in runs ("&&", "&#233;&#233;"); skip the search.
@@ -366,56 +366,38 @@ void RepairAmpersands(std::string_view text, ListingEncoding encoding, ByteBuffe
   out.append(text.substr(copied));
 }
 
-// The line after the markup passes, when they change it. Grows to the
-// longest line with markup and is then reused, so that no line costs an
-// allocation.
-ByteBuffer& MarkupFreeScratch() {
-  thread_local ByteBuffer buffer;
-  return buffer;
-}
-
 }  // namespace
 
-std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
-                               ByteBuffer& scratch) {
-  return CleanLineView(line, ScanLine(line), encoding, scratch);
+std::string_view LineCleaner::WithoutMarkup(std::string_view line, const LineScan& scan) {
+  return ReplaceMarkup(line, scan.tagMarkup, scan.ampersand, markupFree_);
 }
 
-std::string_view CleanLineView(std::string_view line, const LineScan& scan,
-                               ListingEncoding encoding, ByteBuffer& scratch) {
+std::string_view LineCleaner::Clean(std::string_view line, const LineScan& scan) {
   if (!scan.MayNeedCleaning()) return line;
-  const std::string_view text =
-      ReplaceMarkup(line, scan.tagMarkup, scan.ampersand, MarkupFreeScratch());
+  const std::string_view text = WithoutMarkup(line, scan);
   // Markup passes never add an ampersand.
   if (!scan.ampersand) return text;
-  scratch.clear();
-  RepairAmpersands(text, encoding, scratch);
-  return scratch;
+  cleaned_.clear();
+  RepairAmpersands(text, encoding_, cleaned_);
+  return cleaned_;
 }
 
-void WriteCleanLine(std::string_view line, const LineScan& scan, ListingEncoding encoding,
-                    ByteBuffer& scratch, LineWriter& writer, std::size_t pieceSize) {
+void LineCleaner::Write(std::string_view line, const LineScan& scan, LineWriter& writer,
+                        std::size_t pieceSize) {
   if (!scan.ampersand) {
-    writer.WriteLine(CleanLineView(line, scan, encoding, scratch));
+    writer.WriteLine(Clean(line, scan));
     return;
   }
-  const std::string_view text =
-      ReplaceMarkup(line, scan.tagMarkup, scan.ampersand, MarkupFreeScratch());
-  scratch.clear();
+  const std::string_view text = WithoutMarkup(line, scan);
+  cleaned_.clear();
   const Pieces pieces{&writer, pieceSize > 0 ? pieceSize : 1};
-  RepairAmpersands(text, encoding, scratch, &pieces);
-  writer.WriteLine(scratch);
-}
-
-void AppendCleanLine(std::string_view line, ListingEncoding encoding, std::string& out) {
-  thread_local ByteBuffer scratch;
-  out.append(CleanLineView(line, encoding, scratch));
+  RepairAmpersands(text, encoding_, cleaned_, &pieces);
+  writer.WriteLine(cleaned_);
 }
 
 std::string CleanLine(std::string_view line, ListingEncoding encoding) {
-  std::string out;
-  AppendCleanLine(line, encoding, out);
-  return out;
+  LineCleaner cleaner(encoding);
+  return std::string(cleaner.Clean(line, ScanLine(line)));
 }
 
 }  // namespace zelvane

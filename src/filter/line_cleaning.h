@@ -6,7 +6,7 @@
 #include "base/byte_buffer.h"
 #include "base/line_io.h"
 #include "filter/line_scan.h"
-#include "filter/run_settings.h"
+#include "filter/filter_options.h"
 
 namespace zelvane {
 
@@ -14,30 +14,38 @@ namespace zelvane {
 // blanks, then stray ampersands escaped and numeric character references
 // decoded for `encoding` (references that the listing's encoding cannot hold
 // are kept). The result is well-formed wherever the line was. Linear in the
-// length of `line`; pure; cannot fail.
+// length of `line`; cannot fail.
 std::string CleanLine(std::string_view line, ListingEncoding encoding);
 
-// As CleanLine, without copying: the result is `line` itself when cleaning
-// changes nothing (the common case), otherwise a view of `scratch` or of
-// storage of this thread that the next call may reuse.
-std::string_view CleanLineView(std::string_view line, ListingEncoding encoding,
-                               ByteBuffer& scratch);
+// Cleans the lines of one pass, as CleanLine does, in buffers of its own that
+// grow to the longest line cleaned and are then reused, so that no line costs
+// an allocation.
+class LineCleaner {
+ public:
+  // A long line whose ampersands are repaired goes to a writer in pieces of
+  // about this many bytes, so that memory never holds its cleaned copy whole.
+  static constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 
-// As CleanLineView, for a line whose ScanLine answers are known already.
-std::string_view CleanLineView(std::string_view line, const LineScan& scan,
-                               ListingEncoding encoding, ByteBuffer& scratch);
+  explicit LineCleaner(ListingEncoding encoding) : encoding_(encoding) {}
+  LineCleaner(const LineCleaner&) = delete;
+  LineCleaner& operator=(const LineCleaner&) = delete;
 
-// Writes `line` cleaned to `writer` as one line, as WriteLine with the
-// result of CleanLineView would. A long line whose ampersands are repaired
-// goes out in pieces of about `pieceSize` bytes, so that memory never holds
-// its cleaned copy whole.
-inline constexpr std::size_t kCleanPieceSize = std::size_t{1} << 20;
-void WriteCleanLine(std::string_view line, const LineScan& scan, ListingEncoding encoding,
-                    ByteBuffer& scratch, LineWriter& writer,
-                    std::size_t pieceSize = kCleanPieceSize);
+  // The cleaned `line`, whose ScanLine answers are `scan`: `line` itself when
+  // cleaning changes nothing (the common case), otherwise a view of this
+  // cleaner's buffer that stays valid until its next call.
+  std::string_view Clean(std::string_view line, const LineScan& scan);
 
-// As CleanLine, appending the result to `out` (no allocation once `out` has
-// grown to the longest line). `line` must not view the bytes of `out`.
-void AppendCleanLine(std::string_view line, ListingEncoding encoding, std::string& out);
+  // Writes `line` cleaned to `writer` as one line, as WriteLine with the
+  // result of Clean would, in pieces of about `pieceSize` bytes.
+  void Write(std::string_view line, const LineScan& scan, LineWriter& writer,
+             std::size_t pieceSize = kPieceSize);
+
+ private:
+  std::string_view WithoutMarkup(std::string_view line, const LineScan& scan);
+
+  ListingEncoding encoding_;
+  ByteBuffer markupFree_;  // the line after the markup passes, when they change it
+  ByteBuffer cleaned_;     // the line after the ampersand repair
+};
 
 }  // namespace zelvane

@@ -30,6 +30,21 @@ bool TagMarkupAt(std::string_view line, std::size_t at) {
 
 }  // namespace
 
+LineScan ScanMarkedLine(std::string_view line, const LineMarks& marks) {
+  if (!marks.complete) return ScanLine(line);
+  LineScan scan;
+  scan.ampersand = marks.ampersand;
+  scan.headTagStarts = marks.headTagStarts;
+  // Only the candidates can open a programme or start tag markup; a line
+  // holds few, most lines none.
+  for (std::uint32_t i = 0; i < marks.count; ++i) {
+    const std::size_t at = marks.candidates[i];
+    if (scan.openingAt == std::string_view::npos && OpensAt(line, at)) scan.openingAt = at;
+    if (!scan.tagMarkup && TagMarkupAt(line, at)) scan.tagMarkup = true;
+  }
+  return scan;
+}
+
 LineScan ScanLineBytewise(std::string_view line) {
   LineScan scan;
   for (std::size_t at = 0; at < line.size(); ++at) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/line_marks.h"
+
 namespace zelvane {
 
 // The text that opens a programme's line.
@@ -35,6 +37,10 @@ std::size_t FindPairFolded(std::string_view text, std::size_t from, char first, 
 
 // Scans `line` sixteen bytes at a time where the processor allows.
 LineScan ScanLine(std::string_view line);
+
+// The same answers for a line whose "<" and "&" the reader noted in `marks`,
+// without looking at its bytes again (unless the marks are incomplete).
+LineScan ScanMarkedLine(std::string_view line, const LineMarks& marks);
 
 // The same answers, byte by byte (the reference for tests, and the code on
 // processors without vector instructions).

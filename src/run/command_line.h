@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/line_io.h"
-#include "filter/run_settings.h"
+#include "run/run_settings.h"
 
 namespace zelvane {
 
@@ -30,15 +30,5 @@ void PrintHelp(LineWriter& console);
 
 // The report of the settings.
 void PrintSettings(const RunSettings& settings, LineWriter& console);
-
-// The whole run after start-up: usage or help text, version, settings report
-// (left out by a quiet run that has both names), file pass. The console lines go to `standardOutput`, or to `standardError` when
-// the listing itself goes to standard output. Returns the exit status; a
-// failure raises.
-int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput,
-               LineWriter& standardError);
-
-// The program's entry point: start-up, the run, and the one failure report.
-int Main(int argc, char** argv);
 
 }  // namespace zelvane

@@ -3,7 +3,8 @@
 #include "base/byte_string.h"
 #include "base/failure.h"
 #include "base/platform.h"
-#include "filter/programme_assembly.h"
+#include "filter/programme_filter.h"
+#include "time/time_zone.h"
 
 #include <optional>
 #include <utility>
@@ -79,8 +80,9 @@ std::size_t EncodingInsertPoint(std::string_view text) {
 }
 
 // Copies the listing from `reader` to `output`: the first line with its
-// declaration, every further line through the filter.
-void CopyListing(LineReader& reader, LineWriter& output, RunSettings& settings) {
+// declaration, every further line through the filter with `options`, whose
+// encoding the first line decides.
+void CopyListing(LineReader& reader, LineWriter& output, FilterOptions options) {
   // An empty source (or one that starts with a Ctrl-Z) gives an empty output,
   // without a declaration.
   if (reader.AtEnd()) return;
@@ -89,16 +91,35 @@ void CopyListing(LineReader& reader, LineWriter& output, RunSettings& settings) 
   // read, so that nothing but the reader's buffer holds them.
   const bool headIsUtf8 = LooksLikeUtf8(reader.Peek(kEncodingLookAhead));
   // The filter's line cleaning needs the encoding from the second line on.
-  settings.encoding = WriteFirstLine(reader.ReadLine(), headIsUtf8, output);
-  FilterState state;
-  while (!reader.AtEnd()) FilterLine(reader.ReadLine(), output, settings, state);
+  options.encoding = WriteFirstLine(reader.ReadLine(), headIsUtf8, output);
+  ProgrammeFilter filter(output, options);
+  // The reader notes each line's "<" and "&" as it finds the line's end, so
+  // the filter never scans a line's bytes a second time.
+  LineMarks marks;
+  while (!reader.AtEnd()) {
+    const std::string_view line = reader.ReadLine(marks);
+    filter.FilterLine(line, ScanMarkedLine(line, marks));
+  }
   // A programme that the input leaves open is written all the same.
-  FinishListing(output, settings, state);
+  filter.Finish();
 }
 
 }  // namespace
 
-int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standardOutput) {
+int RunFilePass(const RunSettings& settings, LineWriter& console, LineWriter* standardOutput) {
+  // An unknown zone ends the run before any file is touched.
+  std::optional<TimeZone> zone;
+  if (settings.tz) zone.emplace(settings.tzname);
+  FilterOptions options;
+  options.cet = settings.cet;
+  options.cetoffset = settings.cetoffset;
+  options.zone = zone ? &*zone : nullptr;
+  options.kenmerk = settings.kenmerk;
+  options.talpa = settings.talpa;
+  options.tba = settings.tba;
+  const platform::LocaleSeparators separators = platform::ReadLocaleSeparators();
+  options.separators = DateTimeSeparators{separators.date, separators.time, separators.decimal};
+
   const bool fromStandardInput = settings.source == kStandardStream;
   const bool toStandardOutput = settings.destination == kStandardStream;
   if (!fromStandardInput && !platform::IsExistingFile(settings.source)) {
@@ -109,7 +130,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
     return 1;
   }
   // Both names "-" is a pipeline: nothing on disk to replace.
-  settings.replaceSource = settings.source == settings.destination && !toStandardOutput;
+  const bool replaceSource = settings.source == settings.destination && !toStandardOutput;
 
   // The source is opened and examined before the output is created, so that
   // a source that cannot be read leaves an existing destination untouched
@@ -118,9 +139,9 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
                                       : platform::OpenForReading(settings.source));
   // Only a file can be replaced: a device or a pipe of the same name would
   // become a regular file.
-  if (settings.replaceSource && !platform::IsRegularFile(source.file())) {
+  if (replaceSource && !platform::IsRegularFile(source.file())) {
     throw EInOutError(kNotReplaceable, "The source is no regular file and cannot be replaced",
-                      0x1230);
+                      FailurePosition::kSourceNotReplaceable);
   }
   const Compression compression = source.Sniff();
   if (compression == Compression::kGzip) {
@@ -129,7 +150,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
     throw EInOutError(kCompressedSource,
                       Concat("The source is compressed with ", CompressionName(compression),
                              ": decompress it first"),
-                      0x1240);
+                      FailurePosition::kSourceCompressed);
   }
 
   std::string target;  // the file that the working file replaces
@@ -141,9 +162,9 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
     // Standard output appended to the source itself would read its own
     // output without end.
     if (platform::IsSameOpenFile(source.file(), pipe->file())) {
-      throw EInOutError(kSharingViolation, 0x1200);
+      throw EInOutError(kSharingViolation, FailurePosition::kOutputIsSource);
     }
-  } else if (settings.replaceSource) {
+  } else if (replaceSource) {
     // When the source is a symbolic link, the file it points to is replaced
     // and the link stays. The working file lies beside that file, so that the
     // final rename never crosses a file system.
@@ -151,10 +172,12 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
     outputName = WorkingFileName(target);
     // A source that is itself named like a working file would be removed below.
     if (outputName == target || platform::IsSameEntry(outputName, target)) {
-      throw EInOutError(kSharingViolation, 0x1210);
+      throw EInOutError(kSharingViolation, FailurePosition::kWorkingFileIsSource);
     }
     outputFile = platform::CreateWorkingFile(outputName);
-    if (!outputFile.valid()) throw EInOutError(kAccessDenied, 0x1218);
+    if (!outputFile.valid()) {
+      throw EInOutError(kAccessDenied, FailurePosition::kWorkingFileRefused);
+    }
     working = true;
   } else {
     const platform::EntryKind kind = platform::KindOf(settings.destination);
@@ -176,7 +199,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
       // A directory that refuses the working file while the destination may
       // be written gets the destination written in place, as it always was.
       if (!working && !clash && kind == platform::EntryKind::kAbsent) {
-        throw EInOutError(kAccessDenied, 0x1228);
+        throw EInOutError(kAccessDenied, FailurePosition::kDirectoryRefused);
       }
     }
     if (!working) {
@@ -184,7 +207,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
       // Creating the destination would empty it before it is read when it is
       // the source under another name (a hard link, a symbolic link, "./x").
       if (platform::CreatingWouldEmpty(source.file(), settings.destination)) {
-        throw EInOutError(kSharingViolation, 0x1220);
+        throw EInOutError(kSharingViolation, FailurePosition::kDestinationIsSource);
       }
       outputFile = platform::CreateForWriting(settings.destination);
     }
@@ -206,7 +229,7 @@ int RunFilePass(RunSettings& settings, LineWriter& console, LineWriter* standard
   }
   LineWriter& output = toStandardOutput ? *pipe : *file;
   try {
-    CopyListing(reader, output, settings);
+    CopyListing(reader, output, options);
     reader.Close();
     if (toStandardOutput) {
       // Standard output stays open: the console may still need it.

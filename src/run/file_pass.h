@@ -4,7 +4,8 @@
 #include <string_view>
 
 #include "base/line_io.h"
-#include "filter/run_settings.h"
+#include "filter/filter_options.h"
+#include "run/run_settings.h"
 
 namespace zelvane {
 
@@ -13,14 +14,15 @@ namespace zelvane {
 inline constexpr std::string_view kStandardStream = "-";
 
 // Filters `settings.source` into `settings.destination` (through a working
-// file that replaces the source when both are the same). Sets
-// `replaceSource` and `encoding`. A missing source is reported on `console`
+// file that replaces the source when both are the same). The zone of --tz is
+// looked up first: an unknown zone raises EConvertError before any file is
+// touched. A missing source is reported on `console`
 // and gives exit status 1; a completed pass gives 0. A failed file operation
 // raises EInOutError (code 32 when the output would be the source itself),
 // leaving the output with the whole 128-byte blocks written so far. A source
 // "-" is standard input; a destination "-" is written to `standardOutput`
 // (`console` when none is given); both "-" is a pipeline, never a replacement.
-int RunFilePass(RunSettings& settings, LineWriter& console,
+int RunFilePass(const RunSettings& settings, LineWriter& console,
                 LineWriter* standardOutput = nullptr);
 
 // The working file beside `destination`: its extension (from the last full

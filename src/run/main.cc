@@ -1,3 +1,3 @@
-#include "run/command_line.h"
+#include "run/main_program.h"
 
 int main(int argc, char** argv) { return zelvane::Main(argc, argv); }

@@ -3,8 +3,6 @@
 #include "base/byte_string.h"
 #include "base/failure.h"
 
-#include <bit>
-#include <cmath>
 #include <utility>
 
 namespace zelvane {
@@ -34,17 +32,6 @@ constexpr auto kDaysBeforeMonth = [] {
   return sums;
 }();
 
-struct Separators {
-  std::string date = "/";
-  std::string time = ":";
-  std::string decimal = ".";
-};
-
-Separators& MessageSeparators() {
-  static Separators separators;
-  return separators;
-}
-
 struct Fields {
   std::uint16_t year, month, day, hour, minute, second, millisecond;
 };
@@ -54,8 +41,7 @@ std::string FormatField(std::uint16_t value) {
   return value == 65535 ? std::string("?") : FormatInt(value);
 }
 
-[[noreturn]] void RaiseInvalid(const Fields& f) {
-  const Separators& s = MessageSeparators();
+[[noreturn]] void RaiseInvalid(const Fields& f, const DateTimeSeparators& s) {
   throw EConvertError(Concat("''", FormatField(f.year), s.date, FormatField(f.month), s.date,
                              FormatField(f.day), " ", FormatField(f.hour), s.time,
                              FormatField(f.minute), s.time, FormatField(f.second), s.decimal,
@@ -113,97 +99,22 @@ DateTimeValue FromMilliseconds(std::int64_t milliseconds) {
   return static_cast<double>(milliseconds) / static_cast<double>(kMillisecondsPerDay);
 }
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-  const std::int64_t q = a / b;
-  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
-// The fields of a moment, the milliseconds rounded to the nearest. Days
-// outside years 1-9999 decode to the proleptic year they fall in (0, -1, ...,
-// 10000), which MakeDateTime then refuses.
-Fields Decode(DateTimeValue value) {
-  // Far outside the valid range every value is as wrong as any other; the
-  // clamp keeps the conversion to integers defined.
-  if (!(value > -1e7)) value = -1e7;
-  if (value > 1e7) value = 1e7;
-  const std::int64_t total = std::llround(value * static_cast<double>(kMillisecondsPerDay));
-  const std::int64_t days = FloorDiv(total, kMillisecondsPerDay);
-  std::int64_t ms = total - days * kMillisecondsPerDay;
-
-  // Civil date from a count of days, in 400-year eras starting on 1 March.
-  std::int64_t z = days - 25569 + 719468;  // 25569: 1 January 1970
-  const std::int64_t era = FloorDiv(z, 146097);
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
-  const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-
-  Fields f{};
-  f.year = static_cast<std::uint16_t>(year);
-  f.month = static_cast<std::uint16_t>(month);
-  f.day = static_cast<std::uint16_t>(day);
-  f.hour = static_cast<std::uint16_t>(ms / 3600000);
-  ms %= 3600000;
-  f.minute = static_cast<std::uint16_t>(ms / 60000);
-  ms %= 60000;
-  f.second = static_cast<std::uint16_t>(ms / 1000);
-  f.millisecond = static_cast<std::uint16_t>(ms % 1000);
-  return f;
-}
-
-// The gap between |x| and the next larger double, read off the exponent:
-// this runs twice per compared pair, where a libm call would cost more than
-// the rest of the comparison.
-double UnitInLastPlace(double x) {
-  constexpr int kMantissaBits = 52;
-  const std::uint64_t exponent = (std::bit_cast<std::uint64_t>(x) >> kMantissaBits) & 0x7FF;
-  if (exponent > kMantissaBits) {
-    return std::bit_cast<double>((exponent - kMantissaBits) << kMantissaBits);
-  }
-  // Below the smallest normal number the gap is subnormal, 2^(exponent-1075).
-  return std::bit_cast<double>(std::uint64_t{1} << (exponent == 0 ? 0 : exponent - 1));
-}
-
-DateTimeValue Make(const Fields& f) {
+DateTimeValue Make(const Fields& f, const DateTimeSeparators& separators) {
   const std::optional<std::int64_t> days = TryDayNumber(f.year, f.month, f.day);
   const std::optional<std::int64_t> ms =
       TryMillisecondOfDay(f.hour, f.minute, f.second, f.millisecond);
-  if (!days || !ms) RaiseInvalid(f);
+  if (!days || !ms) RaiseInvalid(f, separators);
   return FromMilliseconds(*days * kMillisecondsPerDay + *ms);
 }
 
 }  // namespace
 
-void SetDateTimeSeparators(std::string date, std::string time, std::string decimal) {
-  Separators& s = MessageSeparators();
-  s.date = std::move(date);
-  s.time = std::move(time);
-  s.decimal = std::move(decimal);
-}
-
 bool IsLeap(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
-
-std::optional<DateTimeValue> TryMakeDate(std::uint16_t year, std::uint16_t month,
-                                         std::uint16_t day) {
-  const std::optional<std::int64_t> days = TryDayNumber(year, month, day);
-  if (!days) return std::nullopt;
-  return static_cast<DateTimeValue>(*days);
-}
-
-std::optional<DateTimeValue> TryMakeTime(std::uint16_t hour, std::uint16_t minute,
-                                         std::uint16_t second, std::uint16_t millisecond) {
-  const std::optional<std::int64_t> ms = TryMillisecondOfDay(hour, minute, second, millisecond);
-  if (!ms) return std::nullopt;
-  return FromMilliseconds(*ms);
-}
 
 DateTimeValue MakeDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
                            std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
-                           std::uint16_t millisecond) {
-  return Make(Fields{year, month, day, hour, minute, second, millisecond});
+                           std::uint16_t millisecond, const DateTimeSeparators& separators) {
+  return Make(Fields{year, month, day, hour, minute, second, millisecond}, separators);
 }
 
 bool IsValidDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
@@ -221,53 +132,6 @@ std::optional<int> LastSundayOfMonth(int year, int month) {
     if (const std::optional<int> day = NthWeekdayDay(year, month, n, 7)) return day;
   }
   return std::nullopt;
-}
-
-int WeekdayOf(DateTimeValue day) {
-  return WeekdayOfDayNumber(static_cast<std::int64_t>(std::floor(day)));
-}
-
-std::optional<DateTimeValue> TryNthWeekdayOfMonth(int year, int month, int n, int weekday) {
-  if (!IsValidMonth(year, month)) return std::nullopt;
-  const std::optional<int> day = NthWeekdayDay(year, month, n, weekday);
-  if (!day) return std::nullopt;
-  return static_cast<DateTimeValue>(DayNumber(year, month, *day));
-}
-
-DateTimeValue WithHour(DateTimeValue value, std::uint16_t hour) {
-  Fields f = Decode(value);
-  f.hour = hour;
-  return Make(f);
-}
-
-int CompareMoments(DateTimeValue a, DateTimeValue b) {
-  // A moment is held to within half a unit in the last place, so two moments
-  // exactly one millisecond apart can be stored a hair closer than that (a
-  // third of such pairs across years 1-9999). The tolerance gives up those
-  // units so that such pairs still compare as different; it stays above
-  // 0.9 ms for every valid moment.
-  const double tolerance =
-      1.0 / static_cast<double>(kMillisecondsPerDay) - (UnitInLastPlace(a) + UnitInLastPlace(b));
-  if (std::fabs(a - b) < tolerance) return 0;
-  return a < b ? -1 : 1;
-}
-
-DateTimeValue SwitchMoment(int year, int month, int hour) {
-  const auto y = static_cast<std::uint16_t>(year);
-  const auto m = static_cast<std::uint16_t>(month);
-  const auto h = static_cast<std::uint16_t>(hour);
-  // Every stamp that gets a CET offset asks for two of these, so the day is
-  // found on the field level rather than through whole-day values and
-  // WithHour; the result is the same.
-  if (const std::optional<int> day = LastSundayOfMonth(year, month)) {
-    return Make(Fields{y, m, static_cast<std::uint16_t>(*day), h, 0, 0, 0});
-  }
-  // Only an invalid year or month has no Sunday: report the month's first day.
-  RaiseInvalid(Fields{y, m, 1, h, 0, 0, 0});
-}
-
-SummerTime SummerTimePeriod(int year) {
-  return SummerTime{SwitchMoment(year, 3, 2), SwitchMoment(year, 10, 3)};
 }
 
 }  // namespace zelvane

@@ -46,7 +46,8 @@ bool HasUniqueOffset(const cctz::time_zone& zone, const cctz::civil_second& time
 }  // namespace
 
 TimeZone::TimeZone(std::string_view name) : rules_(std::make_unique<Rules>()) {
-  if (name.empty()) throw EConvertError("No time zone was given after --tz", 0x1300);
+  if (name.empty())
+    throw EConvertError("No time zone was given after --tz", FailurePosition::kUnknownTimeZone);
   // Only names within the database's folder are looked up, and only there:
   // the zone is the command line's choice, not the environment's.
   const bool withinDatabase =
@@ -56,7 +57,8 @@ TimeZone::TimeZone(std::string_view name) : rules_(std::make_unique<Rules>()) {
     // The zone's name on the command line cannot be turned into a zone: a
     // conversion of the user's value that fails, like an invalid date, not
     // a failed operation on the listing's files.
-    throw EConvertError(Concat("Unknown time zone \"", name, "\""), 0x1300);
+    throw EConvertError(Concat("Unknown time zone \"", name, "\""),
+                        FailurePosition::kUnknownTimeZone);
   }
 }
 

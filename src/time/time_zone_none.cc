@@ -10,10 +10,9 @@ struct TimeZone::Rules {};
 
 TimeZone::TimeZone(std::string_view name) {
   // As for an unknown zone: the name cannot be turned into a zone here.
-  throw EConvertError(
-      Concat("Time zones are not available in this build, so \"", name,
-             "\" cannot be used; use --cet with an offset instead"),
-      0x1310);
+  throw EConvertError(Concat("Time zones are not available in this build, so \"", name,
+                             "\" cannot be used; use --cet with an offset instead"),
+                      FailurePosition::kNoTimeZones);
 }
 
 TimeZone::~TimeZone() = default;

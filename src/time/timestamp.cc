@@ -64,49 +64,101 @@ void AppendWithOffset(std::string_view value, std::int64_t hours, std::string& o
   AppendUtcOffset(hours, out);
 }
 
-// A moment of a year as one number that orders as the moments do; valid
-// fields only.
-std::int64_t WithinYear(int month, int day, int hour, int minute, int second) {
-  return (((std::int64_t{month} * 32 + day) * 24 + hour) * 60 + minute) * 60 + second;
-}
-
-// The European summer time of a year on the stamps' own clock, from 02:00
-// on the last Sunday of March to 03:00 on the last Sunday of October, as
-// WithinYear numbers.
-struct SummerWithinYear {
-  std::int64_t start = 0;
-  std::int64_t end = 0;
-};
-
-// Listings hold stamps of one or two years: the period of the last year
-// asked for is kept. `year` is valid.
-SummerWithinYear CachedSummerTime(int year) {
-  thread_local int cachedYear = 0;
-  thread_local SummerWithinYear cached;
-  if (year != cachedYear) {
-    cached.start = WithinYear(3, LastSundayOfMonth(year, 3).value_or(0), 2, 0, 0);
-    cached.end = WithinYear(10, LastSundayOfMonth(year, 10).value_or(0), 3, 0, 0);
-    cachedYear = year;
-  }
-  return cached;
-}
-
 }  // namespace
 
 std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset,
                                const TimeZone* zone) {
   std::string result;
-  AppendNormalisedTimeStamp(value, cet, cetoffset, zone, result);
+  TimeStampNormaliser(cet, cetoffset, zone).Append(value, result);
   return result;
 }
 
-void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset,
-                               std::string& out) {
-  AppendNormalisedTimeStamp(value, cet, cetoffset, nullptr, out);
+bool TimeStampNormaliser::InSummer(int year, int month, int day, int hour, int minute,
+                                   int second) {
+  const std::int32_t key = year * 10000 + month * 100 + day;
+  if (key != cachedDay_) {
+    // From 02:00 on the last Sunday of March to 03:00 on the last Sunday of
+    // October, on the stamps' own clock; both moments themselves are winter.
+    if (month == 3 || month == 10) {
+      const int sunday = LastSundayOfMonth(year, month).value_or(0);
+      if (day == sunday) {
+        cachedKind_ = month == 3 ? DayKind::kSpringSwitch : DayKind::kAutumnSwitch;
+      } else {
+        cachedKind_ = (day > sunday) == (month == 3) ? DayKind::kSummer : DayKind::kWinter;
+      }
+    } else {
+      cachedKind_ = month > 3 && month < 10 ? DayKind::kSummer : DayKind::kWinter;
+    }
+    cachedDay_ = key;
+  }
+  // Stamps count whole seconds, so the switch moments compare exactly.
+  const int secondOfDay = (hour * 60 + minute) * 60 + second;
+  switch (cachedKind_) {
+    case DayKind::kSummer:
+      return true;
+    case DayKind::kSpringSwitch:
+      return secondOfDay > 2 * 3600;
+    case DayKind::kAutumnSwitch:
+      return secondOfDay < 3 * 3600;
+    case DayKind::kWinter:
+      break;
+  }
+  return false;
 }
 
-void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset,
-                               const TimeZone* zone, std::string& out) {
+void TimeStampNormaliser::Append(std::string_view value, std::string& out) {
+  if (!AppendUsual(value, out)) AppendAny(value, out);
+}
+
+bool TimeStampNormaliser::AppendUsual(std::string_view value, std::string& out) {
+  constexpr std::size_t kDigits = 14;
+  if (value.size() != kDigits && value.size() != kDigits + 4) return false;
+  int fields[6];
+  const char* p = value.data();
+  for (int i = 0, width = 4; i < 6; ++i, width = 2) {
+    int field = 0;
+    for (int k = 0; k < width; ++k, ++p) {
+      if (!IsDigit(*p)) return false;
+      field = field * 10 + (*p - '0');
+    }
+    fields[i] = field;
+  }
+  const std::string_view digits = value.substr(0, kDigits);
+  bool cetMarked = false;
+  if (value.size() > kDigits) {
+    const std::string_view word = value.substr(kDigits);
+    if (word == " UTC") {
+      // Whatever the date, as the general path does.
+      out.append(digits).append(" +0000");
+      return true;
+    }
+    if (word != " CET") return false;
+    cetMarked = true;
+  } else if (!cet_ && zone_ == nullptr) {
+    out.append(digits);
+    return true;
+  }
+  const auto field = [&fields](int i) { return static_cast<std::uint16_t>(fields[i]); };
+  // An invalid stamp takes the general path, which raises.
+  if (!IsValidDateTime(field(0), field(1), field(2), field(3), field(4), field(5), 0)) {
+    return false;
+  }
+  out.append(digits);
+  out.push_back(' ');
+  if (!cetMarked && zone_ != nullptr) {
+    AppendUtcOffsetMinutes(
+        zone_->UtcOffsetMinutes(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]),
+        out);
+    return true;
+  }
+  std::int64_t hours =
+      InSummer(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]) ? 2 : 1;
+  if (!cetMarked) hours += cetoffset_;
+  AppendUtcOffset(hours, out);
+  return true;
+}
+
+void TimeStampNormaliser::AppendAny(std::string_view value, std::string& out) {
   std::string_view stamp = TrimView(value);
 
   // An offset written straight after the fourteen digits of date and time
@@ -131,7 +183,7 @@ void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t ce
 
   // A blank is the only sign of a zone: a stamp with one carries an offset or
   // a zone word we do not know, and is left as it is.
-  if (!cetMarked && ((!cet && zone == nullptr) || stamp.find(' ') != std::string_view::npos)) {
+  if (!cetMarked && ((!cet_ && zone_ == nullptr) || stamp.find(' ') != std::string_view::npos)) {
     out.append(stamp);
     return;
   }
@@ -151,32 +203,30 @@ void AppendNormalisedTimeStamp(std::string_view value, bool cet, std::int32_t ce
       stamp.size() >= 12 && IsDigit(stamp[11]) ? ReadField(stamp, 13, 2) : 0;
   // An invalid date or time raises with the fields in the message.
   if (!IsValidDateTime(year, month, day, hour, minute, second, 0)) {
-    MakeDateTime(year, month, day, hour, minute, second, 0);
+    MakeDateTime(year, month, day, hour, minute, second, 0, separators_);
   }
   // A stamp without zone takes the chosen zone's offset at its local time.
-  if (!cetMarked && zone != nullptr) {
+  if (!cetMarked && zone_ != nullptr) {
     out.append(stamp);
     out.push_back(' ');
-    AppendUtcOffsetMinutes(zone->UtcOffsetMinutes(year, month, day, hour, minute, second), out);
+    AppendUtcOffsetMinutes(zone_->UtcOffsetMinutes(year, month, day, hour, minute, second), out);
     return;
   }
-  // Stamps count whole seconds, so the switch moments compare exactly.
-  const SummerWithinYear summer = CachedSummerTime(year);
-  const std::int64_t moment = WithinYear(month, day, hour, minute, second);
-  const bool inSummer = moment > summer.start && moment < summer.end;
   // In 64 bits: the command line does not bound the extra hours.
-  std::int64_t hours = inSummer ? 2 : 1;
-  if (!cetMarked) hours += cetoffset;
+  std::int64_t hours = InSummer(year, month, day, hour, minute, second) ? 2 : 1;
+  if (!cetMarked) hours += cetoffset_;
   AppendWithOffset(stamp, hours, out);
 }
 
-std::string FormatUtcOffset(std::int64_t hours) {
-  std::string result;
-  AppendUtcOffset(hours, result);
-  return result;
-}
-
 void AppendUtcOffset(std::int64_t hours, std::string& out) {
+  if (hours > -100 && hours < 100) {
+    // Every offset of a listing: sign, two digits, "00".
+    const std::int64_t magnitude = hours < 0 ? -hours : hours;
+    const char text[5] = {hours < 0 ? '-' : '+', static_cast<char>('0' + magnitude / 10),
+                          static_cast<char>('0' + magnitude % 10), '0', '0'};
+    out.append(text, sizeof text);
+    return;
+  }
   // The magnitude as unsigned, so that the most negative value is exact.
   std::uint64_t magnitude =
       hours < 0 ? 0u - static_cast<std::uint64_t>(hours) : static_cast<std::uint64_t>(hours);

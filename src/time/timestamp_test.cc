@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 
 namespace zelvane {
 namespace {
@@ -22,6 +23,12 @@ std::string ConvertErrorOf(const std::string& value, bool cet, std::int32_t ceto
     return failure.message();
   }
   return "";
+}
+
+std::string UtcOffsetOf(std::int64_t hours) {
+  std::string text;
+  AppendUtcOffset(hours, text);
+  return text;
 }
 
 struct Case {
@@ -255,6 +262,11 @@ TEST(NormaliseTimeStamp, DecidesSummerTimeAsTheCalendarsMomentsDo) {
     std::string text = std::to_string(value);
     return std::string(static_cast<std::size_t>(width) - text.size(), '0') + text;
   };
+  // One normaliser for all stamps keeps the answer of the last day: it must
+  // give what a fresh one gives, on its direct path for the usual stamp and
+  // on the general one (a leading blank takes that path).
+  TimeStampNormaliser kept(false, 0);
+  TimeStampNormaliser keptCet(true, 3);
   for (int round = 0; round < 20000; ++round) {
     const int year = 1 + below(9999);
     const int month = below(4) == 0 ? 1 + below(12) : (below(2) == 0 ? 3 : 10);
@@ -268,13 +280,54 @@ TEST(NormaliseTimeStamp, DecidesSummerTimeAsTheCalendarsMomentsDo) {
     const auto u16 = [](int v) { return static_cast<std::uint16_t>(v); };
     const DateTimeValue moment =
         MakeDateTime(u16(year), u16(month), u16(day), u16(hour), u16(minute), u16(second), 0);
-    const SummerTime summer = SummerTimePeriod(year);
-    const bool inSummer =
-        CompareMoments(moment, summer.start) == 1 && CompareMoments(moment, summer.end) == -1;
+    // Whole-second moments lie far more than a rounding error apart.
+    const DateTimeValue start =
+        MakeDateTime(u16(year), 3, u16(*LastSundayOfMonth(year, 3)), 2, 0, 0, 0);
+    const DateTimeValue end =
+        MakeDateTime(u16(year), 10, u16(*LastSundayOfMonth(year, 10)), 3, 0, 0, 0);
+    const bool inSummer = moment > start && moment < end;
     const std::string stamp = field(year, 4) + field(month, 2) + field(day, 2) + field(hour, 2) +
                               field(minute, 2) + field(second, 2);
-    ASSERT_EQ(NormaliseTimeStamp(stamp + " CET", false, 0),
-              stamp + (inSummer ? " +0200" : " +0100"));
+    const std::string expected = stamp + (inSummer ? " +0200" : " +0100");
+    ASSERT_EQ(NormaliseTimeStamp(stamp + " CET", false, 0), expected);
+    for (const std::string& value : {stamp + " CET", " " + stamp + " CET"}) {
+      std::string out;
+      kept.Append(value, out);
+      ASSERT_EQ(out, expected) << value;
+    }
+    std::string zoneless;
+    keptCet.Append(stamp, zoneless);
+    ASSERT_EQ(zoneless, stamp + (inSummer ? " +0500" : " +0400"));
+  }
+}
+
+// The direct path of the usual stamp gives what the general path gives, for
+// stamps near it: invalid dates, other zone words, lower case, signs.
+TEST(NormaliseTimeStamp, TakesTheDirectPathOnlyWhereItAgrees) {
+  const std::string stamps[] = {
+      "20070715203000",     "20070230120000",     "20071315203000",      "20070715246000",
+      "2007071520300x",     "20070715203000 UTC", "20070230120000 UTC",  "20070715203000 utc",
+      "20070715203000 CET", "20070230120000 CET", "20070715203000 cet",  "20070715203000 EST",
+      "20070715203000+CET", "-0070715203000 CET", "20070715203000 +0100", "2007071520300 CET",
+  };
+  for (const std::string& stamp : stamps) {
+    for (const auto& [cet, offset] :
+         {std::pair{false, 0}, std::pair{true, 0}, std::pair{true, -7}}) {
+      std::string direct, general;
+      std::string directFailure, generalFailure;
+      try {
+        TimeStampNormaliser(cet, offset).Append(stamp, direct);
+      } catch (const EConvertError& failure) {
+        directFailure = failure.message();
+      }
+      try {
+        TimeStampNormaliser(cet, offset).Append(" " + stamp + " ", general);
+      } catch (const EConvertError& failure) {
+        generalFailure = failure.message();
+      }
+      EXPECT_EQ(direct, general) << stamp << " cet " << cet;
+      EXPECT_EQ(directFailure, generalFailure) << stamp << " cet " << cet;
+    }
   }
 }
 
@@ -387,7 +440,7 @@ TEST(NormaliseTimeStamp, HandlesVeryLongValues) {
   EXPECT_EQ(NormaliseTimeStamp(stamp + " CET", false, 0), stamp + " +0200");
 }
 
-TEST(FormatUtcOffset, WritesSignTwoDigitHoursAndZeroMinutes) {
+TEST(AppendUtcOffset, WritesSignTwoDigitHoursAndZeroMinutes) {
   const struct {
     std::int64_t hours;
     std::string expected;
@@ -408,10 +461,10 @@ TEST(FormatUtcOffset, WritesSignTwoDigitHoursAndZeroMinutes) {
       {99, "+9900"},
       {-99, "-9900"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatUtcOffset(c.hours), c.expected) << c.hours;
+  for (const auto& c : cases) EXPECT_EQ(UtcOffsetOf(c.hours), c.expected) << c.hours;
 }
 
-TEST(FormatUtcOffset, KeepsEveryDigitOfLargeMagnitudes) {
+TEST(AppendUtcOffset, KeepsEveryDigitOfLargeMagnitudes) {
   const struct {
     std::int64_t hours;
     std::string expected;
@@ -426,7 +479,7 @@ TEST(FormatUtcOffset, KeepsEveryDigitOfLargeMagnitudes) {
       {INT64_MAX, "+922337203685477580700"},
       {INT64_MIN, "-922337203685477580800"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatUtcOffset(c.hours), c.expected) << c.hours;
+  for (const auto& c : cases) EXPECT_EQ(UtcOffsetOf(c.hours), c.expected) << c.hours;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "base/byte_block.h"
+#include "base/byte_buffer.h"
 
 #include "base/platform.h"
 
@@ -9,7 +9,7 @@
 
 namespace zelvane {
 
-ByteBlock::~ByteBlock() {
+ByteBuffer::~ByteBuffer() {
   if (large_) {
     platform::UnmapLargeBlock(bytes_, capacity_);
   } else {
@@ -17,7 +17,7 @@ ByteBlock::~ByteBlock() {
   }
 }
 
-void ByteBlock::Grow(std::size_t size) {
+void ByteBuffer::Grow(std::size_t size) {
   std::size_t grown = capacity_ == 0 ? 4096 : capacity_ * 2;
   while (grown < size) {
     if (grown > SIZE_MAX / 2) throw std::bad_alloc();

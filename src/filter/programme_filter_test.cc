@@ -1,4 +1,4 @@
-#include "filter/programme_assembly.h"
+#include "filter/programme_filter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,15 +7,17 @@
 
 #include "base/failure.h"
 #include "filter/line_cleaning.h"
+#include "filter/line_rules.h"
+#include "time/timestamp.h"
 
 namespace zelvane {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-RunSettings Switches(bool kenmerk, bool tba, bool talpa, bool cet = false,
-                     std::int32_t cetoffset = 0) {
-  RunSettings settings;
+FilterOptions Switches(bool kenmerk, bool tba, bool talpa, bool cet = false,
+                       std::int32_t cetoffset = 0) {
+  FilterOptions settings;
   settings.kenmerk = kenmerk;
   settings.tba = tba;
   settings.talpa = talpa;
@@ -24,21 +26,26 @@ RunSettings Switches(bool kenmerk, bool tba, bool talpa, bool cet = false,
   return settings;
 }
 
-const RunSettings kNoSwitches = Switches(false, false, false);
-const RunSettings kKenmerk = Switches(true, false, false);
-const RunSettings kTba = Switches(false, true, false);
-const RunSettings kTalpa = Switches(false, false, true);
-const RunSettings kAll = Switches(true, true, true);
+const FilterOptions kNoSwitches = Switches(false, false, false);
+const FilterOptions kKenmerk = Switches(true, false, false);
+const FilterOptions kTba = Switches(false, true, false);
+const FilterOptions kTalpa = Switches(false, false, true);
+const FilterOptions kAll = Switches(true, true, true);
 
-// What FilterLine writes for `input`, one call per line from a fresh state,
-// and FinishListing at the end.
-std::string Filter(const RunSettings& settings, const Lines& input) {
+// What a fresh filter writes for `input`, one call per line, and Finish at
+// the end.
+std::string Filter(const FilterOptions& settings, const Lines& input) {
   std::string out;
   LineWriter writer(&out);
-  FilterState state;
-  for (const std::string& line : input) FilterLine(line, writer, settings, state);
-  FinishListing(writer, settings, state);
+  ProgrammeFilter filter(writer, settings);
+  for (const std::string& line : input) filter.FilterLine(line);
+  filter.Finish();
   return out;
+}
+
+bool RewriteOpeningLine(std::string_view line, const FilterOptions& settings, std::string& out) {
+  TimeStampNormaliser normaliser(settings.cet, settings.cetoffset, settings.zone);
+  return zelvane::RewriteOpeningLine(line, normaliser, out);
 }
 
 std::string CrLf(const Lines& lines) {
@@ -49,7 +56,7 @@ std::string CrLf(const Lines& lines) {
 
 struct FilterCase {
   const char* name;
-  RunSettings settings;
+  FilterOptions settings;
   Lines input;
   Lines expected;
 };
@@ -411,11 +418,11 @@ TEST(FilterLine, StaysLinearInTheLengthOfAProgramme) {
   // A quadratic step would take minutes here.
   std::string out;
   LineWriter writer(&out);
-  FilterState state;
-  FilterLine(kOpen, writer, kAll, state);
+  ProgrammeFilter filter(writer, kAll);
+  filter.FilterLine(kOpen);
   const std::string further = "    <actor>Someone</actor>";
-  for (int i = 0; i < 1000000; ++i) FilterLine(further, writer, kAll, state);
-  FilterLine(kClose, writer, kAll, state);
+  for (int i = 0; i < 1000000; ++i) filter.FilterLine(further);
+  filter.FilterLine(kClose);
   EXPECT_EQ(out.size(), kOpen.size() + kClose.size() + 1000000 * (further.size() + 2) + 4);
 }
 
@@ -475,7 +482,7 @@ TEST(FilterLine, CleansEveryWrittenLineExactlyOnce) {
   if (ref.empty()) GTEST_SKIP() << "cleaning twice gives what cleaning once gives";
   struct OnceCase {
     const char* name;
-    RunSettings settings;
+    FilterOptions settings;
     Lines input;
     Lines expectedBeforeCleaning;
   };
@@ -509,7 +516,7 @@ TEST(FilterLine, CleansEveryWrittenLineExactlyOnce) {
 
 struct RewriteCase {
   const char* name;
-  RunSettings settings;
+  FilterOptions settings;
   std::string line;
   std::string expected;
 };
@@ -564,7 +571,7 @@ TEST(RewriteOpeningLine, LeavesALineWithoutValuesAlone) {
 }
 
 TEST(RewriteOpeningLine, RaisesForAnInvalidTimeStamp) {
-  const RunSettings cet = Switches(false, false, false, true);
+  const FilterOptions cet = Switches(false, false, false, true);
   std::string out;
   EXPECT_THROW(RewriteOpeningLine(R"(<programme start="20070">)", cet, out), EConvertError);
   EXPECT_THROW(RewriteOpeningLine(R"(<programme start="20070230120000 CET">)", kNoSwitches, out),
@@ -580,12 +587,12 @@ TEST(RewriteOpeningLine, RaisesForAnInvalidTimeStamp) {
   // Through the filter, on an opening line and on a line its tag runs on.
   std::string written;
   LineWriter writer(&written);
-  FilterState state;
-  FilterLine("<tv>", writer, cet, state);
-  EXPECT_THROW(FilterLine(R"(<programme start="20070">)", writer, cet, state), EConvertError);
-  FilterState continued;
-  FilterLine("<programme channel=\"a\"", writer, cet, continued);
-  EXPECT_THROW(FilterLine(R"( start="20070">)", writer, cet, continued), EConvertError);
+  ProgrammeFilter filter(writer, cet);
+  filter.FilterLine("<tv>");
+  EXPECT_THROW(filter.FilterLine(R"(<programme start="20070">)"), EConvertError);
+  ProgrammeFilter continued(writer, cet);
+  continued.FilterLine("<programme channel=\"a\"");
+  EXPECT_THROW(continued.FilterLine(R"( start="20070">)"), EConvertError);
   EXPECT_EQ(written, "<tv>\r\n");
 }
 

@@ -1,6 +1,5 @@
-#include "base/byte_block.h"
-
 #include "base/byte_buffer.h"
+
 #include "base/platform.h"
 
 #include <gtest/gtest.h>
@@ -13,31 +12,31 @@
 namespace zelvane {
 namespace {
 
-TEST(ByteBlock, KeepsItsBytesWhileItGrows) {
-  ByteBlock block;
+TEST(ByteBuffer, KeepsItsBytesWhileItGrows) {
+  ByteBuffer block;
   EXPECT_EQ(block.capacity(), 0u);
   std::string expected;
   // Sizes across several doublings, from the heap into large blocks of the
   // system and on through their growth.
   for (std::size_t size : {1u, 4096u, 4097u, 100000u, 3000000u, 20000000u}) {
-    block.Reserve(size);
+    block.reserve(size);
     EXPECT_GE(block.capacity(), size);
     while (expected.size() < size) expected.push_back(static_cast<char>('a' + expected.size() % 26));
     std::memcpy(block.data(), expected.data(), expected.size());
-    block.Reserve(size * 2 + 1);
+    block.reserve(size * 2 + 1);
     EXPECT_EQ(std::string(block.data(), expected.size()), expected) << size;
   }
   const std::size_t capacity = block.capacity();
-  block.Reserve(10);
+  block.reserve(10);
   EXPECT_EQ(block.capacity(), capacity);  // never shrinks
 }
 
-TEST(ByteBlock, RefusesWhatNoMachineHolds) {
-  ByteBlock block;
-  block.Reserve(100);
+TEST(ByteBuffer, RefusesWhatNoMachineHolds) {
+  ByteBuffer block;
+  block.reserve(100);
   block.data()[0] = 'x';
-  EXPECT_THROW(block.Reserve(SIZE_MAX - 10), std::bad_alloc);
-  EXPECT_THROW(block.Reserve(SIZE_MAX / 2 + 1), std::bad_alloc);
+  EXPECT_THROW(block.reserve(SIZE_MAX - 10), std::bad_alloc);
+  EXPECT_THROW(block.reserve(SIZE_MAX / 2 + 1), std::bad_alloc);
   // The block is left as it was.
   EXPECT_GE(block.capacity(), 100u);
   EXPECT_EQ(block.data()[0], 'x');
@@ -66,7 +65,7 @@ TEST(ByteBuffer, BuildsTextAcrossTheLargeBlockBoundary) {
   ByteBuffer buffer;
   std::string expected;
   const std::string piece = "&amp;<br />";
-  while (expected.size() < 3 * ByteBlock::kLargeBlock) {
+  while (expected.size() < 3 * ByteBuffer::kLargeBlock) {
     buffer.append(piece);
     expected.append(piece);
     buffer += 'q';
@@ -74,7 +73,7 @@ TEST(ByteBuffer, BuildsTextAcrossTheLargeBlockBoundary) {
   }
   EXPECT_EQ(std::string_view(buffer), expected);
   buffer.pop_back();
-  buffer.truncate(buffer.size() - 4);
+  buffer.set_size(buffer.size() - 4);
   expected.resize(expected.size() - 5);
   EXPECT_EQ(std::string_view(buffer), expected);
   EXPECT_EQ(buffer.back(), expected.back());

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+
+namespace zelvane {
+
+// Where a failure arose, printed in the failure report as eight hex digits so
+// that a report tells which call failed. Every position is named here once:
+// both platform layers and the file pass take theirs from this table. Two
+// pairs share a number (a time zone and the gzip reader); reports have always
+// shown them so.
+enum class FailurePosition : std::uint32_t {
+  kNone = 0,
+  // The platform layer.
+  kOpenForReading = 0x10,
+  kCreateForWriting = 0x20,
+  kRequireWritable = 0x28,
+  kRequireWritableOpen = 0x29,  // Windows: opening the destination to test it
+  kCreateWorkingFile = 0x30,
+  kWorkingFileLocked = 0x31,    // a leftover that another run holds
+  kWorkingFileCreated = 0x32,   // another run created it meanwhile
+  kWorkingFileLockTaken = 0x33,
+  kRead = 0x40,
+  kWrite = 0x50,
+  kWriteNothing = 0x51,  // Windows: a write that wrote no byte
+  kFlushToDisk = 0x60,
+  kClose = 0x70,
+  kReadAttributes = 0x80,
+  kCopyOwner = 0x81,
+  kGiveDefaultMode = 0x82,
+  kRemoveLeftover = 0x90,
+  kRename = 0xA0,
+  kExamineWorkingFile = 0xA1,
+  kWorkingFileReplaced = 0xA2,
+  // The file pass.
+  kOutputIsSource = 0x1200,
+  kWorkingFileIsSource = 0x1210,
+  kWorkingFileRefused = 0x1218,
+  kDestinationIsSource = 0x1220,
+  kDirectoryRefused = 0x1228,
+  kSourceNotReplaceable = 0x1230,
+  kSourceCompressed = 0x1240,
+  // Compressed data, and time zones.
+  kGzipEndsEarly = 0x1300,
+  kGzipCorrupt = 0x1310,
+  kGzipWrite = 0x1320,
+  kUnknownTimeZone = 0x1300,
+  kNoTimeZones = 0x1310,
+  // The ceilings of a line and of a programme.
+  kLineTooLong = 0x1400,
+  kProgrammeTooLarge = 0x1410,
+};
+
+}  // namespace zelvane

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zelvane {
+
+// What the line reader notes about a line of markup while it searches for
+// the line's end, so that the bytes of a line are looked at once: the "<"
+// among its first 32 bytes, the "<" that may start a programme's opening or
+// tag markup, and whether an "&" is among its bytes.
+struct LineMarks {
+  static constexpr std::size_t kMaxCandidates = 48;
+
+  // False when the marks do not describe the line: it holds more candidates
+  // than fit, or a lone CR was taken out of it. The line must then be looked
+  // at on its own.
+  bool complete = true;
+  bool ampersand = false;
+  // Bit i is set when byte i of the line is a "<", for the first 32 bytes.
+  std::uint32_t headTagStarts = 0;
+  // The positions, ascending, of each "<" followed by "p", "b" (either
+  // case) or "/" and "p" (either case), or by bytes that were not read yet
+  // when it was looked at. Every other "<" starts neither.
+  std::uint32_t count = 0;
+  std::uint32_t candidates[kMaxCandidates];
+
+  void Clear() {
+    complete = true;
+    ampersand = false;
+    headTagStarts = 0;
+    count = 0;
+  }
+};
+
+// Looks at the bytes from `from` up to `to` of a line that begins at
+// `lineBegin`, noting them in `marks`, and returns the position of the first
+// LF or Ctrl-Z among them, or `to`. 32 or 16 bytes at a time where the
+// processor allows (AVX2, SSE2).
+const char* ScanToLineEnd(const char* lineBegin, const char* from, const char* to,
+                          LineMarks& marks);
+
+// As ScanToLineEnd, in blocks of at most `blockBytes` (32, 16, or 1 for byte
+// by byte), so that tests can hold every path against the bytewise one.
+const char* ScanToLineEndInBlocks(std::size_t blockBytes, const char* lineBegin,
+                                  const char* from, const char* to, LineMarks& marks);
+
+// The same, byte by byte (the reference for tests, and the code on
+// processors without vector instructions).
+const char* ScanToLineEndBytewise(const char* lineBegin, const char* from, const char* to,
+                                  LineMarks& marks);
+
+}  // namespace zelvane

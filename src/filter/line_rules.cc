@@ -1,0 +1,225 @@
+#include "filter/line_rules.h"
+
+#include "base/byte_string.h"
+#include "time/timestamp.h"
+
+#include <bit>
+#include <iterator>
+#include <utility>
+
+namespace zelvane {
+
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// A named element, the start of its start tag and the end tag that must
+// follow on the same line for the line to count as that element.
+struct NamedElement {
+  LineClass lineClass;
+  std::string_view startText;
+  std::string_view endText;
+};
+
+// In the order in which a line is tested.
+constexpr NamedElement kNamedElements[] = {
+    {LineClass::kTitle, "<title", "</title"},
+    {LineClass::kSubTitle, "<sub-title", "</sub-title"},
+    {LineClass::kDesc, "<desc", "</desc"},
+    {LineClass::kKenmerken, "<kenmerken", "</kenmerken"},
+};
+
+// True when `text` at `at` reads `lowerText` with ASCII letters folded.
+bool MatchesFolded(std::string_view text, std::size_t at, std::string_view lowerText) {
+  if (at > text.size() || text.size() - at < lowerText.size()) return false;
+  for (std::size_t i = 0; i < lowerText.size(); ++i) {
+    if (LowerAscii(text[at + i]) != lowerText[i]) return false;
+  }
+  return true;
+}
+
+// The value of the attribute `name` (with its `="`) in `line`: the first
+// occurrence that follows a blank or a tab, so that pdc-start and vps-start
+// are passed over. `found` is false when there is none or its value has no
+// closing quote.
+struct AttributeValue {
+  bool found = false;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
+AttributeValue FindAttributeValue(std::string_view line, std::string_view name) {
+  std::size_t at = line.find(name);
+  while (at != kNone && (at == 0 || (line[at - 1] != ' ' && line[at - 1] != '\t'))) {
+    at = line.find(name, at + 1);
+  }
+  AttributeValue value;
+  if (at == kNone) return value;
+  value.begin = at + name.size();
+  value.end = line.find('"', value.begin);
+  value.found = value.end != kNone;
+  return value;
+}
+
+// True when `word` stands in `text` at `at`. A plain loop: the words are
+// short and most candidates differ in their second byte, where a call of
+// memcmp would cost more than the comparison.
+bool StandsAt(std::string_view text, std::size_t at, std::string_view word) {
+  if (text.size() - at < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (text[at + i] != word[i]) return false;
+  }
+  return true;
+}
+
+// The texts looked for near the start of a line, in the order in which a
+// line is tested: the four named elements, then the closing tag.
+constexpr std::size_t kClosingIndex = std::size(kNamedElements);
+
+std::string_view HeadText(std::size_t index) {
+  return index == kClosingIndex ? kClosingText : kNamedElements[index].startText;
+}
+
+// The index of the head text whose second byte is `second`, or one past the
+// closing tag's when there is none.
+std::size_t HeadTextIndex(char second) {
+  static_assert(kNamedElements[0].startText[1] == 't' && kNamedElements[1].startText[1] == 's' &&
+                kNamedElements[2].startText[1] == 'd' && kNamedElements[3].startText[1] == 'k' &&
+                kClosingText[1] == '/');
+  switch (second) {
+    case 't':
+      return 0;
+    case 's':
+      return 1;
+    case 'd':
+      return 2;
+    case 'k':
+      return 3;
+    case '/':
+      return kClosingIndex;
+    default:
+      return kClosingIndex + 1;
+  }
+}
+
+// True when `line` ends in `endText` and ">" at or after `from`, as element
+// lines mostly do: a quick answer before searching the whole line.
+bool EndsWithEndTag(std::string_view line, std::string_view endText, std::size_t from) {
+  if (line.size() < endText.size() + 1 || line.back() != '>') return false;
+  const std::size_t at = line.size() - endText.size() - 1;
+  return at >= from && line.compare(at, endText.size(), endText) == 0;
+}
+
+}  // namespace
+
+LineClass ClassifyLine(std::string_view line, std::uint32_t headTagStarts, bool& demoted) {
+  static_assert(kHeadLength <= 32);
+  demoted = false;
+  const std::string_view head = line.substr(0, kHeadLength);
+  // Every text starts with "<" and no two share their second byte, so each
+  // "<" of the head is compared with one text at most; the text tested first
+  // wins, at its first place in the head.
+  std::size_t found = kClosingIndex + 1;
+  std::size_t foundAt = 0;
+  for (std::uint32_t bits = headTagStarts & ((std::uint32_t{1} << kHeadLength) - 1); bits != 0;
+       bits &= bits - 1) {
+    const auto at = static_cast<std::size_t>(std::countr_zero(bits));
+    if (at + 1 >= head.size()) break;
+    const std::size_t index = HeadTextIndex(head[at + 1]);
+    if (index < found && StandsAt(head, at, HeadText(index))) {
+      found = index;
+      foundAt = at;
+    }
+  }
+  if (found == kClosingIndex) return LineClass::kClosing;
+  if (found > kClosingIndex) return LineClass::kFurther;
+  const NamedElement& element = kNamedElements[found];
+  if (EndsWithEndTag(line, element.endText, foundAt) ||
+      line.find(element.endText, foundAt) != kNone) {
+    return element.lineClass;
+  }
+  demoted = true;
+  return LineClass::kFurther;
+}
+
+
+bool RewriteOpeningLine(std::string_view line, TimeStampNormaliser& normaliser,
+                        std::string& out) {
+  const AttributeValue start = FindAttributeValue(line, "start=\"");
+  const AttributeValue stop = FindAttributeValue(line, "stop=\"");
+  if (!start.found && !stop.found) return false;
+  // Both values are read from the line as it came; they never overlap, since
+  // a value ends at the first double quote after its own.
+  // The start value is normalised first, so that an invalid one is the one
+  // reported; the values are written in the order they stand in the line.
+  const AttributeValue* first = &start;
+  const AttributeValue* second = &stop;
+  const bool swapped = !start.found || (stop.found && stop.begin < start.begin);
+  if (swapped) std::swap(first, second);
+  const auto value = [line](const AttributeValue* attribute) {
+    return line.substr(attribute->begin, attribute->end - attribute->begin);
+  };
+  out.clear();
+  out.append(line.substr(0, first->begin));
+  const std::string_view between =
+      second->found ? line.substr(first->end, second->begin - first->end) : std::string_view();
+  if (!swapped) {
+    normaliser.Append(value(first), out);
+    if (second->found) {
+      out.append(between);
+      normaliser.Append(value(second), out);
+    }
+  } else {
+    // The stop value stands first or alone; a start value behind it is
+    // still normalised first. Listings seldom write this order, so the one
+    // allocation here does not matter.
+    std::string startValue;
+    if (second->found) normaliser.Append(value(second), startValue);
+    normaliser.Append(value(first), out);
+    out.append(between).append(startValue);
+  }
+  out.append(line.substr((second->found ? second : first)->end));
+  return true;
+}
+
+bool CheckTitle(std::string_view line, const FilterOptions& options) {
+  if (!options.tba && !options.talpa) return false;
+  const std::size_t title = line.find("<title");
+  if (title == kNone) return false;
+  // A start tag that does not end on its line has no title text to test.
+  const std::size_t tagEnd = line.find('>', title);
+  if (tagEnd == kNone) return false;
+  if (options.tba) {
+    // "Film: to be announced" is dropped, "Programma: to be announced" is
+    // not: the phrase may follow at most eight other characters.
+    for (std::size_t distance = 1; distance <= 9; ++distance) {
+      if (MatchesFolded(line, tagEnd + distance, "to be announced")) return true;
+    }
+  }
+  return options.talpa && MatchesFolded(line, tagEnd + 1, "talpa<");
+}
+
+void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
+  std::string_view text;
+  const std::size_t tagEnd = kenmerkenLine.find('>', kenmerkenLine.find("<kenmerken"));
+  if (tagEnd != kNone) {
+    const std::size_t endTag = kenmerkenLine.find("</kenmerken>", tagEnd);
+    if (endTag != kNone) text = kenmerkenLine.substr(tagEnd + 1, endTag - tagEnd - 1);
+  }
+  if (descLine.empty()) {
+    descLine.append("  <desc>Kenmerken: ").append(text).append("</desc>");
+    return;
+  }
+  const std::size_t at = descLine.find("</desc");
+  if (at == kNone) return;
+  // A description that ends in a letter (or any byte above '?') is closed
+  // with a full stop; one ending in a blank, digit or punctuation is not.
+  const bool fullStop = at > 0 && static_cast<unsigned char>(descLine[at - 1]) > '?';
+  std::string piece;
+  piece.reserve(text.size() + 13);
+  if (fullStop) piece.push_back('.');
+  piece.append(" Kenmerken: ").append(text);
+  descLine.insert(at, piece);
+}
+
+}  // namespace zelvane

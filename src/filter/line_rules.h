@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "filter/filter_options.h"
+
+namespace zelvane {
+
+class TimeStampNormaliser;
+
+// Element start texts count only when they lie wholly in this many leading
+// characters: the listings indent their element lines by a few blanks.
+inline constexpr std::size_t kHeadLength = 20;
+
+// The text that closes a programme.
+inline constexpr std::string_view kClosingText = "</programme";
+
+// What a line inside a programme is.
+enum class LineClass { kTitle, kSubTitle, kDesc, kKenmerken, kClosing, kFurther };
+
+// Classifies a line that opens no programme by the fixed texts near its
+// start; `headTagStarts` marks the "<" among its first 32 bytes. A named
+// element line whose end tag does not follow on the same line is a further
+// line: its element runs on over the lines below, among which it has to keep
+// its place. `demoted` tells such a line.
+LineClass ClassifyLine(std::string_view line, std::uint32_t headTagStarts, bool& demoted);
+
+// Puts `line` into `out` with the values of its start and stop attributes
+// (`start="` or `stop="` after a blank or a tab, up to the next double quote)
+// replaced by their normalised forms, start first. An attribute that is
+// absent or unclosed stays as it is. Returns false, leaving `out` alone, when
+// the line holds neither value. Raises EConvertError.
+bool RewriteOpeningLine(std::string_view line, TimeStampNormaliser& normaliser,
+                        std::string& out);
+
+// True when the title line `line` matches a drop rule whose switch is on:
+// "to be announced" (any case) starting 1 to 9 characters after the ">" of
+// the start tag, or a title that is exactly "talpa" (any case).
+bool CheckTitle(std::string_view line, const FilterOptions& options);
+
+// Folds the text of `kenmerkenLine` as " Kenmerken: <text>" into `descLine`
+// before its "</desc", with a full stop first when the description ends in a
+// byte above '?'. An empty `descLine` becomes a desc line holding the text.
+void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine);
+
+}  // namespace zelvane
