@@ -9,9 +9,7 @@
 #include "filter/line_scan.h"
 #include "filter/programme_filter.h"
 #include "fuzz_check.h"
-
-#include <sys/mman.h>
-#include <unistd.h>
+#include "memory_file.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -44,19 +42,6 @@ FilterOptions SettingsFrom(Input& input) {
   settings.encoding = kEncodings[(switches >> 4) % 3];
   settings.cetoffset = kOffsets[input.Byte() % (sizeof kOffsets / sizeof kOffsets[0])];
   return settings;
-}
-
-// A file holding `bytes`, read from its start.
-platform::File FileHolding(std::string_view bytes) {
-  const int fd = ::memfd_create("listing", MFD_CLOEXEC);
-  Require(fd >= 0, "memfd_create");
-  for (std::string_view rest = bytes; !rest.empty();) {
-    const ssize_t n = ::write(fd, rest.data(), rest.size());
-    Require(n > 0, "write to memfd");
-    rest.remove_prefix(static_cast<std::size_t>(n));
-  }
-  Require(::lseek(fd, 0, SEEK_SET) == 0, "lseek");
-  return platform::File(fd);
 }
 
 }  // namespace

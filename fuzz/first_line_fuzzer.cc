@@ -7,10 +7,8 @@
 #include "base/line_io.h"
 #include "base/platform.h"
 #include "fuzz_check.h"
+#include "memory_file.h"
 #include "run/file_pass.h"
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -25,19 +23,6 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
 constexpr std::string_view kInserted = " encoding=\"ISO-8859-1\"";
-
-// A file holding `bytes`, read from its start.
-platform::File FileHolding(std::string_view bytes) {
-  const int fd = ::memfd_create("listing", MFD_CLOEXEC);
-  Require(fd >= 0, "memfd_create");
-  for (std::string_view rest = bytes; !rest.empty();) {
-    const ssize_t n = ::write(fd, rest.data(), rest.size());
-    Require(n > 0, "write to memfd");
-    rest.remove_prefix(static_cast<std::size_t>(n));
-  }
-  Require(::lseek(fd, 0, SEEK_SET) == 0, "lseek");
-  return platform::File(fd);
-}
 
 std::vector<std::string> ReadLines(LineReader& reader) {
   std::vector<std::string> lines;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "base/platform.h"
+#include "fuzz_check.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <string_view>
+
+namespace zelvane::fuzz {
+
+// A file in memory holding `bytes`, read from its start: the real reader
+// then reads it through the real platform layer.
+inline platform::File FileHolding(std::string_view bytes) {
+  const int fd = ::memfd_create("listing", MFD_CLOEXEC);
+  Require(fd >= 0, "memfd_create");
+  for (std::string_view rest = bytes; !rest.empty();) {
+    const ssize_t n = ::write(fd, rest.data(), rest.size());
+    Require(n > 0, "write to memfd");
+    rest.remove_prefix(static_cast<std::size_t>(n));
+  }
+  Require(::lseek(fd, 0, SEEK_SET) == 0, "lseek");
+  return platform::File(fd);
+}
+
+}  // namespace zelvane::fuzz
