@@ -107,7 +107,7 @@ std::size_t HeadTextIndex(char second) {
 bool EndsWithEndTag(std::string_view line, std::string_view endText, std::size_t from) {
   if (line.size() < endText.size() + 1 || line.back() != '>') return false;
   const std::size_t at = line.size() - endText.size() - 1;
-  return at >= from && line.compare(at, endText.size(), endText) == 0;
+  return at >= from && StandsAt(line, at, endText);
 }
 
 }  // namespace

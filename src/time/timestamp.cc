@@ -134,13 +134,16 @@ bool TimeStampNormaliser::AppendUsual(std::string_view value, std::string& out) 
   const std::string_view digits = value.substr(0, kDigits);
   bool cetMarked = false;
   if (value.size() > kDigits) {
-    const std::string_view word = value.substr(kDigits);
-    if (word == " UTC") {
+    // Four bytes compared at once, not through a call.
+    const auto wordIs = [&value](const char (&word)[5]) {
+      return std::memcmp(value.data() + kDigits, word, 4) == 0;
+    };
+    if (wordIs(" UTC")) {
       // Whatever the date, as the general path does.
       out.append(digits).append(" +0000");
       return true;
     }
-    if (word != " CET") return false;
+    if (!wordIs(" CET")) return false;
     cetMarked = true;
   } else if (!cet_ && zone_ == nullptr) {
     out.append(digits);
