@@ -90,7 +90,8 @@ std::vector<std::string> LinesOf(const std::string& listing) {
 
 // With the ISO-8859-1 declaration in front.
 std::vector<std::string> Declared(std::vector<std::string> lines) {
-  lines.insert(lines.begin(), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+  const std::string declaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
+  lines.insert(lines.begin(), 1, declaration);
   return lines;
 }
 

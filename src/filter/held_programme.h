@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,7 +51,15 @@ class LineList {
 
  private:
   std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
-  void Append(std::string_view line);
+  void Append(std::string_view line) {
+    constexpr std::string_view kLineEnd = LineWriter::kLineEnd;
+    const std::size_t size = bytes_.size();
+    bytes_.reserve(size + line.size() + kLineEnd.size());
+    char* to = bytes_.data() + size;
+    if (!line.empty()) std::memcpy(to, line.data(), line.size());
+    std::memcpy(to + line.size(), kLineEnd.data(), kLineEnd.size());
+    bytes_.set_size(size + line.size() + kLineEnd.size());
+  }
 
   ByteBuffer bytes_;
   std::vector<std::size_t> ends_;
@@ -87,7 +96,11 @@ struct HeldProgramme {
 
   void Clear();
   // The bytes held for the programme, line ends included.
-  std::size_t HeldBytes() const;
+  std::size_t HeldBytes() const {
+    return opening.EndedLines().size() + titles.EndedLines().size() +
+           subTitles.EndedLines().size() + descs.EndedLines().size() + kenmerken.size() +
+           further.EndedLines().size();
+  }
 };
 
 }  // namespace zelvane

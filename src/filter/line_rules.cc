@@ -4,6 +4,7 @@
 #include "time/timestamp.h"
 
 #include <bit>
+#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -107,7 +108,7 @@ std::size_t HeadTextIndex(char second) {
 bool EndsWithEndTag(std::string_view line, std::string_view endText, std::size_t from) {
   if (line.size() < endText.size() + 1 || line.back() != '>') return false;
   const std::size_t at = line.size() - endText.size() - 1;
-  return at >= from && line.compare(at, endText.size(), endText) == 0;
+  return at >= from && StandsAt(line, at, endText);
 }
 
 }  // namespace
@@ -215,11 +216,16 @@ void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
   // A description that ends in a letter (or any byte above '?') is closed
   // with a full stop; one ending in a blank, digit or punctuation is not.
   const bool fullStop = at > 0 && static_cast<unsigned char>(descLine[at - 1]) > '?';
-  std::string piece;
-  piece.reserve(text.size() + 13);
-  if (fullStop) piece.push_back('.');
-  piece.append(" Kenmerken: ").append(text);
-  descLine.insert(at, piece);
+  // The piece is written into the gap it needs, without a string of its own.
+  constexpr std::string_view kLabel = " Kenmerken: ";
+  const std::size_t added = (fullStop ? 1 : 0) + kLabel.size() + text.size();
+  const std::size_t oldSize = descLine.size();
+  descLine.resize(oldSize + added);
+  char* to = descLine.data() + at;
+  std::memmove(to + added, to, oldSize - at);
+  if (fullStop) *to++ = '.';
+  std::memcpy(to, kLabel.data(), kLabel.size());
+  if (!text.empty()) std::memcpy(to + kLabel.size(), text.data(), text.size());
 }
 
 }  // namespace zelvane

@@ -30,7 +30,7 @@ bool TagMarkupAt(std::string_view line, std::size_t at) {
 
 }  // namespace
 
-LineScan ScanMarkedLine(std::string_view line, const LineMarks& marks) {
+LineScan ScanMarkedCandidates(std::string_view line, const LineMarks& marks) {
   if (!marks.complete) return ScanLine(line);
   LineScan scan;
   scan.ampersand = marks.ampersand;

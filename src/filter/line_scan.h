@@ -38,9 +38,19 @@ std::size_t FindPairFolded(std::string_view text, std::size_t from, char first, 
 // Scans `line` sixteen bytes at a time where the processor allows.
 LineScan ScanLine(std::string_view line);
 
+// ScanMarkedLine for a line with candidates, or incomplete marks.
+LineScan ScanMarkedCandidates(std::string_view line, const LineMarks& marks);
+
 // The same answers for a line whose "<" and "&" the reader noted in `marks`,
-// without looking at its bytes again (unless the marks are incomplete).
-LineScan ScanMarkedLine(std::string_view line, const LineMarks& marks);
+// without looking at its bytes again (unless the marks are incomplete). Most
+// lines have no candidate: they are answered here, without a call.
+inline LineScan ScanMarkedLine(std::string_view line, const LineMarks& marks) {
+  if (!marks.complete || marks.count != 0) return ScanMarkedCandidates(line, marks);
+  LineScan scan;
+  scan.ampersand = marks.ampersand;
+  scan.headTagStarts = marks.headTagStarts;
+  return scan;
+}
 
 // The same answers, byte by byte (the reference for tests, and the code on
 // processors without vector instructions).

@@ -43,11 +43,9 @@ void ProgrammeFilter::Finish() {
   openingContinues_ = false;
 }
 
-void ProgrammeFilter::CheckHeldSize() const {
-  if (held_.HeldBytes() > kMaxProgramme) {
-    throw EInOutError(kTooLarge, "A programme of the source is larger than 256 MiB",
-                      FailurePosition::kProgrammeTooLarge);
-  }
+void ProgrammeFilter::RaiseProgrammeTooLarge() {
+  throw EInOutError(kTooLarge, "A programme of the source is larger than 256 MiB",
+                    FailurePosition::kProgrammeTooLarge);
 }
 
 std::string_view ProgrammeFilter::Rewritten(std::string_view line) {
@@ -137,13 +135,17 @@ void ProgrammeFilter::MergeKenmerkenIntoDesc() {
   merged_.clear();
   if (!held_.descs.Empty()) merged_.assign(held_.descs[held_.descs.Size() - 1]);
   MergeKenmerken(held_.kenmerken, merged_);
-  // The merged line is new text: it is scanned afresh.
+  // The merged line needs cleaning where the desc line or the kenmerken
+  // line did: the text put in comes from the kenmerken line and sits between
+  // a blank or full stop and "</desc", so no markup is made across its
+  // edges. A promise of cleaning that is not needed changes nothing.
+  const std::uint8_t kenmerkenCleaning = CleaningOf(held_.kenmerkenScan);
   if (held_.descs.Empty()) {
     held_.descs.Add(merged_);
-    held_.descCleaning.push_back(CleaningOf(ScanLine(merged_)));
+    held_.descCleaning.push_back(kenmerkenCleaning);
   } else {
     held_.descs.ReplaceLast(merged_);
-    held_.descCleaning.back() = CleaningOf(ScanLine(merged_));
+    held_.descCleaning.back() |= kenmerkenCleaning;
   }
   held_.kenmerken.clear();
 }

@@ -54,7 +54,10 @@ class ProgrammeFilter {
   void StoreClean(std::string_view line, const LineScan& scan, LineList& list) {
     list.Add(cleaner_.Clean(line, scan));
   }
-  void CheckHeldSize() const;
+  void CheckHeldSize() const {
+    if (held_.HeldBytes() > kMaxProgramme) RaiseProgrammeTooLarge();
+  }
+  [[noreturn]] static void RaiseProgrammeTooLarge();
 
   LineWriter& writer_;
   const FilterOptions& options_;

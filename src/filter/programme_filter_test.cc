@@ -274,7 +274,18 @@ TEST(FilterLine, MergesBeforeCleaning) {
   ExpectCases({{"line break at the end",
                 kKenmerk,
                 {kOpen, "    <desc>Nieuws<br></desc>", "    <kenmerken>HD</kenmerken>", kClose},
-                {kOpen, "    <desc>Nieuws  Kenmerken: HD</desc>", kClose}}});
+                {kOpen, "    <desc>Nieuws  Kenmerken: HD</desc>", kClose}},
+               // The merged line is cleaned where only the kenmerken text
+               // needs it, in a desc that needed none and in a built one.
+               {"markup and ampersand from the kenmerken text",
+                kKenmerk,
+                {kOpen, "    <desc>Nieuws</desc>", "    <kenmerken>HD<br>A & B</kenmerken>",
+                 kClose},
+                {kOpen, "    <desc>Nieuws. Kenmerken: HD A &amp; B</desc>", kClose}},
+               {"markup and ampersand in a built desc",
+                kKenmerk,
+                {kOpen, "    <kenmerken><p>A & B</kenmerken>", kClose},
+                {kOpen, "  <desc>Kenmerken:  A &amp; B</desc>", kClose}}});
 }
 
 TEST(FilterLine, TakesTheKenmerkenTextBetweenItsTags) {

@@ -113,39 +113,57 @@ void TimeStampNormaliser::Append(std::string_view value, std::string& out) {
 bool TimeStampNormaliser::AppendUsual(std::string_view value, std::string& out) {
   constexpr std::size_t kDigits = 14;
   if (value.size() != kDigits && value.size() != kDigits + 4) return false;
-  int fields[6];
+  // The fourteen bytes as two words of eight (they overlap by two): a byte
+  // below '0' sets its top bit when '0' is taken away, one above '9' when
+  // 0x46 is added, and the lowest such byte is reached by no borrow or carry.
   const char* p = value.data();
-  for (int i = 0, width = 4; i < 6; ++i, width = 2) {
-    int field = 0;
-    for (int k = 0; k < width; ++k, ++p) {
-      if (!IsDigit(*p)) return false;
-      field = field * 10 + (*p - '0');
-    }
-    fields[i] = field;
+  std::uint64_t low = 0;
+  std::uint64_t high = 0;
+  std::memcpy(&low, p, 8);
+  std::memcpy(&high, p + kDigits - 8, 8);
+  constexpr std::uint64_t kZeros = 0x3030303030303030;
+  constexpr std::uint64_t kAboveNine = 0x4646464646464646;
+  constexpr std::uint64_t kTopBits = 0x8080808080808080;
+  if ((((low - kZeros) | (low + kAboveNine) | (high - kZeros) | (high + kAboveNine)) &
+       kTopBits) != 0) {
+    return false;
   }
+  const auto digit = [p](int i) { return p[i] - '0'; };
+  const auto pair = [&digit](int i) { return digit(i) * 10 + digit(i + 1); };
+  const int fields[6] = {pair(0) * 100 + pair(2), pair(4), pair(6), pair(8), pair(10), pair(12)};
   const std::string_view digits = value.substr(0, kDigits);
   bool cetMarked = false;
   if (value.size() > kDigits) {
-    const std::string_view word = value.substr(kDigits);
-    if (word == " UTC") {
+    // Four bytes compared at once, not through a call.
+    const auto wordIs = [&value](const char (&word)[5]) {
+      return std::memcmp(value.data() + kDigits, word, 4) == 0;
+    };
+    if (wordIs(" UTC")) {
       // Whatever the date, as the general path does.
       out.append(digits).append(" +0000");
       return true;
     }
-    if (word != " CET") return false;
+    if (!wordIs(" CET")) return false;
     cetMarked = true;
   } else if (!cet_ && zone_ == nullptr) {
     out.append(digits);
     return true;
   }
-  const auto field = [&fields](int i) { return static_cast<std::uint16_t>(fields[i]); };
-  // An invalid stamp takes the general path, which raises.
-  if (!IsValidDateTime(field(0), field(1), field(2), field(3), field(4), field(5), 0)) {
+  // An invalid stamp takes the general path, which raises. Stamps come many
+  // per day: a date found valid before needs only its time checked.
+  const std::int32_t day = fields[0] * 10000 + fields[1] * 100 + fields[2];
+  if (day != validDay_) {
+    const auto field = [&fields](int i) { return static_cast<std::uint16_t>(fields[i]); };
+    if (!IsValidDateTime(field(0), field(1), field(2), field(3), field(4), field(5), 0)) {
+      return false;
+    }
+    validDay_ = day;
+  } else if (fields[3] > 23 || fields[4] > 59 || fields[5] > 59) {
     return false;
   }
-  out.append(digits);
-  out.push_back(' ');
   if (!cetMarked && zone_ != nullptr) {
+    out.append(digits);
+    out.push_back(' ');
     AppendUtcOffsetMinutes(
         zone_->UtcOffsetMinutes(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]),
         out);
@@ -154,7 +172,24 @@ bool TimeStampNormaliser::AppendUsual(std::string_view value, std::string& out) 
   std::int64_t hours =
       InSummer(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]) ? 2 : 1;
   if (!cetMarked) hours += cetoffset_;
-  AppendUtcOffset(hours, out);
+  if (hours <= -100 || hours >= 100) {
+    out.append(digits);
+    out.push_back(' ');
+    AppendUtcOffset(hours, out);
+    return true;
+  }
+  // The digits, a blank and the offset of every listing (sign, two digits,
+  // "00") go out in one piece.
+  const std::int64_t magnitude = hours < 0 ? -hours : hours;
+  char text[kDigits + 6];
+  std::memcpy(text, digits.data(), kDigits);
+  text[kDigits] = ' ';
+  text[kDigits + 1] = hours < 0 ? '-' : '+';
+  text[kDigits + 2] = static_cast<char>('0' + magnitude / 10);
+  text[kDigits + 3] = static_cast<char>('0' + magnitude % 10);
+  text[kDigits + 4] = '0';
+  text[kDigits + 5] = '0';
+  out.append(text, sizeof text);
   return true;
 }
 

@@ -45,6 +45,8 @@ class TimeStampNormaliser {
   // Stamps come in time order, many per day: the summer-time answer of the
   // last day asked for is kept (year * 10000 + month * 100 + day).
   std::int32_t cachedDay_ = -1;
+  // The last date of a usual stamp found valid, keyed as cachedDay_.
+  std::int32_t validDay_ = -1;
   enum class DayKind { kWinter, kSummer, kSpringSwitch, kAutumnSwitch } cachedKind_{};
 };
 

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace zelvane {
 namespace {
@@ -310,7 +312,18 @@ TEST(NormaliseTimeStamp, TakesTheDirectPathOnlyWhereItAgrees) {
       "20070715203000 CET", "20070230120000 CET", "20070715203000 cet",  "20070715203000 EST",
       "20070715203000+CET", "-0070715203000 CET", "20070715203000 +0100", "2007071520300 CET",
   };
-  for (const std::string& stamp : stamps) {
+  std::vector<std::string> all(std::begin(stamps), std::end(stamps));
+  // A byte that is no digit, at every place of the fourteen digits: below
+  // '0', just above '9', and bytes whose top bit is set.
+  for (std::size_t at = 0; at < 14; ++at) {
+    for (const char bad : {'/', ':', 'a', '\x80', '\xba', '\xff'}) {
+      std::string stamp = "20070715203000 CET";
+      stamp[at] = bad;
+      all.push_back(stamp);
+      all.push_back(stamp.substr(0, 14));
+    }
+  }
+  for (const std::string& stamp : all) {
     for (const auto& [cet, offset] :
          {std::pair{false, 0}, std::pair{true, 0}, std::pair{true, -7}}) {
       std::string direct, general;
@@ -328,6 +341,32 @@ TEST(NormaliseTimeStamp, TakesTheDirectPathOnlyWhereItAgrees) {
       EXPECT_EQ(direct, general) << stamp << " cet " << cet;
       EXPECT_EQ(directFailure, generalFailure) << stamp << " cet " << cet;
     }
+  }
+}
+
+// One normaliser keeps what it found of the last day: a later stamp of the
+// same day with an invalid time, or another invalid day, still raises.
+TEST(NormaliseTimeStamp, ChecksTheTimeOfADayFoundValidBefore) {
+  const std::string stamps[] = {
+      "20070715203000 CET", "20070715243000 CET", "20070715206000 CET", "20070715203060 CET",
+      "20070715235959 CET", "20070231000000 CET", "20070230120000",     "20070715000000",
+  };
+  TimeStampNormaliser direct(true, 0);
+  for (const std::string& stamp : stamps) {
+    std::string ours, general;
+    std::string ourFailure, generalFailure;
+    try {
+      direct.Append(stamp, ours);
+    } catch (const EConvertError& failure) {
+      ourFailure = failure.message();
+    }
+    try {
+      TimeStampNormaliser(true, 0).Append(" " + stamp + " ", general);
+    } catch (const EConvertError& failure) {
+      generalFailure = failure.message();
+    }
+    EXPECT_EQ(ours, general) << stamp;
+    EXPECT_EQ(ourFailure, generalFailure) << stamp;
   }
 }
 
