@@ -24,6 +24,7 @@ cat "$work/listing.xml" >/dev/null  # warm the page cache
 declare -A commands=(
   [cp]="cp $work/listing.xml $work/out.xml"
   [dd]="dd if=$work/listing.xml of=$work/out.xml bs=64k status=none"
+  [dd-sync]="dd if=$work/listing.xml of=$work/out.xml bs=256k conv=fsync status=none"
   [getline]="$work/getline_filter $work/listing.xml $work/out.xml"
   [lines]="./build-bench/line_copy $work/listing.xml $work/out.xml"
   [zelvane]="./build-bench/zelvane $work/listing.xml --output $work/out.xml --cet --kenmerk --tba --talpa"
@@ -31,7 +32,9 @@ declare -A commands=(
 # cp copies inside the kernel (copy_file_range); dd with 64 KiB blocks shows
 # what reading and writing through the program's own buffers costs, and
 # line_copy what going line by line costs before any line is looked at.
-order=(cp dd getline lines zelvane)
+# dd-sync copies through 256 KiB blocks and flushes the copy to disk before
+# it ends, as zelvane must before its result replaces the destination.
+order=(cp dd dd-sync getline lines zelvane)
 declare -A times memory
 for ((run = 1; run <= runs; run++)); do
   for name in "${order[@]}"; do
@@ -59,6 +62,6 @@ for name in "${order[@]}"; do
   printf '%-8s %10s %12s %14s\n' "$name" "$m" "$rate" "${memory[$name]}"
 done
 awk -v z="$(median "${times[zelvane]}")" -v c="$cp_median" -v g="$(median "${times[getline]}")" \
-  -v l="$(median "${times[lines]}")" \
-  'BEGIN { printf "zelvane / cp: %.2f   zelvane / getline: %.2f   line_copy / cp: %.2f\n",
-           (c > 0) ? z / c : 0, (g > 0) ? z / g : 0, (c > 0) ? l / c : 0 }'
+  -v l="$(median "${times[lines]}")" -v s="$(median "${times[dd-sync]}")" \
+  'BEGIN { printf "zelvane / cp: %.2f   zelvane / dd-sync: %.2f   zelvane / getline: %.2f   line_copy / cp: %.2f\n",
+           (c > 0) ? z / c : 0, (s > 0) ? z / s : 0, (g > 0) ? z / g : 0, (c > 0) ? l / c : 0 }'
