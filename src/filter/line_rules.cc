@@ -144,8 +144,75 @@ LineClass ClassifyLine(std::string_view line, std::uint32_t headTagStarts, bool&
 }
 
 
+// The end (the closing quote) of a value at `begin` that may be a usual
+// stamp, or kNone: the first of the places where a usual stamp can end (14,
+// 18 or 20 bytes on) that holds a quote. The normaliser accepts no quote
+// within a usual stamp, so a value it accepts ends at its first quote.
+std::size_t UsualValueEnd(std::string_view line, std::size_t begin) {
+  static constexpr std::size_t kUsualLengths[] = {14, 18, 20};
+  for (const std::size_t length : kUsualLengths) {
+    const std::size_t at = begin + length;
+    if (at >= line.size()) return kNone;
+    if (line[at] == '"') return at;
+  }
+  return kNone;
+}
+
+// True when `text` at `at` holds the bytes of `word` (a literal), compared
+// in whole words rather than byte by byte.
+template <std::size_t N>
+bool HoldsAt(std::string_view text, std::size_t at, const char (&word)[N]) {
+  return text.size() - at >= N - 1 && std::memcmp(text.data() + at, word, N - 1) == 0;
+}
+
+bool RewriteUsualOpeningLine(std::string_view line, TimeStampNormaliser& normaliser,
+                             std::string& out) {
+  static constexpr char kLead[] = "<programme start=\"";
+  static constexpr char kBetween[] = "\" stop=\"";
+  std::size_t at = 0;
+  while (at < line.size() && line[at] == ' ') ++at;
+  if (!HoldsAt(line, at, kLead)) return false;
+  const std::size_t startBegin = at + sizeof kLead - 1;
+  const std::size_t startEnd = UsualValueEnd(line, startBegin);
+  if (startEnd == kNone || !HoldsAt(line, startEnd, kBetween)) return false;
+  const std::size_t stopBegin = startEnd + sizeof kBetween - 1;
+  const std::size_t stopEnd = UsualValueEnd(line, stopBegin);
+  if (stopEnd == kNone) return false;
+  // Each value grows to at most the normaliser's longest usual result.
+  out.resize(line.size() + 2 * TimeStampNormaliser::kUsualMaxLength);
+  char* const outBegin = out.data();
+  char* to = outBegin;
+  // The line holds two stamps of at least 14 bytes after its start, so a
+  // short start goes as one fixed piece of 32 bytes, the stamp overwriting
+  // what it takes too many.
+  constexpr std::size_t kPiece = 32;
+  static_assert(sizeof kLead - 1 + 14 + sizeof kBetween - 1 + 14 >= kPiece);
+  if (startBegin <= kPiece) {
+    std::memcpy(to, line.data(), kPiece);
+  } else {
+    std::memcpy(to, line.data(), startBegin);
+  }
+  to += startBegin;
+  const auto value = [line](std::size_t begin, std::size_t end) {
+    return std::string_view(line.data() + begin, end - begin);
+  };
+  std::size_t written = normaliser.WriteUsual(value(startBegin, startEnd), to);
+  if (written == 0) return false;
+  to += written;
+  std::memcpy(to, kBetween, sizeof kBetween - 1);
+  to += sizeof kBetween - 1;
+  written = normaliser.WriteUsual(value(stopBegin, stopEnd), to);
+  if (written == 0) return false;
+  to += written;
+  std::memcpy(to, line.data() + stopEnd, line.size() - stopEnd);
+  to += line.size() - stopEnd;
+  out.resize(static_cast<std::size_t>(to - outBegin));
+  return true;
+}
+
 bool RewriteOpeningLine(std::string_view line, TimeStampNormaliser& normaliser,
                         std::string& out) {
+  if (RewriteUsualOpeningLine(line, normaliser, out)) return true;
   const AttributeValue start = FindAttributeValue(line, "start=\"");
   const AttributeValue stop = FindAttributeValue(line, "stop=\"");
   if (!start.found && !stop.found) return false;
