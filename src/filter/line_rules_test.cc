@@ -38,6 +38,7 @@ TEST(RewriteOpeningLine, WritesTheUsualLineAsTheGeneralPathDoes) {
   const std::string tags[] = {
       R"(<programme start="20260301060000 CET" stop="20260301064500 CET" channel="ch0.example">)",
       R"(<programme start="20260301060000" stop="20260301064500" channel="c">)",
+      R"(<programme start="20260301060000" stop="20260301064500" channel="a.long.name.example">)",
       R"(<programme start="20260301060000 UTC" stop="20260301064500 +0100">)",
       R"(<programme start="20260301060000 -0530" stop="20260301064500 CET" x="1">)",
       R"(<programme start="20260329020000 CET" stop="20261025025959">)",
@@ -69,7 +70,8 @@ TEST(RewriteOpeningLine, WritesTheUsualLineAsTheGeneralPathDoes) {
     bool cet;
     std::int32_t offset;
   } settings[] = {{false, 0}, {true, 0}, {true, -7}, {true, 150}};
-  // Up to and past the piece the direct path copies the line's start in.
+  // Up to and past the piece the direct path copies the line's start in;
+  // the rests of the tags, too, are shorter and longer than that piece.
   const std::size_t kIndents[] = {0, 1, 2, 14, 15, 40};
   for (const auto& setting : settings) {
     TimeStampNormaliser direct(setting.cet, setting.offset);
