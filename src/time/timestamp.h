@@ -37,9 +37,10 @@ class TimeStampNormaliser {
   // Writes the normalised `value` to `to`, which has room for
   // kUsualMaxLength bytes, when it is a usual stamp: fourteen digits alone,
   // or with " CET", " UTC" or an offset such as " +0100" after them. Returns
-  // the number of bytes written, or 0 when `value` is none of these or needs
-  // the general path of Append for another reason (an invalid date, an
-  // offset of a hundred hours or more); `to` then holds nothing of use.
+  // the number of bytes written (14 or kUsualMaxLength), or 0 when `value`
+  // is none of these or needs the general path of Append for another reason
+  // (an invalid date, an offset of a hundred hours or more); `to` then holds
+  // nothing of use.
   std::size_t WriteUsual(std::string_view value, char* to);
 
  private:
