@@ -58,6 +58,42 @@ bool IsPartialDate(std::string_view stamp) {
          std::all_of(stamp.begin(), stamp.end(), [](char c) { return IsDigit(c); });
 }
 
+// True when all eight bytes of `word` (or all four) are ASCII digits: a
+// byte below '0' sets its top bit when '0' is taken away, one above '9' when
+// 0x46 is added, and the lowest such byte is reached by no borrow or carry.
+template <typename Word>
+bool AllDigits(Word word) {
+  constexpr Word kOnes = static_cast<Word>(0x0101010101010101);
+  const Word zeros = kOnes * 0x30;
+  const Word aboveNine = kOnes * 0x46;
+  const Word topBits = kOnes * 0x80;
+  return ((static_cast<Word>(word - zeros) | static_cast<Word>(word + aboveNine)) & topBits) == 0;
+}
+
+// Sign, two digits and "00": an offset of fewer than a hundred hours, in
+// five bytes at `to`.
+void WriteUtcOffset(std::int64_t hours, char* to) {
+  const std::int64_t magnitude = hours < 0 ? -hours : hours;
+  to[0] = hours < 0 ? '-' : '+';
+  to[1] = static_cast<char>('0' + magnitude / 10);
+  to[2] = static_cast<char>('0' + magnitude % 10);
+  to[3] = '0';
+  to[4] = '0';
+}
+
+// "+0530", "-0330" in five bytes at `to`: a zone's offset is less than a
+// day, so the hours have two digits.
+void WriteUtcOffsetMinutes(std::int32_t minutes, char* to) {
+  const std::int32_t magnitude = minutes < 0 ? -minutes : minutes;
+  const std::int32_t hours = magnitude / 60;
+  const std::int32_t rest = magnitude % 60;
+  to[0] = minutes < 0 ? '-' : '+';
+  to[1] = static_cast<char>('0' + hours / 10);
+  to[2] = static_cast<char>('0' + hours % 10);
+  to[3] = static_cast<char>('0' + rest / 10);
+  to[4] = static_cast<char>('0' + rest % 10);
+}
+
 void AppendWithOffset(std::string_view value, std::int64_t hours, std::string& out) {
   out.append(value);
   out.push_back(' ');
@@ -73,27 +109,20 @@ std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t ce
   return result;
 }
 
-bool TimeStampNormaliser::InSummer(int year, int month, int day, int hour, int minute,
-                                   int second) {
-  const std::int32_t key = year * 10000 + month * 100 + day;
-  if (key != cachedDay_) {
-    // From 02:00 on the last Sunday of March to 03:00 on the last Sunday of
-    // October, on the stamps' own clock; both moments themselves are winter.
-    if (month == 3 || month == 10) {
-      const int sunday = LastSundayOfMonth(year, month).value_or(0);
-      if (day == sunday) {
-        cachedKind_ = month == 3 ? DayKind::kSpringSwitch : DayKind::kAutumnSwitch;
-      } else {
-        cachedKind_ = (day > sunday) == (month == 3) ? DayKind::kSummer : DayKind::kWinter;
-      }
-    } else {
-      cachedKind_ = month > 3 && month < 10 ? DayKind::kSummer : DayKind::kWinter;
-    }
-    cachedDay_ = key;
+TimeStampNormaliser::DayKind TimeStampNormaliser::KindOfDay(int year, int month, int day) {
+  // On the stamps' own clock.
+  if (month == 3 || month == 10) {
+    const int sunday = LastSundayOfMonth(year, month).value_or(0);
+    if (day == sunday) return month == 3 ? DayKind::kSpringSwitch : DayKind::kAutumnSwitch;
+    return (day > sunday) == (month == 3) ? DayKind::kSummer : DayKind::kWinter;
   }
-  // Stamps count whole seconds, so the switch moments compare exactly.
-  const int secondOfDay = (hour * 60 + minute) * 60 + second;
-  switch (cachedKind_) {
+  return month > 3 && month < 10 ? DayKind::kSummer : DayKind::kWinter;
+}
+
+bool TimeStampNormaliser::SummerAt(DayKind kind, int secondOfDay) {
+  // Both switch moments themselves are winter; stamps count whole seconds,
+  // so they compare exactly.
+  switch (kind) {
     case DayKind::kSummer:
       return true;
     case DayKind::kSpringSwitch:
@@ -106,91 +135,120 @@ bool TimeStampNormaliser::InSummer(int year, int month, int day, int hour, int m
   return false;
 }
 
-void TimeStampNormaliser::Append(std::string_view value, std::string& out) {
-  if (!AppendUsual(value, out)) AppendAny(value, out);
+bool TimeStampNormaliser::InSummer(int year, int month, int day, int hour, int minute,
+                                   int second) {
+  const std::int32_t key = year * 10000 + month * 100 + day;
+  if (key != cachedDay_) {
+    cachedKind_ = KindOfDay(year, month, day);
+    cachedDay_ = key;
+  }
+  return SummerAt(cachedKind_, (hour * 60 + minute) * 60 + second);
 }
 
-bool TimeStampNormaliser::AppendUsual(std::string_view value, std::string& out) {
+void TimeStampNormaliser::Append(std::string_view value, std::string& out) {
+  char text[kUsualMaxLength];
+  const std::size_t length = WriteUsual(value, text);
+  if (length != 0) {
+    out.append(text, length);
+  } else {
+    AppendAny(value, out);
+  }
+}
+
+namespace {
+
+// The number that two digits at `p` write.
+int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
+
+}  // namespace
+
+// Out of line and called last, as is WriteZoneStamp: the usual stamp's own
+// path then saves no registers.
+[[gnu::noinline]] std::size_t TimeStampNormaliser::WriteUsualOfNewDate(std::string_view value,
+                                                                      char* to) {
+  const char* digits = value.data();
+  const int year = TwoDigits(digits) * 100 + TwoDigits(digits + 2);
+  const int month = TwoDigits(digits + 4);
+  const int day = TwoDigits(digits + 6);
+  const auto field = [](int number) { return static_cast<std::uint16_t>(number); };
+  if (!IsValidDateTime(field(year), field(month), field(day), field(TwoDigits(digits + 8)),
+                       field(TwoDigits(digits + 10)), field(TwoDigits(digits + 12)), 0)) {
+    return 0;
+  }
+  std::memcpy(&validDate_, digits, sizeof validDate_);
+  validKind_ = KindOfDay(year, month, day);
+  return WriteUsual(value, to);
+}
+
+[[gnu::noinline]] std::size_t TimeStampNormaliser::WriteZoneStamp(const char* digits,
+                                                                 char* to) const {
+  WriteUtcOffsetMinutes(
+      zone_->UtcOffsetMinutes(TwoDigits(digits) * 100 + TwoDigits(digits + 2),
+                              TwoDigits(digits + 4), TwoDigits(digits + 6), TwoDigits(digits + 8),
+                              TwoDigits(digits + 10), TwoDigits(digits + 12)),
+      to + kUsualMaxLength - 5);
+  return kUsualMaxLength;
+}
+
+std::size_t TimeStampNormaliser::WriteUsual(std::string_view value, char* to) {
   constexpr std::size_t kDigits = 14;
-  if (value.size() != kDigits && value.size() != kDigits + 4) return false;
-  // The fourteen bytes as two words of eight (they overlap by two): a byte
-  // below '0' sets its top bit when '0' is taken away, one above '9' when
-  // 0x46 is added, and the lowest such byte is reached by no borrow or carry.
+  constexpr std::size_t kWritten = kDigits + 6;
+  const std::size_t size = value.size();
+  if (size != kDigits && size != kDigits + 4 && size != kDigits + 6) return 0;
   const char* p = value.data();
+  // The fourteen bytes as two words of eight (they overlap by two).
   std::uint64_t low = 0;
   std::uint64_t high = 0;
   std::memcpy(&low, p, 8);
   std::memcpy(&high, p + kDigits - 8, 8);
-  constexpr std::uint64_t kZeros = 0x3030303030303030;
-  constexpr std::uint64_t kAboveNine = 0x4646464646464646;
-  constexpr std::uint64_t kTopBits = 0x8080808080808080;
-  if ((((low - kZeros) | (low + kAboveNine) | (high - kZeros) | (high + kAboveNine)) &
-       kTopBits) != 0) {
-    return false;
-  }
-  const auto digit = [p](int i) { return p[i] - '0'; };
-  const auto pair = [&digit](int i) { return digit(i) * 10 + digit(i + 1); };
-  const int fields[6] = {pair(0) * 100 + pair(2), pair(4), pair(6), pair(8), pair(10), pair(12)};
-  const std::string_view digits = value.substr(0, kDigits);
+  if (!AllDigits(low) || !AllDigits(high)) return 0;
+  std::memcpy(to, p, kDigits);
+  // Four bytes compared at once, not through a call.
+  const auto wordIs = [p](const char(&word)[5]) { return std::memcmp(p + kDigits, word, 4) == 0; };
   bool cetMarked = false;
-  if (value.size() > kDigits) {
-    // Four bytes compared at once, not through a call.
-    const auto wordIs = [&value](const char (&word)[5]) {
-      return std::memcmp(value.data() + kDigits, word, 4) == 0;
-    };
+  if (size == kDigits + 6) {
+    // A blank and an offset: the general path finds no zone word and keeps
+    // a stamp with a blank as it stands.
+    std::uint32_t offsetDigits = 0;
+    std::memcpy(&offsetDigits, p + kDigits + 2, 4);
+    if (p[kDigits] != ' ' || (p[kDigits + 1] != '+' && p[kDigits + 1] != '-') ||
+        !AllDigits(offsetDigits)) {
+      return 0;
+    }
+    std::memcpy(to + kDigits, p + kDigits, 6);
+    return kWritten;
+  }
+  if (size == kDigits + 4) {
     if (wordIs(" UTC")) {
       // Whatever the date, as the general path does.
-      out.append(digits).append(" +0000");
-      return true;
+      std::memcpy(to + kDigits, " +0000", 6);
+      return kWritten;
     }
-    if (!wordIs(" CET")) return false;
+    if (!wordIs(" CET")) return 0;
     cetMarked = true;
   } else if (!cet_ && zone_ == nullptr) {
-    out.append(digits);
-    return true;
+    return kDigits;
   }
   // An invalid stamp takes the general path, which raises. Stamps come many
   // per day: a date found valid before needs only its time checked.
-  const std::int32_t day = fields[0] * 10000 + fields[1] * 100 + fields[2];
-  if (day != validDay_) {
-    const auto field = [&fields](int i) { return static_cast<std::uint16_t>(fields[i]); };
-    if (!IsValidDateTime(field(0), field(1), field(2), field(3), field(4), field(5), 0)) {
-      return false;
-    }
-    validDay_ = day;
-  } else if (fields[3] > 23 || fields[4] > 59 || fields[5] > 59) {
-    return false;
+  if (low != validDate_) return WriteUsualOfNewDate(value, to);
+  // The time, "hhmmss" in digits, is valid up to "235959".
+  if (p[8] > '2' || (p[8] == '2' && p[9] > '3') || p[10] > '5' || p[12] > '5') return 0;
+  to[kDigits] = ' ';
+  if (!cetMarked && zone_ != nullptr) return WriteZoneStamp(p, to);
+  // The time of day matters on the days of the switch only.
+  const bool summer =
+      validKind_ == DayKind::kSummer ||
+      (validKind_ != DayKind::kWinter &&
+       SummerAt(validKind_, (TwoDigits(p + 8) * 60 + TwoDigits(p + 10)) * 60 + TwoDigits(p + 12)));
+  if (cetMarked) {
+    std::memcpy(to + kDigits + 1, summer ? "+0200" : "+0100", 5);
+    return kWritten;
   }
-  if (!cetMarked && zone_ != nullptr) {
-    out.append(digits);
-    out.push_back(' ');
-    AppendUtcOffsetMinutes(
-        zone_->UtcOffsetMinutes(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]),
-        out);
-    return true;
-  }
-  std::int64_t hours =
-      InSummer(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]) ? 2 : 1;
-  if (!cetMarked) hours += cetoffset_;
-  if (hours <= -100 || hours >= 100) {
-    out.append(digits);
-    out.push_back(' ');
-    AppendUtcOffset(hours, out);
-    return true;
-  }
-  // The digits, a blank and the offset of every listing (sign, two digits,
-  // "00") go out in one piece.
-  const std::int64_t magnitude = hours < 0 ? -hours : hours;
-  char text[kDigits + 6];
-  std::memcpy(text, digits.data(), kDigits);
-  text[kDigits] = ' ';
-  text[kDigits + 1] = hours < 0 ? '-' : '+';
-  text[kDigits + 2] = static_cast<char>('0' + magnitude / 10);
-  text[kDigits + 3] = static_cast<char>('0' + magnitude % 10);
-  text[kDigits + 4] = '0';
-  text[kDigits + 5] = '0';
-  out.append(text, sizeof text);
-  return true;
+  const std::int64_t hours = std::int64_t{summer ? 2 : 1} + cetoffset_;
+  if (hours <= -100 || hours >= 100) return 0;
+  WriteUtcOffset(hours, to + kDigits + 1);
+  return kWritten;
 }
 
 void TimeStampNormaliser::AppendAny(std::string_view value, std::string& out) {
@@ -255,10 +313,8 @@ void TimeStampNormaliser::AppendAny(std::string_view value, std::string& out) {
 
 void AppendUtcOffset(std::int64_t hours, std::string& out) {
   if (hours > -100 && hours < 100) {
-    // Every offset of a listing: sign, two digits, "00".
-    const std::int64_t magnitude = hours < 0 ? -hours : hours;
-    const char text[5] = {hours < 0 ? '-' : '+', static_cast<char>('0' + magnitude / 10),
-                          static_cast<char>('0' + magnitude % 10), '0', '0'};
+    char text[5];
+    WriteUtcOffset(hours, text);
     out.append(text, sizeof text);
     return;
   }
@@ -281,13 +337,8 @@ void AppendUtcOffset(std::int64_t hours, std::string& out) {
 }
 
 void AppendUtcOffsetMinutes(std::int32_t minutes, std::string& out) {
-  // A zone's offset is less than a day, so the hours have two digits.
-  const std::int32_t magnitude = minutes < 0 ? -minutes : minutes;
-  const std::int32_t hours = magnitude / 60;
-  const std::int32_t rest = magnitude % 60;
-  const char text[5] = {minutes < 0 ? '-' : '+', static_cast<char>('0' + hours / 10),
-                        static_cast<char>('0' + hours % 10), static_cast<char>('0' + rest / 10),
-                        static_cast<char>('0' + rest % 10)};
+  char text[5];
+  WriteUtcOffsetMinutes(minutes, text);
   out.append(text, sizeof text);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,16 +27,37 @@ class TimeStampNormaliser {
                       DateTimeSeparators separators = DateTimeSeparators())
       : cet_(cet), cetoffset_(cetoffset), zone_(zone), separators_(std::move(separators)) {}
 
+  // The most bytes WriteUsual writes.
+  static constexpr std::size_t kUsualMaxLength = 20;
+
   // Appends the normalised `value` to `out`. Raises EConvertError when the
   // stamp's date and time are invalid.
   void Append(std::string_view value, std::string& out);
 
+  // Writes the normalised `value` to `to`, which has room for
+  // kUsualMaxLength bytes, when it is a usual stamp: fourteen digits alone,
+  // or with " CET", " UTC" or an offset such as " +0100" after them. Returns
+  // the number of bytes written (14 or kUsualMaxLength), or 0 when `value`
+  // is none of these or needs the general path of Append for another reason
+  // (an invalid date, an offset of a hundred hours or more); `to` then holds
+  // nothing of use.
+  std::size_t WriteUsual(std::string_view value, char* to);
+
  private:
+  // What European summer time does on a day: from 02:00 on the last Sunday
+  // of March to 03:00 on the last Sunday of October.
+  enum class DayKind { kWinter, kSummer, kSpringSwitch, kAutumnSwitch };
+  static DayKind KindOfDay(int year, int month, int day);
+  // Whether summer time holds at `secondOfDay` of a day of `kind`.
+  static bool SummerAt(DayKind kind, int secondOfDay);
   // Whether European summer time holds at the valid local time given.
   bool InSummer(int year, int month, int day, int hour, int minute, int second);
-  // The usual stamp, fourteen digits with " CET", " UTC" or nothing after
-  // them: false when `value` is not one, or its date is invalid.
-  bool AppendUsual(std::string_view value, std::string& out);
+  // WriteUsual for a stamp whose date is not the one kept: checks its date
+  // and time and keeps a valid date.
+  std::size_t WriteUsualOfNewDate(std::string_view value, char* to);
+  // The zone's offset at the valid fourteen `digits` of a usual stamp, in
+  // the last five of kUsualMaxLength bytes at `to`.
+  std::size_t WriteZoneStamp(const char* digits, char* to) const;
   void AppendAny(std::string_view value, std::string& out);
 
   bool cet_;
@@ -45,9 +67,11 @@ class TimeStampNormaliser {
   // Stamps come in time order, many per day: the summer-time answer of the
   // last day asked for is kept (year * 10000 + month * 100 + day).
   std::int32_t cachedDay_ = -1;
-  // The last date of a usual stamp found valid, keyed as cachedDay_.
-  std::int32_t validDay_ = -1;
-  enum class DayKind { kWinter, kSummer, kSpringSwitch, kAutumnSwitch } cachedKind_{};
+  DayKind cachedKind_{};
+  // The date bytes ("YYYYMMDD" as read from memory) of the last usual stamp
+  // found valid, and what summer time does on that day. No date reads as 0.
+  std::uint64_t validDate_ = 0;
+  DayKind validKind_{};
 };
 
 // The normalised `value`, as a fresh TimeStampNormaliser gives it.

@@ -2,11 +2,13 @@
 
 #include "base/failure.h"
 #include "time/calendar.h"
+#include "time/time_zone.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -367,6 +369,60 @@ TEST(NormaliseTimeStamp, ChecksTheTimeOfADayFoundValidBefore) {
     }
     EXPECT_EQ(ours, general) << stamp;
     EXPECT_EQ(ourFailure, generalFailure) << stamp;
+  }
+}
+
+// One normaliser per setting reads a run of stamps in order, keeping what it
+// found of each day, and gives what a fresh one gives on the general path:
+// stamps with a written offset, days of the summer-time switch at times
+// around it, invalid times on a day found valid, offsets of a hundred hours
+// and more, and a chosen zone.
+TEST(NormaliseTimeStamp, KeepsWhatItFoundOfADayAsTheGeneralPathDoes) {
+  const std::string stamps[] = {
+      "20260301060000 +0100", "20260301060000 -0530", "20260301060000 +01x0",
+      "20260301060000 *0100", "20260301060000  0100", "20260301060000+0100",
+      "2026030106000x +0100", "20260301060000 +0100", "20260301060000 CET",
+      "20260301240000 CET",   "20260301236000",       "20260301235960 UTC",
+      "20260301235959",       "20260329015959 CET",   "20260329020000",
+      "20260329020001 CET",   "20260329030000",       "20261025025959",
+      "20261025030000 CET",   "20261025030001",       "20261025250000 CET",
+      "20260230120000",       "20260230120000 CET",   "20240229120000",
+      "20230229120000 CET",   "00000101000000 CET",   "20261231235959 CET",
+  };
+  std::unique_ptr<TimeZone> zone;
+  try {
+    zone = std::make_unique<TimeZone>("Europe/Amsterdam");
+  } catch (const EConvertError&) {
+    // This build has no time zones: the settings without one still count.
+  }
+  const struct {
+    bool cet;
+    std::int32_t offset;
+    bool zoned;
+  } settings[] = {
+      {false, 0, false}, {true, 0, false},  {true, -7, false}, {true, 150, false},
+      {true, -120, false}, {false, 0, true}, {true, 3, true},
+  };
+  for (const auto& setting : settings) {
+    if (setting.zoned && zone == nullptr) continue;
+    const TimeZone* const chosen = setting.zoned ? zone.get() : nullptr;
+    TimeStampNormaliser kept(setting.cet, setting.offset, chosen);
+    for (const std::string& stamp : stamps) {
+      std::string ours, general;
+      std::string ourFailure, generalFailure;
+      try {
+        kept.Append(stamp, ours);
+      } catch (const EConvertError& failure) {
+        ourFailure = failure.message();
+      }
+      try {
+        TimeStampNormaliser(setting.cet, setting.offset, chosen).Append(" " + stamp + " ", general);
+      } catch (const EConvertError& failure) {
+        generalFailure = failure.message();
+      }
+      EXPECT_EQ(ours, general) << stamp << " cet " << setting.cet << " " << setting.offset;
+      EXPECT_EQ(ourFailure, generalFailure) << stamp;
+    }
   }
 }
 
