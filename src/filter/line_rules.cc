@@ -3,6 +3,7 @@
 #include "base/byte_string.h"
 #include "time/timestamp.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <iterator>
@@ -62,87 +63,103 @@ AttributeValue FindAttributeValue(std::string_view line, std::string_view name) 
   return value;
 }
 
-// True when `word` stands in `text` at `at`. A plain loop: the words are
-// short and most candidates differ in their second byte, where a call of
-// memcmp would cost more than the comparison.
-bool StandsAt(std::string_view text, std::size_t at, std::string_view word) {
-  if (text.size() - at < word.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (text[at + i] != word[i]) return false;
-  }
-  return true;
+// True when the literal `word` stands in `text` at `at`, which is at most
+// text.size(): a comparison of a fixed size, which the compiler makes a few
+// loads, not a call.
+template <std::size_t N>
+bool LiteralAt(std::string_view text, std::size_t at, const char (&word)[N]) {
+  constexpr std::size_t kSize = N - 1;
+  return text.size() - at >= kSize && std::memcmp(text.data() + at, word, kSize) == 0;
 }
 
-// The texts looked for near the start of a line, in the order in which a
-// line is tested: the four named elements, then the closing tag.
+// True when `line` ends in the literal `endTag` (an end text and ">"),
+// starting at or after `from`, as element lines mostly do: a quick answer
+// before searching the whole line.
+template <std::size_t N>
+bool EndsWithAfter(std::string_view line, const char (&endTag)[N], std::size_t from) {
+  constexpr std::size_t kSize = N - 1;
+  return line.size() >= kSize && line.size() - kSize >= from &&
+         std::memcmp(line.data() + line.size() - kSize, endTag, kSize) == 0;
+}
+
+// The index in kNamedElements of the element that the head texts name, in
+// the order in which a line is tested, then the closing tag's, then none.
 constexpr std::size_t kClosingIndex = std::size(kNamedElements);
+constexpr std::size_t kNoHeadText = kClosingIndex + 1;
 
-std::string_view HeadText(std::size_t index) {
-  return index == kClosingIndex ? kClosingText : kNamedElements[index].startText;
-}
-
-// The index of the head text whose second byte is `second`, or one past the
-// closing tag's when there is none.
-std::size_t HeadTextIndex(char second) {
-  static_assert(kNamedElements[0].startText[1] == 't' && kNamedElements[1].startText[1] == 's' &&
-                kNamedElements[2].startText[1] == 'd' && kNamedElements[3].startText[1] == 'k' &&
-                kClosingText[1] == '/');
-  switch (second) {
-    case 't':
-      return 0;
-    case 's':
-      return 1;
-    case 'd':
-      return 2;
-    case 'k':
-      return 3;
-    case '/':
-      return kClosingIndex;
+// True when the end text of named element `index` follows on `line` at or
+// after `from`.
+bool HasEndText(std::string_view line, std::size_t index, std::size_t from) {
+  static_assert(kNamedElements[0].endText == "</title" &&
+                kNamedElements[1].endText == "</sub-title" &&
+                kNamedElements[2].endText == "</desc" && kNamedElements[3].endText == "</kenmerken");
+  bool atEnd = false;
+  switch (index) {
+    case 0:
+      atEnd = EndsWithAfter(line, "</title>", from);
+      break;
+    case 1:
+      atEnd = EndsWithAfter(line, "</sub-title>", from);
+      break;
+    case 2:
+      atEnd = EndsWithAfter(line, "</desc>", from);
+      break;
     default:
-      return kClosingIndex + 1;
+      atEnd = EndsWithAfter(line, "</kenmerken>", from);
+      break;
   }
-}
-
-// True when `line` ends in `endText` and ">" at or after `from`, as element
-// lines mostly do: a quick answer before searching the whole line.
-bool EndsWithEndTag(std::string_view line, std::string_view endText, std::size_t from) {
-  if (line.size() < endText.size() + 1 || line.back() != '>') return false;
-  const std::size_t at = line.size() - endText.size() - 1;
-  return at >= from && StandsAt(line, at, endText);
+  return atEnd || line.find(kNamedElements[index].endText, from) != kNone;
 }
 
 }  // namespace
 
-LineClass ClassifyLine(std::string_view line, std::uint32_t headTagStarts, bool& demoted) {
+LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts) {
   static_assert(kHeadLength <= 32);
-  demoted = false;
+  static_assert(kNamedElements[0].startText == "<title" &&
+                kNamedElements[1].startText == "<sub-title" &&
+                kNamedElements[2].startText == "<desc" &&
+                kNamedElements[3].startText == "<kenmerken" && kClosingText == "</programme");
   const std::string_view head = line.substr(0, kHeadLength);
   // Every text starts with "<" and no two share their second byte, so each
   // "<" of the head is compared with one text at most; the text tested first
   // wins, at its first place in the head.
-  std::size_t found = kClosingIndex + 1;
+  std::size_t found = kNoHeadText;
   std::size_t foundAt = 0;
-  for (std::uint32_t bits = headTagStarts & ((std::uint32_t{1} << kHeadLength) - 1); bits != 0;
-       bits &= bits - 1) {
-    const auto at = static_cast<std::size_t>(std::countr_zero(bits));
-    if (at + 1 >= head.size()) break;
-    const std::size_t index = HeadTextIndex(head[at + 1]);
-    if (index < found && StandsAt(head, at, HeadText(index))) {
+  const auto take = [&](std::size_t index, std::size_t at, bool stands) {
+    if (stands) {
       found = index;
       foundAt = at;
     }
+  };
+  for (std::uint32_t bits = headTagStarts & ((std::uint32_t{1} << kHeadLength) - 1);
+       bits != 0 && found != 0; bits &= bits - 1) {
+    const auto at = static_cast<std::size_t>(std::countr_zero(bits));
+    if (at + 1 >= head.size()) break;
+    switch (head[at + 1]) {
+      case 't':
+        take(0, at, LiteralAt(head, at, "<title"));
+        break;
+      case 's':
+        if (found > 1) take(1, at, LiteralAt(head, at, "<sub-title"));
+        break;
+      case 'd':
+        if (found > 2) take(2, at, LiteralAt(head, at, "<desc"));
+        break;
+      case 'k':
+        if (found > 3) take(3, at, LiteralAt(head, at, "<kenmerken"));
+        break;
+      case '/':
+        if (found > kClosingIndex) take(kClosingIndex, at, LiteralAt(head, at, "</programme"));
+        break;
+      default:
+        break;
+    }
   }
-  if (found == kClosingIndex) return LineClass::kClosing;
-  if (found > kClosingIndex) return LineClass::kFurther;
-  const NamedElement& element = kNamedElements[found];
-  if (EndsWithEndTag(line, element.endText, foundAt) ||
-      line.find(element.endText, foundAt) != kNone) {
-    return element.lineClass;
-  }
-  demoted = true;
-  return LineClass::kFurther;
+  if (found == kClosingIndex) return {LineClass::kClosing, foundAt, false};
+  if (found == kNoHeadText) return {LineClass::kFurther, 0, false};
+  if (HasEndText(line, found, foundAt)) return {kNamedElements[found].lineClass, foundAt, false};
+  return {LineClass::kFurther, foundAt, true};
 }
-
 
 bool RewriteOpeningLine(std::string_view line, TimeStampNormaliser& normaliser,
                         std::string& out) {
@@ -185,19 +202,33 @@ bool RewriteOpeningLine(std::string_view line, TimeStampNormaliser& normaliser,
 
 bool CheckTitle(std::string_view line, const FilterOptions& options) {
   if (!options.tba && !options.talpa) return false;
-  const std::size_t title = line.find("<title");
-  if (title == kNone) return false;
+  return CheckTitleAt(line, line.find("<title"), options);
+}
+
+bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOptions& options) {
+  if ((!options.tba && !options.talpa) || titleAt == kNone) return false;
   // A start tag that does not end on its line has no title text to test.
-  const std::size_t tagEnd = line.find('>', title);
+  // The ">" mostly follows within a few bytes, nearer than a call reaches.
+  std::size_t tagEnd = titleAt;
+  const std::size_t near = std::min(line.size(), titleAt + 32);
+  while (tagEnd < near && line[tagEnd] != '>') ++tagEnd;
+  if (tagEnd == near) tagEnd = line.find('>', near);
   if (tagEnd == kNone) return false;
+  // Only "t" and "T" are "t" with bit 5 set: most places are passed over
+  // with one comparison.
+  const auto isT = [line](std::size_t at) {
+    return at < line.size() && (line[at] | 0x20) == 't';
+  };
   if (options.tba) {
     // "Film: to be announced" is dropped, "Programma: to be announced" is
     // not: the phrase may follow at most eight other characters.
     for (std::size_t distance = 1; distance <= 9; ++distance) {
-      if (MatchesFolded(line, tagEnd + distance, "to be announced")) return true;
+      if (isT(tagEnd + distance) && MatchesFolded(line, tagEnd + distance, "to be announced")) {
+        return true;
+      }
     }
   }
-  return options.talpa && MatchesFolded(line, tagEnd + 1, "talpa<");
+  return options.talpa && isT(tagEnd + 1) && MatchesFolded(line, tagEnd + 1, "talpa<");
 }
 
 void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {

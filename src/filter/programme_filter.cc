@@ -84,10 +84,10 @@ void ProgrammeFilter::ContinueOpening(std::string_view line, const LineScan& sca
 }
 
 void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
-  bool demoted = false;
-  switch (ClassifyLine(line, scan.headTagStarts, demoted)) {
+  const LineKind kind = ClassifyLine(line, scan.headTagStarts);
+  switch (kind.lineClass) {
     case LineClass::kTitle:
-      if (CheckTitle(line, options_)) dropProgramme_ = true;
+      if (CheckTitleAt(line, kind.at, options_)) dropProgramme_ = true;
       StoreClean(line, scan, held_.titles);
       break;
     case LineClass::kSubTitle:
@@ -105,7 +105,7 @@ void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
       CloseProgramme(&line, scan);
       break;
     case LineClass::kFurther:
-      if (demoted && line.substr(0, kHeadLength).find("<desc") != kNone) {
+      if (kind.demoted && line.substr(0, kHeadLength).find("<desc") != kNone) {
         held_.furtherDesc = true;
       }
       // Empty lines are not written inside a programme.
