@@ -209,7 +209,13 @@ void LineWriter::WriteEndedLines(std::string_view lines) {
     memory_->append(lines);
     return;
   }
-  Append(lines.data(), lines.size());
+  if (lines.size() <= kBufferSize - buffer_.size()) {
+    // The common case: the lines fit behind what the buffer holds.
+    if (!lines.empty()) std::memcpy(buffer_.data() + buffer_.size(), lines.data(), lines.size());
+    buffer_.set_size(buffer_.size() + lines.size());
+  } else {
+    Append(lines.data(), lines.size());
+  }
   if (lineByLine_) Pass(buffer_.size());
 }
 

@@ -3,14 +3,14 @@
 namespace zelvane {
 
 void HeldProgramme::Clear() {
-  opening.Clear();
-  titles.Clear();
-  subTitles.Clear();
-  descs.Clear();
-  descCleaning.clear();
-  kenmerken.clear();
-  further.Clear();
+  head_.Clear();
+  subTitles_.Clear();
+  descs_.Clear();
+  descCleaning_.clear();
+  kenmerken_.clear();
+  further_.Clear();
   furtherDesc = false;
+  bytes_ = 0;
 }
 
 }  // namespace zelvane

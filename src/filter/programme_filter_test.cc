@@ -85,17 +85,32 @@ TEST(LineList, HoldsLinesWithTheirLineEnds) {
   EXPECT_EQ(list[0], "  <title>a</title>");
   EXPECT_EQ(list[1], "b");
   EXPECT_EQ(list.EndedLines(), "  <title>a</title>\r\nb\r\n");
-  EXPECT_FALSE(list.MayHoldEmptyLine());
   list.ReplaceLast("longer than b");
   EXPECT_EQ(list[1], "longer than b");
   EXPECT_EQ(list.EndedLines(), "  <title>a</title>\r\nlonger than b\r\n");
   list.Add("");
   EXPECT_EQ(list[2], "");
-  EXPECT_TRUE(list.MayHoldEmptyLine());
   list.Clear();
   EXPECT_TRUE(list.Empty());
   EXPECT_EQ(list.EndedLines(), "");
-  EXPECT_FALSE(list.MayHoldEmptyLine());
+}
+
+TEST(HeldProgramme, CountsTheBytesItHolds) {
+  HeldProgramme held;
+  held.AddToHead("  <programme start=\"x\">");  // 23 bytes and a line end
+  held.AddToHead("");                              // not held, but counted
+  held.AddFurther("<a/>");
+  held.AddDesc("<desc>d</desc>", 0);
+  held.SetKenmerken("<kenmerken>k</kenmerken>", LineScan{});
+  held.SetKenmerken("<kenmerken/>", LineScan{});  // replaces the first
+  EXPECT_EQ(held.Head().EndedLines(), "  <programme start=\"x\">\r\n");
+  EXPECT_EQ(held.HeldBytes(), 25u + 2u + 6u + 16u + 12u);
+  held.ReplaceLastDesc("<desc>longer</desc>", 2);
+  EXPECT_EQ(held.DescCleaning(0), 2u);
+  held.ClearKenmerken();
+  EXPECT_EQ(held.HeldBytes(), 25u + 2u + 6u + 21u);
+  held.Clear();
+  EXPECT_EQ(held.HeldBytes(), 0u);
 }
 
 TEST(FilterLine, CarriesOneProgrammeThroughTheWholeRoad) {
