@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 #include <iterator>
+#include <type_traits>
 #include <utility>
 
 namespace zelvane {
@@ -63,13 +64,28 @@ AttributeValue FindAttributeValue(std::string_view line, std::string_view name) 
   return value;
 }
 
+// The `size` bytes at `bytes` equal those of the literal `word`: up to 16
+// bytes as two overlapping loads of a fixed size, which the compiler makes
+// plain loads and comparisons, not a call.
+template <std::size_t N>
+bool SameAsLiteral(const char* bytes, const char (&word)[N]) {
+  constexpr std::size_t kSize = N - 1;
+  static_assert(kSize >= 4 && kSize <= 16);
+  using Word = std::conditional_t<(kSize >= 8), std::uint64_t, std::uint32_t>;
+  const auto load = [](const char* from) {
+    Word value;
+    std::memcpy(&value, from, sizeof value);
+    return value;
+  };
+  return load(bytes) == load(word) &&
+         load(bytes + kSize - sizeof(Word)) == load(word + kSize - sizeof(Word));
+}
+
 // True when the literal `word` stands in `text` at `at`, which is at most
-// text.size(): a comparison of a fixed size, which the compiler makes a few
-// loads, not a call.
+// text.size().
 template <std::size_t N>
 bool LiteralAt(std::string_view text, std::size_t at, const char (&word)[N]) {
-  constexpr std::size_t kSize = N - 1;
-  return text.size() - at >= kSize && std::memcmp(text.data() + at, word, kSize) == 0;
+  return text.size() - at >= N - 1 && SameAsLiteral(text.data() + at, word);
 }
 
 // True when `line` ends in the literal `endTag` (an end text and ">"),
@@ -79,7 +95,7 @@ template <std::size_t N>
 bool EndsWithAfter(std::string_view line, const char (&endTag)[N], std::size_t from) {
   constexpr std::size_t kSize = N - 1;
   return line.size() >= kSize && line.size() - kSize >= from &&
-         std::memcmp(line.data() + line.size() - kSize, endTag, kSize) == 0;
+         SameAsLiteral(line.data() + line.size() - kSize, endTag);
 }
 
 // The index in kNamedElements of the element that the head texts name, in
