@@ -26,8 +26,9 @@ class LineBlock {
   // Every line with its line end, in order.
   std::string_view EndedLines() const { return bytes_; }
 
-  // Appends `line` and the writer's line end to `bytes`.
-  static void AppendEnded(ByteBuffer& bytes, std::string_view line) {
+  // Appends `line` and the writer's line end to `bytes`. Every held line
+  // passes here: a call would cost more than the work.
+  [[gnu::always_inline]] static void AppendEnded(ByteBuffer& bytes, std::string_view line) {
     constexpr std::string_view kLineEnd = LineWriter::kLineEnd;
     const std::size_t size = bytes.size();
     bytes.reserve(size + line.size() + kLineEnd.size());
@@ -45,16 +46,9 @@ class LineBlock {
 // can be read on its own and the last replaced.
 class LineList {
  public:
-  void Add(std::string_view line) {
-    LineBlock::AppendEnded(bytes_, line);
-    ends_.push_back(bytes_.size());
-  }
+  void Add(std::string_view line);
   // Puts `line` in place of the last line.
-  void ReplaceLast(std::string_view line) {
-    bytes_.set_size(Start(ends_.size() - 1));
-    LineBlock::AppendEnded(bytes_, line);
-    ends_.back() = bytes_.size();
-  }
+  void ReplaceLast(std::string_view line);
   void Clear() {
     bytes_.clear();
     ends_.clear();
@@ -68,6 +62,8 @@ class LineList {
   }
   // Every line with its line end, in order.
   std::string_view EndedLines() const { return bytes_; }
+  // Puts `first` and `second` into the last line before its byte `at`.
+  void InsertIntoLast(std::size_t at, std::string_view first, std::string_view second);
 
  private:
   std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
@@ -123,6 +119,10 @@ class HeldProgramme {
     descs_.ReplaceLast(line);
     descCleaning_.back() |= cleaning;
   }
+  // Puts `first` and `second` into the last desc line before its byte `at`;
+  // the line then needs cleaning where it did or where `cleaning` says.
+  void InsertIntoLastDesc(std::size_t at, std::string_view first, std::string_view second,
+                          std::uint8_t cleaning);
   void SetKenmerken(std::string_view line, const LineScan& scan) {
     bytes_ -= kenmerken_.size();
     bytes_ += line.size();

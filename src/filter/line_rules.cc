@@ -247,32 +247,35 @@ bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOption
   return options.talpa && isT(tagEnd + 1) && MatchesFolded(line, tagEnd + 1, "talpa<");
 }
 
-void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
-  std::string_view text;
+std::string_view KenmerkenText(std::string_view kenmerkenLine) {
   const std::size_t tagEnd = kenmerkenLine.find('>', kenmerkenLine.find("<kenmerken"));
-  if (tagEnd != kNone) {
-    const std::size_t endTag = kenmerkenLine.find("</kenmerken>", tagEnd);
-    if (endTag != kNone) text = kenmerkenLine.substr(tagEnd + 1, endTag - tagEnd - 1);
-  }
+  if (tagEnd == kNone) return {};
+  const std::size_t endTag = kenmerkenLine.find("</kenmerken>", tagEnd);
+  if (endTag == kNone) return {};
+  return kenmerkenLine.substr(tagEnd + 1, endTag - tagEnd - 1);
+}
+
+KenmerkenPlace FindKenmerkenPlace(std::string_view descLine) {
+  KenmerkenPlace place;
+  place.at = descLine.find("</desc");
+  // A description that ends in a letter (or any byte above '?') is closed
+  // with a full stop; one ending in a blank, digit or punctuation is not.
+  constexpr std::string_view kLabel = ". Kenmerken: ";
+  const bool fullStop =
+      place.at != kNone && place.at > 0 && static_cast<unsigned char>(descLine[place.at - 1]) > '?';
+  place.label = fullStop ? kLabel : kLabel.substr(1);
+  return place;
+}
+
+void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
+  const std::string_view text = KenmerkenText(kenmerkenLine);
   if (descLine.empty()) {
     descLine.append("  <desc>Kenmerken: ").append(text).append("</desc>");
     return;
   }
-  const std::size_t at = descLine.find("</desc");
-  if (at == kNone) return;
-  // A description that ends in a letter (or any byte above '?') is closed
-  // with a full stop; one ending in a blank, digit or punctuation is not.
-  const bool fullStop = at > 0 && static_cast<unsigned char>(descLine[at - 1]) > '?';
-  // The piece is written into the gap it needs, without a string of its own.
-  constexpr std::string_view kLabel = " Kenmerken: ";
-  const std::size_t added = (fullStop ? 1 : 0) + kLabel.size() + text.size();
-  const std::size_t oldSize = descLine.size();
-  descLine.resize(oldSize + added);
-  char* to = descLine.data() + at;
-  std::memmove(to + added, to, oldSize - at);
-  if (fullStop) *to++ = '.';
-  std::memcpy(to, kLabel.data(), kLabel.size());
-  if (!text.empty()) std::memcpy(to + kLabel.size(), text.data(), text.size());
+  const KenmerkenPlace place = FindKenmerkenPlace(descLine);
+  if (place.at == kNone) return;
+  descLine.insert(place.at, std::string(place.label).append(text));
 }
 
 }  // namespace zelvane

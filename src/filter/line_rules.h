@@ -58,4 +58,14 @@ bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOption
 // byte above '?'. An empty `descLine` becomes a desc line holding the text.
 void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine);
 
+// The parts of MergeKenmerken, for a desc line held elsewhere: the text of
+// `kenmerkenLine` (between its start tag and "</kenmerken>", or empty), and
+// where in a desc line that is not empty it goes and what goes before it.
+std::string_view KenmerkenText(std::string_view kenmerkenLine);
+struct KenmerkenPlace {
+  std::size_t at = 0;      // the first "</desc", or npos: the line stays as it is
+  std::string_view label;  // " Kenmerken: ", with a full stop first where needed
+};
+KenmerkenPlace FindKenmerkenPlace(std::string_view descLine);
+
 }  // namespace zelvane

@@ -131,18 +131,30 @@ void ProgrammeFilter::CloseProgramme(const std::string_view* closingLine,
 
 void ProgrammeFilter::MergeKenmerkenIntoDesc() {
   const LineList& descs = held_.Descs();
-  merged_.clear();
-  if (!descs.Empty()) merged_.assign(descs[descs.Size() - 1]);
-  MergeKenmerken(held_.Kenmerken(), merged_);
   // The merged line needs cleaning where the desc line or the kenmerken
   // line did: the text put in comes from the kenmerken line and sits between
   // a blank or full stop and "</desc", so no markup is made across its
   // edges. A promise of cleaning that is not needed changes nothing.
   const std::uint8_t kenmerkenCleaning = CleaningOf(held_.KenmerkenScan());
-  if (descs.Empty()) {
-    held_.AddDesc(merged_, kenmerkenCleaning);
+  const std::string_view last = descs.Empty() ? std::string_view() : descs[descs.Size() - 1];
+  if (!last.empty()) {
+    // The usual case: the text goes into the held desc line in place.
+    const KenmerkenPlace place = FindKenmerkenPlace(last);
+    if (place.at != kNone) {
+      held_.InsertIntoLastDesc(place.at, place.label, KenmerkenText(held_.Kenmerken()),
+                               kenmerkenCleaning);
+    } else {
+      // A desc line without an end tag takes no text, but the promise stands.
+      held_.InsertIntoLastDesc(0, {}, {}, kenmerkenCleaning);
+    }
   } else {
-    held_.ReplaceLastDesc(merged_, kenmerkenCleaning);
+    merged_.clear();
+    MergeKenmerken(held_.Kenmerken(), merged_);
+    if (descs.Empty()) {
+      held_.AddDesc(merged_, kenmerkenCleaning);
+    } else {
+      held_.ReplaceLastDesc(merged_, kenmerkenCleaning);
+    }
   }
   held_.ClearKenmerken();
 }

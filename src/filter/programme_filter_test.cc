@@ -175,6 +175,11 @@ TEST(FilterLine, KeepsEveryRepeatedTitleSubTitleAndDescInArrivalOrder) {
         R"(    <desc lang="en">One</desc>)", kClose},
        {kOpen, R"(    <desc lang="de">Eins</desc>)",
         R"(    <desc lang="en">One. Kenmerken: HD</desc>)", kClose}},
+      {"the text goes before the first end tag, the rest of the line after it",
+       kKenmerk,
+       {kOpen, "    <desc>A</desc>", "    <desc>A</desc><desc>B</desc> x",
+        "    <kenmerken>HD</kenmerken>", kClose},
+       {kOpen, "    <desc>A</desc>", "    <desc>A. Kenmerken: HD</desc><desc>B</desc> x", kClose}},
   });
 }
 
