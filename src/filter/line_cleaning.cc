@@ -381,10 +381,10 @@ std::string_view LineCleaner::CleanMarked(std::string_view line, const LineScan&
   return cleaned_;
 }
 
-void LineCleaner::Write(std::string_view line, const LineScan& scan, LineWriter& writer,
-                        std::size_t pieceSize) {
+void LineCleaner::WriteMarked(std::string_view line, const LineScan& scan, LineWriter& writer,
+                              std::size_t pieceSize) {
   if (!scan.ampersand) {
-    writer.WriteLine(Clean(line, scan));
+    writer.WriteLine(CleanMarked(line, scan));
     return;
   }
   const std::string_view text = WithoutMarkup(line, scan);

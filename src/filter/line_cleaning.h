@@ -40,11 +40,20 @@ class LineCleaner {
   // Writes `line` cleaned to `writer` as one line, as WriteLine with the
   // result of Clean would, in pieces of about `pieceSize` bytes.
   void Write(std::string_view line, const LineScan& scan, LineWriter& writer,
-             std::size_t pieceSize = kPieceSize);
+             std::size_t pieceSize = kPieceSize) {
+    if (scan.MayNeedCleaning()) {
+      WriteMarked(line, scan, writer, pieceSize);
+    } else {
+      writer.WriteLine(line);
+    }
+  }
 
  private:
   // Clean for a line that may need cleaning.
   std::string_view CleanMarked(std::string_view line, const LineScan& scan);
+  // Write for a line that may need cleaning.
+  void WriteMarked(std::string_view line, const LineScan& scan, LineWriter& writer,
+                   std::size_t pieceSize);
   std::string_view WithoutMarkup(std::string_view line, const LineScan& scan);
 
   ListingEncoding encoding_;
