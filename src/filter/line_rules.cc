@@ -3,7 +3,6 @@
 #include "base/byte_string.h"
 #include "time/timestamp.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <iterator>
@@ -71,14 +70,14 @@ template <std::size_t N>
 bool SameAsLiteral(const char* bytes, const char (&word)[N]) {
   constexpr std::size_t kSize = N - 1;
   static_assert(kSize >= 4 && kSize <= 16);
-  using Word = std::conditional_t<(kSize >= 8), std::uint64_t, std::uint32_t>;
+  using Chunk = std::conditional_t<(kSize >= 8), std::uint64_t, std::uint32_t>;
   const auto load = [](const char* from) {
-    Word value;
+    Chunk value;
     std::memcpy(&value, from, sizeof value);
     return value;
   };
   return load(bytes) == load(word) &&
-         load(bytes + kSize - sizeof(Word)) == load(word + kSize - sizeof(Word));
+         load(bytes + kSize - sizeof(Chunk)) == load(word + kSize - sizeof(Chunk));
 }
 
 // True when the literal `word` stands in `text` at `at`, which is at most
@@ -125,6 +124,69 @@ bool HasEndText(std::string_view line, std::size_t index, std::size_t from) {
       break;
   }
   return atEnd || line.find(kNamedElements[index].endText, from) != kNone;
+}
+
+// Eight bytes of a line as one integer, for searches a word at a time in
+// plain C++ where a few bytes are looked at, too few to pay for a call.
+using Word = std::uint64_t;
+constexpr Word kEveryByte = 0x0101010101010101;
+constexpr Word kLow7 = 0x7F7F7F7F7F7F7F7F;
+static_assert(std::endian::native == std::endian::little ||
+              std::endian::native == std::endian::big);
+
+Word LoadWord(const char* from) {
+  Word word;
+  std::memcpy(&word, from, sizeof word);
+  return word;
+}
+
+// The top bit set in each byte of `word` that is zero, and in no other: no
+// carry crosses from one byte into the next.
+Word ZeroBytes(Word word) { return ~(((word & kLow7) + kLow7) | word | kLow7); }
+
+// The place in memory of the byte whose top bit is bit `bit` of a word.
+std::size_t ByteAt(int bit) {
+  const auto byte = static_cast<std::size_t>(bit) / 8;
+  return std::endian::native == std::endian::little ? byte : 7 - byte;
+}
+
+// The first byte of a word that ZeroBytes marked in `marks`, not zero.
+std::size_t FirstMarked(Word marks) {
+  return std::endian::native == std::endian::little
+             ? static_cast<std::size_t>(std::countr_zero(marks)) / 8
+             : static_cast<std::size_t>(std::countl_zero(marks)) / 8;
+}
+
+// The first ">" at or after `from` (at most line.size()), or npos. It mostly
+// follows within a few words.
+std::size_t FindTagEnd(std::string_view line, std::size_t from) {
+  std::size_t at = from;
+  for (int words = 0; words < 4 && line.size() - at >= sizeof(Word); ++words) {
+    const Word marks = ZeroBytes(LoadWord(line.data() + at) ^ (kEveryByte * '>'));
+    if (marks != 0) return at + FirstMarked(marks);
+    at += sizeof(Word);
+  }
+  return line.find('>', at);
+}
+
+// True when "to be announced" (any case) stands 1 to 9 bytes after `tagEnd`.
+bool ToBeAnnouncedNear(std::string_view line, std::size_t tagEnd) {
+  constexpr std::string_view kPhrase = "to be announced";
+  const std::size_t first = tagEnd + 1;
+  if (first > line.size() || line.size() - first < sizeof(Word) + kPhrase.size()) {
+    for (std::size_t at = first; at <= tagEnd + 9; ++at) {
+      if (MatchesFolded(line, at, kPhrase)) return true;
+    }
+    return false;
+  }
+  // Only "t" and "T" are "t" with bit 5 set; the phrase is tested at those
+  // of the first eight places, then at the ninth.
+  for (Word marks = ZeroBytes((LoadWord(line.data() + first) | (kEveryByte * 0x20)) ^
+                              (kEveryByte * 't'));
+       marks != 0; marks &= marks - 1) {
+    if (MatchesFolded(line, first + ByteAt(std::countr_zero(marks)), kPhrase)) return true;
+  }
+  return MatchesFolded(line, first + sizeof(Word), kPhrase);
 }
 
 }  // namespace
@@ -224,27 +286,12 @@ bool CheckTitle(std::string_view line, const FilterOptions& options) {
 bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOptions& options) {
   if ((!options.tba && !options.talpa) || titleAt == kNone) return false;
   // A start tag that does not end on its line has no title text to test.
-  // The ">" mostly follows within a few bytes, nearer than a call reaches.
-  std::size_t tagEnd = titleAt;
-  const std::size_t near = std::min(line.size(), titleAt + 32);
-  while (tagEnd < near && line[tagEnd] != '>') ++tagEnd;
-  if (tagEnd == near) tagEnd = line.find('>', near);
+  const std::size_t tagEnd = FindTagEnd(line, titleAt);
   if (tagEnd == kNone) return false;
-  // Only "t" and "T" are "t" with bit 5 set: most places are passed over
-  // with one comparison.
-  const auto isT = [line](std::size_t at) {
-    return at < line.size() && (line[at] | 0x20) == 't';
-  };
-  if (options.tba) {
-    // "Film: to be announced" is dropped, "Programma: to be announced" is
-    // not: the phrase may follow at most eight other characters.
-    for (std::size_t distance = 1; distance <= 9; ++distance) {
-      if (isT(tagEnd + distance) && MatchesFolded(line, tagEnd + distance, "to be announced")) {
-        return true;
-      }
-    }
-  }
-  return options.talpa && isT(tagEnd + 1) && MatchesFolded(line, tagEnd + 1, "talpa<");
+  // "Film: to be announced" is dropped, "Programma: to be announced" is
+  // not: the phrase may follow at most eight other characters.
+  if (options.tba && ToBeAnnouncedNear(line, tagEnd)) return true;
+  return options.talpa && MatchesFolded(line, tagEnd + 1, "talpa<");
 }
 
 std::string_view KenmerkenText(std::string_view kenmerkenLine) {

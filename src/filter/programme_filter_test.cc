@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -646,6 +647,34 @@ TEST(CheckTitle, AppliesOnlyTheRulesWhoseSwitchIsOn) {
   EXPECT_TRUE(CheckTitle("<title>Talpa<", kTalpa));
   EXPECT_FALSE(CheckTitle("<title>Talpa", kTalpa));
   EXPECT_FALSE(CheckTitle("<title", kAll));
+}
+
+TEST(CheckTitle, FindsTheTagEndAndThePhraseAtEveryPlaceOfAWord) {
+  // A plain model: the first ">" after "<title", then the phrase 1 to 9
+  // bytes after it, or "talpa<" right after it.
+  const auto model = [](const std::string& line) {
+    const std::size_t tagEnd = line.find('>', line.find("<title"));
+    if (tagEnd == std::string::npos) return false;
+    std::string lower = line;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (std::size_t distance = 1; distance <= 9; ++distance) {
+      if (tagEnd + distance <= lower.size() &&
+          lower.compare(tagEnd + distance, 15, "to be announced") == 0) {
+        return true;
+      }
+    }
+    return lower.compare(tagEnd + 1, 6, "talpa<") == 0;
+  };
+  for (std::size_t attribute = 0; attribute <= 40; ++attribute) {
+    for (std::size_t distance = 1; distance <= 11; ++distance) {
+      for (const std::string text : {"To Be Announced", "to be announce", "tt to be announced",
+                                     "TALPA<", "talpa"}) {
+        const std::string line = "    <title" + std::string(attribute, 'a') + ">" +
+                                 std::string(distance - 1, 't') + text;
+        EXPECT_EQ(CheckTitle(line, kAll), model(line)) << line;
+      }
+    }
+  }
 }
 
 TEST(MergeKenmerken, BuildsADescWhenThereIsNone) {
