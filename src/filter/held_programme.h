@@ -123,13 +123,16 @@ class HeldProgramme {
   // the line then needs cleaning where it did or where `cleaning` says.
   void InsertIntoLastDesc(std::size_t at, std::string_view first, std::string_view second,
                           std::uint8_t cleaning);
-  void SetKenmerken(std::string_view line, const LineScan& scan) {
+  // Where the kenmerken line's first "<kenmerken" stands.
+  std::size_t KenmerkenAt() const { return kenmerkenAt_; }
+  void SetKenmerken(std::string_view line, const LineScan& scan, std::size_t at) {
     bytes_ -= kenmerken_.size();
     bytes_ += line.size();
     kenmerken_.assign(line);
     kenmerkenScan_ = scan;
+    kenmerkenAt_ = at;
   }
-  void ClearKenmerken() { SetKenmerken(std::string_view(), kenmerkenScan_); }
+  void ClearKenmerken() { SetKenmerken(std::string_view(), kenmerkenScan_, 0); }
 
   void Clear();
   // The bytes held for the programme: every line with its line end, the
@@ -150,6 +153,7 @@ class HeldProgramme {
   std::vector<std::uint8_t> descCleaning_;
   std::string kenmerken_;
   LineScan kenmerkenScan_;
+  std::size_t kenmerkenAt_ = 0;
   LineBlock further_;
   std::size_t bytes_ = 0;
 };

@@ -295,7 +295,12 @@ bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOption
 }
 
 std::string_view KenmerkenText(std::string_view kenmerkenLine) {
-  const std::size_t tagEnd = kenmerkenLine.find('>', kenmerkenLine.find("<kenmerken"));
+  return KenmerkenTextAt(kenmerkenLine, kenmerkenLine.find("<kenmerken"));
+}
+
+std::string_view KenmerkenTextAt(std::string_view kenmerkenLine, std::size_t startAt) {
+  if (startAt == kNone) return {};
+  const std::size_t tagEnd = FindTagEnd(kenmerkenLine, startAt);
   if (tagEnd == kNone) return {};
   const std::size_t endTag = kenmerkenLine.find("</kenmerken>", tagEnd);
   if (endTag == kNone) return {};
@@ -314,10 +319,14 @@ KenmerkenPlace FindKenmerkenPlace(std::string_view descLine) {
   return place;
 }
 
+void AppendKenmerkenDesc(std::string_view text, std::string& out) {
+  out.append("  <desc>Kenmerken: ").append(text).append("</desc>");
+}
+
 void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
   const std::string_view text = KenmerkenText(kenmerkenLine);
   if (descLine.empty()) {
-    descLine.append("  <desc>Kenmerken: ").append(text).append("</desc>");
+    AppendKenmerkenDesc(text, descLine);
     return;
   }
   const KenmerkenPlace place = FindKenmerkenPlace(descLine);

@@ -59,9 +59,14 @@ bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOption
 void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine);
 
 // The parts of MergeKenmerken, for a desc line held elsewhere: the text of
-// `kenmerkenLine` (between its start tag and "</kenmerken>", or empty), and
-// where in a desc line that is not empty it goes and what goes before it.
+// `kenmerkenLine` (between its start tag and "</kenmerken>", or empty); the
+// desc line built around it where there is none; and where in a desc line
+// that is not empty it goes and what goes before it.
 std::string_view KenmerkenText(std::string_view kenmerkenLine);
+// As KenmerkenText, for a line whose first "<kenmerken" stands at `startAt`
+// (npos: none).
+std::string_view KenmerkenTextAt(std::string_view kenmerkenLine, std::size_t startAt);
+void AppendKenmerkenDesc(std::string_view text, std::string& out);
 struct KenmerkenPlace {
   std::size_t at = 0;      // the first "</desc", or npos: the line stays as it is
   std::string_view label;  // " Kenmerken: ", with a full stop first where needed

@@ -97,7 +97,7 @@ void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
       held_.AddDesc(line, CleaningOf(scan));
       break;
     case LineClass::kKenmerken:
-      held_.SetKenmerken(line, scan);
+      held_.SetKenmerken(line, scan, kind.at);
       break;
     case LineClass::kClosing:
       CloseProgramme(&line, scan);
@@ -136,25 +136,22 @@ void ProgrammeFilter::MergeKenmerkenIntoDesc() {
   // a blank or full stop and "</desc", so no markup is made across its
   // edges. A promise of cleaning that is not needed changes nothing.
   const std::uint8_t kenmerkenCleaning = CleaningOf(held_.KenmerkenScan());
+  const std::string_view text = KenmerkenTextAt(held_.Kenmerken(), held_.KenmerkenAt());
   const std::string_view last = descs.Empty() ? std::string_view() : descs[descs.Size() - 1];
-  if (!last.empty()) {
-    // The usual case: the text goes into the held desc line in place.
-    const KenmerkenPlace place = FindKenmerkenPlace(last);
-    if (place.at != kNone) {
-      held_.InsertIntoLastDesc(place.at, place.label, KenmerkenText(held_.Kenmerken()),
-                               kenmerkenCleaning);
-    } else {
-      // A desc line without an end tag takes no text, but the promise stands.
-      held_.InsertIntoLastDesc(0, {}, {}, kenmerkenCleaning);
-    }
-  } else {
+  if (last.empty()) {
     merged_.clear();
-    MergeKenmerken(held_.Kenmerken(), merged_);
+    AppendKenmerkenDesc(text, merged_);
     if (descs.Empty()) {
       held_.AddDesc(merged_, kenmerkenCleaning);
     } else {
       held_.ReplaceLastDesc(merged_, kenmerkenCleaning);
     }
+  } else if (const KenmerkenPlace place = FindKenmerkenPlace(last); place.at != kNone) {
+    // The usual case: the text goes into the held desc line in place.
+    held_.InsertIntoLastDesc(place.at, place.label, text, kenmerkenCleaning);
+  } else {
+    // A desc line without an end tag takes no text, but the promise stands.
+    held_.InsertIntoLastDesc(0, {}, {}, kenmerkenCleaning);
   }
   held_.ClearKenmerken();
 }

@@ -102,8 +102,8 @@ TEST(HeldProgramme, CountsTheBytesItHolds) {
   held.AddToHead("");                              // not held, but counted
   held.AddFurther("<a/>");
   held.AddDesc("<desc>d</desc>", 0);
-  held.SetKenmerken("<kenmerken>k</kenmerken>", LineScan{});
-  held.SetKenmerken("<kenmerken/>", LineScan{});  // replaces the first
+  held.SetKenmerken("<kenmerken>k</kenmerken>", LineScan{}, 0);
+  held.SetKenmerken("<kenmerken/>", LineScan{}, 0);  // replaces the first
   EXPECT_EQ(held.Head().EndedLines(), "  <programme start=\"x\">\r\n");
   EXPECT_EQ(held.HeldBytes(), 25u + 2u + 6u + 16u + 12u);
   held.ReplaceLastDesc("<desc>longer</desc>", 2);
