@@ -2,11 +2,6 @@
 
 namespace zelvane {
 
-void LineList::Add(std::string_view line) {
-  LineBlock::AppendEnded(bytes_, line);
-  ends_.push_back(bytes_.size());
-}
-
 void LineList::ReplaceLast(std::string_view line) {
   bytes_.set_size(Start(ends_.size() - 1));
   LineBlock::AppendEnded(bytes_, line);

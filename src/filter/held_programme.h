@@ -46,7 +46,10 @@ class LineBlock {
 // can be read on its own and the last replaced.
 class LineList {
  public:
-  void Add(std::string_view line);
+  void Add(std::string_view line) {
+    LineBlock::AppendEnded(bytes_, line);
+    ends_.push_back(bytes_.size());
+  }
   // Puts `line` in place of the last line.
   void ReplaceLast(std::string_view line);
   void Clear() {
