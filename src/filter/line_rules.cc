@@ -63,9 +63,9 @@ AttributeValue FindAttributeValue(std::string_view line, std::string_view name) 
   return value;
 }
 
-// The `size` bytes at `bytes` equal those of the literal `word`: up to 16
-// bytes as two overlapping loads of a fixed size, which the compiler makes
-// plain loads and comparisons, not a call.
+// True when the bytes at `bytes` are those of the literal `word` (4 to 16
+// of them): two overlapping loads of a fixed size each, which the compiler
+// makes plain loads and comparisons, not a call.
 template <std::size_t N>
 bool SameAsLiteral(const char* bytes, const char (&word)[N]) {
   constexpr std::size_t kSize = N - 1;
@@ -97,8 +97,9 @@ bool EndsWithAfter(std::string_view line, const char (&endTag)[N], std::size_t f
          SameAsLiteral(line.data() + line.size() - kSize, endTag);
 }
 
-// The index in kNamedElements of the element that the head texts name, in
-// the order in which a line is tested, then the closing tag's, then none.
+// The head texts are numbered in the order in which a line is tested: the
+// named elements by their index in kNamedElements, then the closing tag,
+// then a number for none of them.
 constexpr std::size_t kClosingIndex = std::size(kNamedElements);
 constexpr std::size_t kNoHeadText = kClosingIndex + 1;
 
