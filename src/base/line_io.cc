@@ -147,11 +147,13 @@ std::string_view LineReader::Peek(std::size_t size) {
 void LineReader::Close() { source_.Close(); }
 
 LineWriter::LineWriter(platform::File file, bool lineByLine)
-    : sink_(std::move(file)), lineByLine_(lineByLine) {
+    : sink_(std::move(file)), lineByLine_(lineByLine), buffered_(!lineByLine) {
   buffer_.reserve(kBufferSize);
 }
 
-LineWriter::LineWriter(ByteSink sink) : sink_(std::move(sink)) { buffer_.reserve(kBufferSize); }
+LineWriter::LineWriter(ByteSink sink) : sink_(std::move(sink)), buffered_(true) {
+  buffer_.reserve(kBufferSize);
+}
 
 LineWriter::LineWriter(std::string* memory) : sink_(platform::File()), memory_(memory) {}
 
@@ -183,15 +185,13 @@ void LineWriter::Append(const char* bytes, std::size_t size) {
   }
 }
 
-void LineWriter::WriteLine(std::string_view line) {
-  static_assert(kLineEnd.size() == 2);
+void LineWriter::WriteLineAnyway(std::string_view line) {
   if (memory_ != nullptr) {
     memory_->append(line);
     memory_->append(kLineEnd);
     return;
   }
   if (line.size() + kLineEnd.size() <= kBufferSize - buffer_.size()) {
-    // The common case: the line fits behind what the buffer holds.
     char* to = buffer_.data() + buffer_.size();
     std::memcpy(to, line.data(), line.size());
     to[line.size()] = kLineEnd[0];
@@ -204,12 +204,17 @@ void LineWriter::WriteLine(std::string_view line) {
   if (lineByLine_) Pass(buffer_.size());
 }
 
-void LineWriter::WriteEndedLines(std::string_view lines) {
+void LineWriter::WriteEndedLinesAnyway(std::string_view lines) {
   if (memory_ != nullptr) {
     memory_->append(lines);
     return;
   }
-  Append(lines.data(), lines.size());
+  if (lines.size() <= kBufferSize - buffer_.size()) {
+    if (!lines.empty()) std::memcpy(buffer_.data() + buffer_.size(), lines.data(), lines.size());
+    buffer_.set_size(buffer_.size() + lines.size());
+  } else {
+    Append(lines.data(), lines.size());
+  }
   if (lineByLine_) Pass(buffer_.size());
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -94,10 +95,30 @@ class LineWriter {
   LineWriter(const LineWriter&) = delete;
   LineWriter& operator=(const LineWriter&) = delete;
 
-  void WriteLine(std::string_view line);
+  void WriteLine(std::string_view line) {
+    // The common case, without a call: the line fits behind what the buffer
+    // of a file holds.
+    if (buffered_ && line.size() + kLineEnd.size() <= kBufferSize - buffer_.size()) {
+      static_assert(kLineEnd.size() == 2);
+      char* to = buffer_.data() + buffer_.size();
+      if (!line.empty()) std::memcpy(to, line.data(), line.size());
+      to[line.size()] = kLineEnd[0];
+      to[line.size() + 1] = kLineEnd[1];
+      buffer_.set_size(buffer_.size() + line.size() + kLineEnd.size());
+      return;
+    }
+    WriteLineAnyway(line);
+  }
 
   // Writes `lines`: whole lines, each already ended with kLineEnd.
-  void WriteEndedLines(std::string_view lines);
+  void WriteEndedLines(std::string_view lines) {
+    if (buffered_ && lines.size() <= kBufferSize - buffer_.size()) {
+      if (!lines.empty()) std::memcpy(buffer_.data() + buffer_.size(), lines.data(), lines.size());
+      buffer_.set_size(buffer_.size() + lines.size());
+      return;
+    }
+    WriteEndedLinesAnyway(lines);
+  }
 
   // Writes the first bytes of a line whose rest, and its end, follow with
   // further calls and a last WriteLine.
@@ -124,12 +145,18 @@ class LineWriter {
   platform::File& file() { return sink_.file(); }
 
  private:
+  // WriteLine and WriteEndedLines for every case.
+  void WriteLineAnyway(std::string_view line);
+  void WriteEndedLinesAnyway(std::string_view lines);
   void Append(const char* bytes, std::size_t size);
   void Pass(std::size_t size);
 
   ByteSink sink_;
   std::string* memory_ = nullptr;
   bool lineByLine_ = false;
+  // Lines go into buffer_ and stay there until it is full: a file that is
+  // not written line by line.
+  bool buffered_ = false;
   ByteBuffer buffer_;  // the bytes not passed on yet, at most kBufferSize
   bool failed_ = false;
 };

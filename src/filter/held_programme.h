@@ -13,29 +13,48 @@
 
 namespace zelvane {
 
-// Lines of one kind in arrival order, held end to end in one buffer whose
+// Lines of one kind in arrival order, held end to end with the line end the
+// writer gives them, so that they go out in one piece, in one buffer whose
 // capacity is reused from one programme to the next: no line costs an
-// allocation, and a programme of a million lines costs little more memory
-// than its bytes. Each line is held with the line end the writer gives it,
-// so that a list goes out in one piece.
+// allocation. A programme writes no empty line, so none is held.
+class LineBlock {
+ public:
+  void Add(std::string_view line) {
+    if (!line.empty()) AppendEnded(bytes_, line);
+  }
+  void Clear() { bytes_.clear(); }
+  // Every line with its line end, in order.
+  std::string_view EndedLines() const { return bytes_; }
+
+  // Appends `line` and the writer's line end to `bytes`. Every held line
+  // passes here: a call would cost more than the work.
+  [[gnu::always_inline]] static void AppendEnded(ByteBuffer& bytes, std::string_view line) {
+    constexpr std::string_view kLineEnd = LineWriter::kLineEnd;
+    const std::size_t size = bytes.size();
+    bytes.reserve(size + line.size() + kLineEnd.size());
+    char* to = bytes.data() + size;
+    if (!line.empty()) std::memcpy(to, line.data(), line.size());
+    std::memcpy(to + line.size(), kLineEnd.data(), kLineEnd.size());
+    bytes.set_size(size + line.size() + kLineEnd.size());
+  }
+
+ private:
+  ByteBuffer bytes_;
+};
+
+// Lines of one kind in arrival order, as LineBlock holds them, each of which
+// can be read on its own and the last replaced.
 class LineList {
  public:
   void Add(std::string_view line) {
-    Append(line);
+    LineBlock::AppendEnded(bytes_, line);
     ends_.push_back(bytes_.size());
-    if (line.empty()) holdsEmptyLine_ = true;
   }
   // Puts `line` in place of the last line.
-  void ReplaceLast(std::string_view line) {
-    bytes_.set_size(Start(ends_.size() - 1));
-    Append(line);
-    ends_.back() = bytes_.size();
-    if (line.empty()) holdsEmptyLine_ = true;
-  }
+  void ReplaceLast(std::string_view line);
   void Clear() {
     bytes_.clear();
     ends_.clear();
-    holdsEmptyLine_ = false;
   }
   bool Empty() const { return ends_.empty(); }
   std::size_t Size() const { return ends_.size(); }
@@ -46,24 +65,14 @@ class LineList {
   }
   // Every line with its line end, in order.
   std::string_view EndedLines() const { return bytes_; }
-  // True when an empty line may be among the lines.
-  bool MayHoldEmptyLine() const { return holdsEmptyLine_; }
+  // Puts `first` and `second` into the last line before its byte `at`.
+  void InsertIntoLast(std::size_t at, std::string_view first, std::string_view second);
 
  private:
   std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
-  void Append(std::string_view line) {
-    constexpr std::string_view kLineEnd = LineWriter::kLineEnd;
-    const std::size_t size = bytes_.size();
-    bytes_.reserve(size + line.size() + kLineEnd.size());
-    char* to = bytes_.data() + size;
-    if (!line.empty()) std::memcpy(to, line.data(), line.size());
-    std::memcpy(to + line.size(), kLineEnd.data(), kLineEnd.size());
-    bytes_.set_size(size + line.size() + kLineEnd.size());
-  }
 
   ByteBuffer bytes_;
   std::vector<std::size_t> ends_;
-  bool holdsEmptyLine_ = false;
 };
 
 // The lines of the programme being gathered, in the order they are written.
@@ -81,26 +90,75 @@ inline LineScan ScanOfCleaning(std::uint8_t cleaning) {
   return scan;
 }
 
-struct HeldProgramme {
-  LineList opening;  // the opening line and the lines its start tag runs on
-  LineList titles;
-  LineList subTitles;
-  LineList descs;  // as read
-  // One per desc line, as CleaningOf gives it: two bytes a line at most, so
-  // that a programme of many short desc lines costs little beyond its bytes.
-  std::vector<std::uint8_t> descCleaning;
-  std::string kenmerken;  // as read: the most recent kenmerken line, or empty
-  LineScan kenmerkenScan;
-  LineList further;
-  bool furtherDesc = false;  // a further line starts a desc element
+class HeldProgramme {
+ public:
+  // The opening line, the lines its start tag runs on, then the titles: the
+  // opening is complete before the first title comes.
+  const LineBlock& Head() const { return head_; }
+  const LineBlock& SubTitles() const { return subTitles_; }
+  const LineList& Descs() const { return descs_; }  // as read
+  // What CleaningOf gives for desc line `i`.
+  std::uint8_t DescCleaning(std::size_t i) const { return descCleaning_[i]; }
+  // As read: the most recent kenmerken line, or empty.
+  std::string_view Kenmerken() const { return kenmerken_; }
+  const LineScan& KenmerkenScan() const { return kenmerkenScan_; }
+  const LineBlock& Further() const { return further_; }
+  // A further line starts a desc element.
+  bool furtherDesc = false;
+
+  void AddToHead(std::string_view line) { Add(line, head_); }
+  void AddSubTitle(std::string_view line) { Add(line, subTitles_); }
+  void AddFurther(std::string_view line) { Add(line, further_); }
+  void AddDesc(std::string_view line, std::uint8_t cleaning) {
+    descs_.Add(line);
+    descCleaning_.push_back(cleaning);
+    bytes_ += line.size() + LineWriter::kLineEnd.size();
+  }
+  // Puts `line` in place of the last desc line, which then needs cleaning
+  // where it did or where `cleaning` says.
+  void ReplaceLastDesc(std::string_view line, std::uint8_t cleaning) {
+    bytes_ -= descs_[descs_.Size() - 1].size();
+    bytes_ += line.size();
+    descs_.ReplaceLast(line);
+    descCleaning_.back() |= cleaning;
+  }
+  // Puts `first` and `second` into the last desc line before its byte `at`;
+  // the line then needs cleaning where it did or where `cleaning` says.
+  void InsertIntoLastDesc(std::size_t at, std::string_view first, std::string_view second,
+                          std::uint8_t cleaning);
+  // Where the kenmerken line's first "<kenmerken" stands.
+  std::size_t KenmerkenAt() const { return kenmerkenAt_; }
+  void SetKenmerken(std::string_view line, const LineScan& scan, std::size_t at) {
+    bytes_ -= kenmerken_.size();
+    bytes_ += line.size();
+    kenmerken_.assign(line);
+    kenmerkenScan_ = scan;
+    kenmerkenAt_ = at;
+  }
+  void ClearKenmerken() { SetKenmerken(std::string_view(), kenmerkenScan_, 0); }
 
   void Clear();
-  // The bytes held for the programme, line ends included.
-  std::size_t HeldBytes() const {
-    return opening.EndedLines().size() + titles.EndedLines().size() +
-           subTitles.EndedLines().size() + descs.EndedLines().size() + kenmerken.size() +
-           further.EndedLines().size();
+  // The bytes held for the programme: every line with its line end, the
+  // kenmerken line without one.
+  std::size_t HeldBytes() const { return bytes_; }
+
+ private:
+  void Add(std::string_view line, LineBlock& block) {
+    block.Add(line);
+    bytes_ += line.size() + LineWriter::kLineEnd.size();
   }
+
+  LineBlock head_;
+  LineBlock subTitles_;
+  LineList descs_;
+  // One per desc line, as CleaningOf gives it: two bytes a line at most, so
+  // that a programme of many short desc lines costs little beyond its bytes.
+  std::vector<std::uint8_t> descCleaning_;
+  std::string kenmerken_;
+  LineScan kenmerkenScan_;
+  std::size_t kenmerkenAt_ = 0;
+  LineBlock further_;
+  std::size_t bytes_ = 0;
 };
 
 }  // namespace zelvane

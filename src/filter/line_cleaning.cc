@@ -372,8 +372,7 @@ std::string_view LineCleaner::WithoutMarkup(std::string_view line, const LineSca
   return ReplaceMarkup(line, scan.tagMarkup, scan.ampersand, markupFree_);
 }
 
-std::string_view LineCleaner::Clean(std::string_view line, const LineScan& scan) {
-  if (!scan.MayNeedCleaning()) return line;
+std::string_view LineCleaner::CleanMarked(std::string_view line, const LineScan& scan) {
   const std::string_view text = WithoutMarkup(line, scan);
   // Markup passes never add an ampersand.
   if (!scan.ampersand) return text;
@@ -382,10 +381,10 @@ std::string_view LineCleaner::Clean(std::string_view line, const LineScan& scan)
   return cleaned_;
 }
 
-void LineCleaner::Write(std::string_view line, const LineScan& scan, LineWriter& writer,
-                        std::size_t pieceSize) {
+void LineCleaner::WriteMarked(std::string_view line, const LineScan& scan, LineWriter& writer,
+                              std::size_t pieceSize) {
   if (!scan.ampersand) {
-    writer.WriteLine(Clean(line, scan));
+    writer.WriteLine(CleanMarked(line, scan));
     return;
   }
   const std::string_view text = WithoutMarkup(line, scan);

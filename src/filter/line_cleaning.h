@@ -33,14 +33,27 @@ class LineCleaner {
   // The cleaned `line`, whose ScanLine answers are `scan`: `line` itself when
   // cleaning changes nothing (the common case), otherwise a view of this
   // cleaner's buffer that stays valid until its next call.
-  std::string_view Clean(std::string_view line, const LineScan& scan);
+  std::string_view Clean(std::string_view line, const LineScan& scan) {
+    return scan.MayNeedCleaning() ? CleanMarked(line, scan) : line;
+  }
 
   // Writes `line` cleaned to `writer` as one line, as WriteLine with the
   // result of Clean would, in pieces of about `pieceSize` bytes.
   void Write(std::string_view line, const LineScan& scan, LineWriter& writer,
-             std::size_t pieceSize = kPieceSize);
+             std::size_t pieceSize = kPieceSize) {
+    if (scan.MayNeedCleaning()) {
+      WriteMarked(line, scan, writer, pieceSize);
+    } else {
+      writer.WriteLine(line);
+    }
+  }
 
  private:
+  // Clean for a line that may need cleaning.
+  std::string_view CleanMarked(std::string_view line, const LineScan& scan);
+  // Write for a line that may need cleaning.
+  void WriteMarked(std::string_view line, const LineScan& scan, LineWriter& writer,
+                   std::size_t pieceSize);
   std::string_view WithoutMarkup(std::string_view line, const LineScan& scan);
 
   ListingEncoding encoding_;

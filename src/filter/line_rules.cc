@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstring>
 #include <iterator>
+#include <type_traits>
 #include <utility>
 
 namespace zelvane {
@@ -62,85 +63,185 @@ AttributeValue FindAttributeValue(std::string_view line, std::string_view name) 
   return value;
 }
 
-// True when `word` stands in `text` at `at`. A plain loop: the words are
-// short and most candidates differ in their second byte, where a call of
-// memcmp would cost more than the comparison.
-bool StandsAt(std::string_view text, std::size_t at, std::string_view word) {
-  if (text.size() - at < word.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (text[at + i] != word[i]) return false;
+// True when the bytes at `bytes` are those of the literal `word` (4 to 32
+// of them): loads of a fixed size each, the last two overlapping, which the
+// compiler makes plain loads and comparisons, not a call.
+template <std::size_t N>
+bool SameAsLiteral(const char* bytes, const char (&word)[N]) {
+  constexpr std::size_t kSize = N - 1;
+  static_assert(kSize >= 4 && kSize <= 32);
+  using Chunk = std::conditional_t<(kSize >= 8), std::uint64_t, std::uint32_t>;
+  const auto load = [](const char* from) {
+    Chunk value;
+    std::memcpy(&value, from, sizeof value);
+    return value;
+  };
+  // Whole chunks from the start, then the last chunk, which may overlap the
+  // one before it.
+  for (std::size_t at = 0; at + sizeof(Chunk) < kSize; at += sizeof(Chunk)) {
+    if (load(bytes + at) != load(word + at)) return false;
   }
-  return true;
+  return load(bytes + kSize - sizeof(Chunk)) == load(word + kSize - sizeof(Chunk));
 }
 
-// The texts looked for near the start of a line, in the order in which a
-// line is tested: the four named elements, then the closing tag.
+// True when the literal `word` stands in `text` at `at`, which is at most
+// text.size().
+template <std::size_t N>
+bool LiteralAt(std::string_view text, std::size_t at, const char (&word)[N]) {
+  return text.size() - at >= N - 1 && SameAsLiteral(text.data() + at, word);
+}
+
+// True when `line` ends in the literal `endTag` (an end text and ">"),
+// starting at or after `from`, as element lines mostly do: a quick answer
+// before searching the whole line.
+template <std::size_t N>
+bool EndsWithAfter(std::string_view line, const char (&endTag)[N], std::size_t from) {
+  constexpr std::size_t kSize = N - 1;
+  return line.size() >= kSize && line.size() - kSize >= from &&
+         SameAsLiteral(line.data() + line.size() - kSize, endTag);
+}
+
+// The head texts are numbered in the order in which a line is tested: the
+// named elements by their index in kNamedElements, then the closing tag,
+// then a number for none of them.
 constexpr std::size_t kClosingIndex = std::size(kNamedElements);
+constexpr std::size_t kNoHeadText = kClosingIndex + 1;
 
-std::string_view HeadText(std::size_t index) {
-  return index == kClosingIndex ? kClosingText : kNamedElements[index].startText;
-}
-
-// The index of the head text whose second byte is `second`, or one past the
-// closing tag's when there is none.
-std::size_t HeadTextIndex(char second) {
-  static_assert(kNamedElements[0].startText[1] == 't' && kNamedElements[1].startText[1] == 's' &&
-                kNamedElements[2].startText[1] == 'd' && kNamedElements[3].startText[1] == 'k' &&
-                kClosingText[1] == '/');
-  switch (second) {
-    case 't':
-      return 0;
-    case 's':
-      return 1;
-    case 'd':
-      return 2;
-    case 'k':
-      return 3;
-    case '/':
-      return kClosingIndex;
+// True when the end text of named element `index` follows on `line` at or
+// after `from`.
+bool HasEndText(std::string_view line, std::size_t index, std::size_t from) {
+  static_assert(kNamedElements[0].endText == "</title" &&
+                kNamedElements[1].endText == "</sub-title" &&
+                kNamedElements[2].endText == "</desc" && kNamedElements[3].endText == "</kenmerken");
+  bool atEnd = false;
+  switch (index) {
+    case 0:
+      atEnd = EndsWithAfter(line, "</title>", from);
+      break;
+    case 1:
+      atEnd = EndsWithAfter(line, "</sub-title>", from);
+      break;
+    case 2:
+      atEnd = EndsWithAfter(line, "</desc>", from);
+      break;
     default:
-      return kClosingIndex + 1;
+      atEnd = EndsWithAfter(line, "</kenmerken>", from);
+      break;
   }
+  return atEnd || line.find(kNamedElements[index].endText, from) != kNone;
 }
 
-// True when `line` ends in `endText` and ">" at or after `from`, as element
-// lines mostly do: a quick answer before searching the whole line.
-bool EndsWithEndTag(std::string_view line, std::string_view endText, std::size_t from) {
-  if (line.size() < endText.size() + 1 || line.back() != '>') return false;
-  const std::size_t at = line.size() - endText.size() - 1;
-  return at >= from && StandsAt(line, at, endText);
+// Eight bytes of a line as one integer, for searches a word at a time in
+// plain C++ where a few bytes are looked at, too few to pay for a call.
+using Word = std::uint64_t;
+constexpr Word kEveryByte = 0x0101010101010101;
+constexpr Word kLow7 = 0x7F7F7F7F7F7F7F7F;
+static_assert(std::endian::native == std::endian::little ||
+              std::endian::native == std::endian::big);
+
+Word LoadWord(const char* from) {
+  Word word;
+  std::memcpy(&word, from, sizeof word);
+  return word;
+}
+
+// The top bit set in each byte of `word` that is zero, and in no other: no
+// carry crosses from one byte into the next.
+Word ZeroBytes(Word word) { return ~(((word & kLow7) + kLow7) | word | kLow7); }
+
+// The place in memory of the byte whose top bit is bit `bit` of a word.
+std::size_t ByteAt(int bit) {
+  const auto byte = static_cast<std::size_t>(bit) / 8;
+  return std::endian::native == std::endian::little ? byte : 7 - byte;
+}
+
+// The first byte of a word that ZeroBytes marked in `marks`, not zero.
+std::size_t FirstMarked(Word marks) {
+  return std::endian::native == std::endian::little
+             ? static_cast<std::size_t>(std::countr_zero(marks)) / 8
+             : static_cast<std::size_t>(std::countl_zero(marks)) / 8;
+}
+
+// The first ">" at or after `from` (at most line.size()), or npos. It mostly
+// follows within a few words.
+std::size_t FindTagEnd(std::string_view line, std::size_t from) {
+  std::size_t at = from;
+  for (int words = 0; words < 4 && line.size() - at >= sizeof(Word); ++words) {
+    const Word marks = ZeroBytes(LoadWord(line.data() + at) ^ (kEveryByte * '>'));
+    if (marks != 0) return at + FirstMarked(marks);
+    at += sizeof(Word);
+  }
+  return line.find('>', at);
+}
+
+// True when "to be announced" (any case) stands 1 to 9 bytes after `tagEnd`.
+bool ToBeAnnouncedNear(std::string_view line, std::size_t tagEnd) {
+  constexpr std::string_view kPhrase = "to be announced";
+  const std::size_t first = tagEnd + 1;
+  if (first > line.size() || line.size() - first < sizeof(Word) + kPhrase.size()) {
+    for (std::size_t at = first; at <= tagEnd + 9; ++at) {
+      if (MatchesFolded(line, at, kPhrase)) return true;
+    }
+    return false;
+  }
+  // Only "t" and "T" are "t" with bit 5 set; the phrase is tested at those
+  // of the first eight places, then at the ninth.
+  for (Word marks = ZeroBytes((LoadWord(line.data() + first) | (kEveryByte * 0x20)) ^
+                              (kEveryByte * 't'));
+       marks != 0; marks &= marks - 1) {
+    if (MatchesFolded(line, first + ByteAt(std::countr_zero(marks)), kPhrase)) return true;
+  }
+  return MatchesFolded(line, first + sizeof(Word), kPhrase);
 }
 
 }  // namespace
 
-LineClass ClassifyLine(std::string_view line, std::uint32_t headTagStarts, bool& demoted) {
+LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts) {
   static_assert(kHeadLength <= 32);
-  demoted = false;
+  static_assert(kNamedElements[0].startText == "<title" &&
+                kNamedElements[1].startText == "<sub-title" &&
+                kNamedElements[2].startText == "<desc" &&
+                kNamedElements[3].startText == "<kenmerken" && kClosingText == "</programme");
   const std::string_view head = line.substr(0, kHeadLength);
   // Every text starts with "<" and no two share their second byte, so each
   // "<" of the head is compared with one text at most; the text tested first
   // wins, at its first place in the head.
-  std::size_t found = kClosingIndex + 1;
+  std::size_t found = kNoHeadText;
   std::size_t foundAt = 0;
-  for (std::uint32_t bits = headTagStarts & ((std::uint32_t{1} << kHeadLength) - 1); bits != 0;
-       bits &= bits - 1) {
-    const auto at = static_cast<std::size_t>(std::countr_zero(bits));
-    if (at + 1 >= head.size()) break;
-    const std::size_t index = HeadTextIndex(head[at + 1]);
-    if (index < found && StandsAt(head, at, HeadText(index))) {
+  const auto take = [&](std::size_t index, std::size_t at, bool stands) {
+    if (stands) {
       found = index;
       foundAt = at;
     }
+  };
+  for (std::uint32_t bits = headTagStarts & ((std::uint32_t{1} << kHeadLength) - 1);
+       bits != 0 && found != 0; bits &= bits - 1) {
+    const auto at = static_cast<std::size_t>(std::countr_zero(bits));
+    if (at + 1 >= head.size()) break;
+    switch (head[at + 1]) {
+      case 't':
+        take(0, at, LiteralAt(head, at, "<title"));
+        break;
+      case 's':
+        if (found > 1) take(1, at, LiteralAt(head, at, "<sub-title"));
+        break;
+      case 'd':
+        if (found > 2) take(2, at, LiteralAt(head, at, "<desc"));
+        break;
+      case 'k':
+        if (found > 3) take(3, at, LiteralAt(head, at, "<kenmerken"));
+        break;
+      case '/':
+        if (found > kClosingIndex) take(kClosingIndex, at, LiteralAt(head, at, "</programme"));
+        break;
+      default:
+        break;
+    }
   }
-  if (found == kClosingIndex) return LineClass::kClosing;
-  if (found > kClosingIndex) return LineClass::kFurther;
-  const NamedElement& element = kNamedElements[found];
-  if (EndsWithEndTag(line, element.endText, foundAt) ||
-      line.find(element.endText, foundAt) != kNone) {
-    return element.lineClass;
-  }
-  demoted = true;
-  return LineClass::kFurther;
+  if (found == kClosingIndex) return {LineClass::kClosing, foundAt, false};
+  if (found == kNoHeadText) return {LineClass::kFurther, 0, false};
+  if (HasEndText(line, found, foundAt)) return {kNamedElements[found].lineClass, foundAt, false};
+  return {LineClass::kFurther, foundAt, true};
 }
 
 
@@ -158,13 +259,6 @@ std::size_t UsualValueEnd(std::string_view line, std::size_t begin) {
     if (line[at] == '"') return at;
   }
   return kNone;
-}
-
-// True when `text` at `at` holds the bytes of `word` (a literal), compared
-// in whole words rather than byte by byte.
-template <std::size_t N>
-bool HoldsAt(std::string_view text, std::size_t at, const char (&word)[N]) {
-  return text.size() - at >= N - 1 && std::memcmp(text.data() + at, word, N - 1) == 0;
 }
 
 // Puts the normalised stamp of `length` bytes at `to`, in one fixed piece
@@ -193,10 +287,10 @@ bool RewriteUsualOpeningLine(std::string_view line, TimeStampNormaliser& normali
   static constexpr char kBetween[] = "\" stop=\"";
   std::size_t at = 0;
   while (at < line.size() && line[at] == ' ') ++at;
-  if (!HoldsAt(line, at, kLead)) return false;
+  if (!LiteralAt(line, at, kLead)) return false;
   const std::size_t startBegin = at + sizeof kLead - 1;
   const std::size_t startEnd = UsualValueEnd(line, startBegin);
-  if (startEnd == kNone || !HoldsAt(line, startEnd, kBetween)) return false;
+  if (startEnd == kNone || !LiteralAt(line, startEnd, kBetween)) return false;
   const std::size_t stopBegin = startEnd + sizeof kBetween - 1;
   const std::size_t stopEnd = UsualValueEnd(line, stopBegin);
   if (stopEnd == kNone) return false;
@@ -285,47 +379,58 @@ bool RewriteOpeningLine(std::string_view line, TimeStampNormaliser& normaliser,
 
 bool CheckTitle(std::string_view line, const FilterOptions& options) {
   if (!options.tba && !options.talpa) return false;
-  const std::size_t title = line.find("<title");
-  if (title == kNone) return false;
+  return CheckTitleAt(line, line.find("<title"), options);
+}
+
+bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOptions& options) {
+  if ((!options.tba && !options.talpa) || titleAt == kNone) return false;
   // A start tag that does not end on its line has no title text to test.
-  const std::size_t tagEnd = line.find('>', title);
+  const std::size_t tagEnd = FindTagEnd(line, titleAt);
   if (tagEnd == kNone) return false;
-  if (options.tba) {
-    // "Film: to be announced" is dropped, "Programma: to be announced" is
-    // not: the phrase may follow at most eight other characters.
-    for (std::size_t distance = 1; distance <= 9; ++distance) {
-      if (MatchesFolded(line, tagEnd + distance, "to be announced")) return true;
-    }
-  }
+  // "Film: to be announced" is dropped, "Programma: to be announced" is
+  // not: the phrase may follow at most eight other characters.
+  if (options.tba && ToBeAnnouncedNear(line, tagEnd)) return true;
   return options.talpa && MatchesFolded(line, tagEnd + 1, "talpa<");
 }
 
-void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
-  std::string_view text;
-  const std::size_t tagEnd = kenmerkenLine.find('>', kenmerkenLine.find("<kenmerken"));
-  if (tagEnd != kNone) {
-    const std::size_t endTag = kenmerkenLine.find("</kenmerken>", tagEnd);
-    if (endTag != kNone) text = kenmerkenLine.substr(tagEnd + 1, endTag - tagEnd - 1);
-  }
-  if (descLine.empty()) {
-    descLine.append("  <desc>Kenmerken: ").append(text).append("</desc>");
-    return;
-  }
-  const std::size_t at = descLine.find("</desc");
-  if (at == kNone) return;
+std::string_view KenmerkenText(std::string_view kenmerkenLine) {
+  return KenmerkenTextAt(kenmerkenLine, kenmerkenLine.find("<kenmerken"));
+}
+
+std::string_view KenmerkenTextAt(std::string_view kenmerkenLine, std::size_t startAt) {
+  if (startAt == kNone) return {};
+  const std::size_t tagEnd = FindTagEnd(kenmerkenLine, startAt);
+  if (tagEnd == kNone) return {};
+  const std::size_t endTag = kenmerkenLine.find("</kenmerken>", tagEnd);
+  if (endTag == kNone) return {};
+  return kenmerkenLine.substr(tagEnd + 1, endTag - tagEnd - 1);
+}
+
+KenmerkenPlace FindKenmerkenPlace(std::string_view descLine) {
+  KenmerkenPlace place;
+  place.at = descLine.find("</desc");
   // A description that ends in a letter (or any byte above '?') is closed
   // with a full stop; one ending in a blank, digit or punctuation is not.
-  const bool fullStop = at > 0 && static_cast<unsigned char>(descLine[at - 1]) > '?';
-  // The piece is written into the gap it needs, without a string of its own.
-  constexpr std::string_view kLabel = " Kenmerken: ";
-  const std::size_t added = (fullStop ? 1 : 0) + kLabel.size() + text.size();
-  const std::size_t oldSize = descLine.size();
-  descLine.resize(oldSize + added);
-  char* to = descLine.data() + at;
-  std::memmove(to + added, to, oldSize - at);
-  if (fullStop) *to++ = '.';
-  std::memcpy(to, kLabel.data(), kLabel.size());
-  if (!text.empty()) std::memcpy(to + kLabel.size(), text.data(), text.size());
+  constexpr std::string_view kLabel = ". Kenmerken: ";
+  const bool fullStop =
+      place.at != kNone && place.at > 0 && static_cast<unsigned char>(descLine[place.at - 1]) > '?';
+  place.label = fullStop ? kLabel : kLabel.substr(1);
+  return place;
+}
+
+void AppendKenmerkenDesc(std::string_view text, std::string& out) {
+  out.append("  <desc>Kenmerken: ").append(text).append("</desc>");
+}
+
+void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
+  const std::string_view text = KenmerkenText(kenmerkenLine);
+  if (descLine.empty()) {
+    AppendKenmerkenDesc(text, descLine);
+    return;
+  }
+  const KenmerkenPlace place = FindKenmerkenPlace(descLine);
+  if (place.at == kNone) return;
+  descLine.insert(place.at, std::string(place.label).append(text));
 }
 
 }  // namespace zelvane

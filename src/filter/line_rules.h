@@ -21,12 +21,21 @@ inline constexpr std::string_view kClosingText = "</programme";
 // What a line inside a programme is.
 enum class LineClass { kTitle, kSubTitle, kDesc, kKenmerken, kClosing, kFurther };
 
+// What ClassifyLine tells of a line.
+struct LineKind {
+  LineClass lineClass = LineClass::kFurther;
+  // Where the start text of the named element or the closing tag stands: its
+  // first place in the line.
+  std::size_t at = 0;
+  // A named element line whose end tag does not follow on the same line: a
+  // further line, since its element runs on over the lines below, among
+  // which it has to keep its place.
+  bool demoted = false;
+};
+
 // Classifies a line that opens no programme by the fixed texts near its
-// start; `headTagStarts` marks the "<" among its first 32 bytes. A named
-// element line whose end tag does not follow on the same line is a further
-// line: its element runs on over the lines below, among which it has to keep
-// its place. `demoted` tells such a line.
-LineClass ClassifyLine(std::string_view line, std::uint32_t headTagStarts, bool& demoted);
+// start; `headTagStarts` marks the "<" among its first 32 bytes.
+LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts);
 
 // Puts `line` into `out` with the values of its start and stop attributes
 // (`start="` or `stop="` after a blank or a tab, up to the next double quote)
@@ -40,10 +49,28 @@ bool RewriteOpeningLine(std::string_view line, TimeStampNormaliser& normaliser,
 // "to be announced" (any case) starting 1 to 9 characters after the ">" of
 // the start tag, or a title that is exactly "talpa" (any case).
 bool CheckTitle(std::string_view line, const FilterOptions& options);
+// As CheckTitle, for a line whose first "<title" stands at `titleAt` (npos:
+// none).
+bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOptions& options);
 
 // Folds the text of `kenmerkenLine` as " Kenmerken: <text>" into `descLine`
 // before its "</desc", with a full stop first when the description ends in a
 // byte above '?'. An empty `descLine` becomes a desc line holding the text.
 void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine);
+
+// The parts of MergeKenmerken, for a desc line held elsewhere: the text of
+// `kenmerkenLine` (between its start tag and "</kenmerken>", or empty); the
+// desc line built around it where there is none; and where in a desc line
+// that is not empty it goes and what goes before it.
+std::string_view KenmerkenText(std::string_view kenmerkenLine);
+// As KenmerkenText, for a line whose first "<kenmerken" stands at `startAt`
+// (npos: none).
+std::string_view KenmerkenTextAt(std::string_view kenmerkenLine, std::size_t startAt);
+void AppendKenmerkenDesc(std::string_view text, std::string& out);
+struct KenmerkenPlace {
+  std::size_t at = 0;      // the first "</desc", or npos: the line stays as it is
+  std::string_view label;  // " Kenmerken: ", with a full stop first where needed
+};
+KenmerkenPlace FindKenmerkenPlace(std::string_view descLine);
 
 }  // namespace zelvane

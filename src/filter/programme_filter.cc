@@ -70,7 +70,7 @@ void ProgrammeFilter::OpenProgramme(std::string_view line, const LineScan& scan)
   }
   inProgramme_ = true;
   held_.Clear();
-  StoreClean(rewritten, scan, held_.opening);
+  held_.AddToHead(cleaner_.Clean(rewritten, scan));
   // Long start tags are broken over several lines; the lines up to the one
   // holding the tag's ">" belong to the opening.
   openingContinues_ = line.find('>', tagRest) == kNone;
@@ -79,37 +79,35 @@ void ProgrammeFilter::OpenProgramme(std::string_view line, const LineScan& scan)
 void ProgrammeFilter::ContinueOpening(std::string_view line, const LineScan& scan) {
   if (line.find('>') != kNone) openingContinues_ = false;
   if (line.empty()) return;
-  StoreClean(Rewritten(line), scan, held_.opening);
+  held_.AddToHead(cleaner_.Clean(Rewritten(line), scan));
   CheckHeldSize();
 }
 
 void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
-  bool demoted = false;
-  switch (ClassifyLine(line, scan.headTagStarts, demoted)) {
+  const LineKind kind = ClassifyLine(line, scan.headTagStarts);
+  switch (kind.lineClass) {
     case LineClass::kTitle:
-      if (CheckTitle(line, options_)) dropProgramme_ = true;
-      StoreClean(line, scan, held_.titles);
+      if (CheckTitleAt(line, kind.at, options_)) dropProgramme_ = true;
+      held_.AddToHead(cleaner_.Clean(line, scan));
       break;
     case LineClass::kSubTitle:
-      StoreClean(line, scan, held_.subTitles);
+      held_.AddSubTitle(cleaner_.Clean(line, scan));
       break;
     case LineClass::kDesc:
-      held_.descs.Add(line);
-      held_.descCleaning.push_back(CleaningOf(scan));
+      held_.AddDesc(line, CleaningOf(scan));
       break;
     case LineClass::kKenmerken:
-      held_.kenmerken.assign(line);
-      held_.kenmerkenScan = scan;
+      held_.SetKenmerken(line, scan, kind.at);
       break;
     case LineClass::kClosing:
       CloseProgramme(&line, scan);
       break;
     case LineClass::kFurther:
-      if (demoted && line.substr(0, kHeadLength).find("<desc") != kNone) {
+      if (kind.demoted && line.substr(0, kHeadLength).find("<desc") != kNone) {
         held_.furtherDesc = true;
       }
       // Empty lines are not written inside a programme.
-      if (!line.empty()) StoreClean(line, scan, held_.further);
+      if (!line.empty()) held_.AddFurther(cleaner_.Clean(line, scan));
       break;
   }
   if (inProgramme_) CheckHeldSize();
@@ -124,52 +122,56 @@ void ProgrammeFilter::CloseProgramme(const std::string_view* closingLine,
   }
   // A desc element that runs over several lines cannot take the text, nor
   // may a second desc be built beside it: the kenmerken line stays as it is.
-  if (options_.kenmerk && !held_.kenmerken.empty() &&
-      !(held_.descs.Empty() && held_.furtherDesc)) {
+  if (options_.kenmerk && !held_.Kenmerken().empty() &&
+      !(held_.Descs().Empty() && held_.furtherDesc)) {
     MergeKenmerkenIntoDesc();
   }
   WriteProgramme(closingLine, closingScan);
 }
 
 void ProgrammeFilter::MergeKenmerkenIntoDesc() {
-  merged_.clear();
-  if (!held_.descs.Empty()) merged_.assign(held_.descs[held_.descs.Size() - 1]);
-  MergeKenmerken(held_.kenmerken, merged_);
+  const LineList& descs = held_.Descs();
   // The merged line needs cleaning where the desc line or the kenmerken
   // line did: the text put in comes from the kenmerken line and sits between
   // a blank or full stop and "</desc", so no markup is made across its
   // edges. A promise of cleaning that is not needed changes nothing.
-  const std::uint8_t kenmerkenCleaning = CleaningOf(held_.kenmerkenScan);
-  if (held_.descs.Empty()) {
-    held_.descs.Add(merged_);
-    held_.descCleaning.push_back(kenmerkenCleaning);
+  const std::uint8_t kenmerkenCleaning = CleaningOf(held_.KenmerkenScan());
+  const std::string_view text = KenmerkenTextAt(held_.Kenmerken(), held_.KenmerkenAt());
+  const std::string_view last = descs.Empty() ? std::string_view() : descs[descs.Size() - 1];
+  if (last.empty()) {
+    merged_.clear();
+    AppendKenmerkenDesc(text, merged_);
+    if (descs.Empty()) {
+      held_.AddDesc(merged_, kenmerkenCleaning);
+    } else {
+      held_.ReplaceLastDesc(merged_, kenmerkenCleaning);
+    }
+  } else if (const KenmerkenPlace place = FindKenmerkenPlace(last); place.at != kNone) {
+    // The usual case: the text goes into the held desc line in place.
+    held_.InsertIntoLastDesc(place.at, place.label, text, kenmerkenCleaning);
   } else {
-    held_.descs.ReplaceLast(merged_);
-    held_.descCleaning.back() |= kenmerkenCleaning;
+    // A desc line without an end tag takes no text, but the promise stands.
+    held_.InsertIntoLastDesc(0, {}, {}, kenmerkenCleaning);
   }
-  held_.kenmerken.clear();
+  held_.ClearKenmerken();
 }
 
-void ProgrammeFilter::WriteList(const LineList& list) {
-  if (!list.MayHoldEmptyLine()) {
-    writer_.WriteEndedLines(list.EndedLines());
-    return;
-  }
-  for (std::size_t i = 0; i < list.Size(); ++i) {
-    if (!list[i].empty()) writer_.WriteLine(list[i]);
-  }
+void ProgrammeFilter::WriteBlock(const LineBlock& block) {
+  if (!block.EndedLines().empty()) writer_.WriteEndedLines(block.EndedLines());
 }
 
 void ProgrammeFilter::WriteProgramme(const std::string_view* closingLine,
                                      const LineScan& closingScan) {
-  WriteList(held_.opening);
-  WriteList(held_.titles);
-  WriteList(held_.subTitles);
-  for (std::size_t i = 0; i < held_.descs.Size(); ++i) {
-    cleaner_.Write(held_.descs[i], ScanOfCleaning(held_.descCleaning[i]), writer_);
+  WriteBlock(held_.Head());
+  WriteBlock(held_.SubTitles());
+  const LineList& descs = held_.Descs();
+  for (std::size_t i = 0; i < descs.Size(); ++i) {
+    cleaner_.Write(descs[i], ScanOfCleaning(held_.DescCleaning(i)), writer_);
   }
-  if (!held_.kenmerken.empty()) cleaner_.Write(held_.kenmerken, held_.kenmerkenScan, writer_);
-  WriteList(held_.further);
+  if (!held_.Kenmerken().empty()) {
+    cleaner_.Write(held_.Kenmerken(), held_.KenmerkenScan(), writer_);
+  }
+  WriteBlock(held_.Further());
   if (closingLine != nullptr) cleaner_.Write(*closingLine, closingScan, writer_);
 }
 

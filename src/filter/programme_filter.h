@@ -48,12 +48,9 @@ class ProgrammeFilter {
   void CloseProgramme(const std::string_view* closingLine, const LineScan& closingScan);
   void MergeKenmerkenIntoDesc();
   void WriteProgramme(const std::string_view* closingLine, const LineScan& closingScan);
-  void WriteList(const LineList& list);
+  void WriteBlock(const LineBlock& block);
   // The line with its time stamps normalised: `line` itself when it has none.
   std::string_view Rewritten(std::string_view line);
-  void StoreClean(std::string_view line, const LineScan& scan, LineList& list) {
-    list.Add(cleaner_.Clean(line, scan));
-  }
   void CheckHeldSize() const {
     if (held_.HeldBytes() > kMaxProgramme) RaiseProgrammeTooLarge();
   }

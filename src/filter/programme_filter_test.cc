@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -85,17 +86,32 @@ TEST(LineList, HoldsLinesWithTheirLineEnds) {
   EXPECT_EQ(list[0], "  <title>a</title>");
   EXPECT_EQ(list[1], "b");
   EXPECT_EQ(list.EndedLines(), "  <title>a</title>\r\nb\r\n");
-  EXPECT_FALSE(list.MayHoldEmptyLine());
   list.ReplaceLast("longer than b");
   EXPECT_EQ(list[1], "longer than b");
   EXPECT_EQ(list.EndedLines(), "  <title>a</title>\r\nlonger than b\r\n");
   list.Add("");
   EXPECT_EQ(list[2], "");
-  EXPECT_TRUE(list.MayHoldEmptyLine());
   list.Clear();
   EXPECT_TRUE(list.Empty());
   EXPECT_EQ(list.EndedLines(), "");
-  EXPECT_FALSE(list.MayHoldEmptyLine());
+}
+
+TEST(HeldProgramme, CountsTheBytesItHolds) {
+  HeldProgramme held;
+  held.AddToHead("  <programme start=\"x\">");  // 23 bytes and a line end
+  held.AddToHead("");                              // not held, but counted
+  held.AddFurther("<a/>");
+  held.AddDesc("<desc>d</desc>", 0);
+  held.SetKenmerken("<kenmerken>k</kenmerken>", LineScan{}, 0);
+  held.SetKenmerken("<kenmerken/>", LineScan{}, 0);  // replaces the first
+  EXPECT_EQ(held.Head().EndedLines(), "  <programme start=\"x\">\r\n");
+  EXPECT_EQ(held.HeldBytes(), 25u + 2u + 6u + 16u + 12u);
+  held.ReplaceLastDesc("<desc>longer</desc>", 2);
+  EXPECT_EQ(held.DescCleaning(0), 2u);
+  held.ClearKenmerken();
+  EXPECT_EQ(held.HeldBytes(), 25u + 2u + 6u + 21u);
+  held.Clear();
+  EXPECT_EQ(held.HeldBytes(), 0u);
 }
 
 TEST(FilterLine, CarriesOneProgrammeThroughTheWholeRoad) {
@@ -160,6 +176,11 @@ TEST(FilterLine, KeepsEveryRepeatedTitleSubTitleAndDescInArrivalOrder) {
         R"(    <desc lang="en">One</desc>)", kClose},
        {kOpen, R"(    <desc lang="de">Eins</desc>)",
         R"(    <desc lang="en">One. Kenmerken: HD</desc>)", kClose}},
+      {"the text goes before the first end tag, the rest of the line after it",
+       kKenmerk,
+       {kOpen, "    <desc>A</desc>", "    <desc>A</desc><desc>B</desc> x",
+        "    <kenmerken>HD</kenmerken>", kClose},
+       {kOpen, "    <desc>A</desc>", "    <desc>A. Kenmerken: HD</desc><desc>B</desc> x", kClose}},
   });
 }
 
@@ -626,6 +647,34 @@ TEST(CheckTitle, AppliesOnlyTheRulesWhoseSwitchIsOn) {
   EXPECT_TRUE(CheckTitle("<title>Talpa<", kTalpa));
   EXPECT_FALSE(CheckTitle("<title>Talpa", kTalpa));
   EXPECT_FALSE(CheckTitle("<title", kAll));
+}
+
+TEST(CheckTitle, FindsTheTagEndAndThePhraseAtEveryPlaceOfAWord) {
+  // A plain model: the first ">" after "<title", then the phrase 1 to 9
+  // bytes after it, or "talpa<" right after it.
+  const auto model = [](const std::string& line) {
+    const std::size_t tagEnd = line.find('>', line.find("<title"));
+    if (tagEnd == std::string::npos) return false;
+    std::string lower = line;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (std::size_t distance = 1; distance <= 9; ++distance) {
+      if (tagEnd + distance <= lower.size() &&
+          lower.compare(tagEnd + distance, 15, "to be announced") == 0) {
+        return true;
+      }
+    }
+    return lower.compare(tagEnd + 1, 6, "talpa<") == 0;
+  };
+  for (std::size_t attribute = 0; attribute <= 40; ++attribute) {
+    for (std::size_t distance = 1; distance <= 11; ++distance) {
+      for (const std::string text : {"To Be Announced", "to be announce", "tt to be announced",
+                                     "TALPA<", "talpa"}) {
+        const std::string line = "    <title" + std::string(attribute, 'a') + ">" +
+                                 std::string(distance - 1, 't') + text;
+        EXPECT_EQ(CheckTitle(line, kAll), model(line)) << line;
+      }
+    }
+  }
 }
 
 TEST(MergeKenmerken, BuildsADescWhenThereIsNone) {
