@@ -67,12 +67,31 @@ void NoteBlock(std::uint32_t tags, std::uint32_t candidates, std::size_t offset,
   }
 }
 
+// As NoteBlock, for the "<" of the block at `block`, which has at least two
+// bytes after it before `to`: each is tested for a candidate on its own,
+// which costs less than vector tests where a block holds a "<" or two.
+void NoteTags(std::uint32_t tags, const char* block, std::size_t offset, LineMarks& marks) {
+  if (offset < 32) {
+    marks.headTagStarts |= static_cast<std::uint32_t>(std::uint64_t{tags} << offset);
+  }
+  for (; tags != 0; tags &= tags - 1) {
+    const auto at = static_cast<std::uint32_t>(std::countr_zero(tags));
+    const char next = static_cast<char>(block[at + 1] | 0x20);
+    if (next == 'p' || next == 'b' ||
+        (block[at + 1] == '/' && static_cast<char>(block[at + 2] | 0x20) == 'p')) {
+      NoteCandidate(static_cast<std::uint32_t>(offset) + at, marks);
+    }
+  }
+}
+
 // The vector scans: 16 bytes a block with SSE2, which every x86-64
 // processor has, or 32 with AVX2 where the processor has it (half the
-// instructions per byte). Each block is loaded three times, shifted by one
-// and two bytes, so that the bytes after each "<" are at hand; blocks stop
-// two bytes short of `to`, and the rest goes byte by byte. At the block that
-// holds the line's end only the bytes before it count.
+// instructions per byte). Blocks stop two bytes short of `to`, so that the
+// bytes after each "<" are at hand, and the rest goes byte by byte. SSE2
+// tests them for candidates with two more loads of the block, shifted by
+// one and two bytes; AVX2 tests each "<" on its own, which costs less where
+// a block holds a "<" or two, as a listing's do. At the block that holds
+// the line's end only the bytes before it count.
 const char* ScanToLineEndSse2(const char* lineBegin, const char* from, const char* to,
                               LineMarks& marks) {
   constexpr std::ptrdiff_t kBlock = 16;
@@ -118,47 +137,30 @@ __attribute__((target("avx2"))) const char* ScanToLineEndAvx2(const char* lineBe
                                                              const char* from, const char* to,
                                                              LineMarks& marks) {
   constexpr std::ptrdiff_t kBlock = 32;
-  const __m256i caseBit = _mm256_set1_epi8(0x20);
   const __m256i lineFeed = _mm256_set1_epi8('\n');
   const __m256i ctrlZ = _mm256_set1_epi8(kCtrlZ);
   const __m256i tagStart = _mm256_set1_epi8('<');
   const __m256i ampersand = _mm256_set1_epi8('&');
-  const __m256i lowerP = _mm256_set1_epi8('p');
-  const __m256i lowerB = _mm256_set1_epi8('b');
-  const __m256i slash = _mm256_set1_epi8('/');
   __m256i ampersands = _mm256_setzero_si256();
   const char* at = from;
   for (; to - at >= kBlock + 2; at += kBlock) {
     const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     const auto ends = static_cast<std::uint32_t>(_mm256_movemask_epi8(
         _mm256_or_si256(_mm256_cmpeq_epi8(bytes, lineFeed), _mm256_cmpeq_epi8(bytes, ctrlZ))));
-    auto tags =
+    const auto tags =
         static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, tagStart)));
     const __m256i amps = _mm256_cmpeq_epi8(bytes, ampersand);
-    std::uint32_t candidates = 0;
-    if (tags != 0) {
-      const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
-      const __m256i nextFolded = _mm256_or_si256(next, caseBit);
-      const __m256i third = _mm256_or_si256(
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 2)), caseBit);
-      const __m256i may = _mm256_or_si256(
-          _mm256_or_si256(_mm256_cmpeq_epi8(nextFolded, lowerP),
-                          _mm256_cmpeq_epi8(nextFolded, lowerB)),
-          _mm256_and_si256(_mm256_cmpeq_epi8(next, slash), _mm256_cmpeq_epi8(third, lowerP)));
-      candidates = tags & static_cast<std::uint32_t>(_mm256_movemask_epi8(may));
-    }
     if (ends != 0) {
       const std::uint32_t before = (ends & (0u - ends)) - 1;
       if ((static_cast<std::uint32_t>(_mm256_movemask_epi8(amps)) & before) != 0 ||
           _mm256_movemask_epi8(ampersands) != 0) {
         marks.ampersand = true;
       }
-      NoteBlock(tags & before, candidates & before, static_cast<std::size_t>(at - lineBegin),
-                marks);
+      NoteTags(tags & before, at, static_cast<std::size_t>(at - lineBegin), marks);
       return at + std::countr_zero(ends);
     }
     ampersands = _mm256_or_si256(ampersands, amps);
-    if (tags != 0) NoteBlock(tags, candidates, static_cast<std::size_t>(at - lineBegin), marks);
+    if (tags != 0) NoteTags(tags, at, static_cast<std::size_t>(at - lineBegin), marks);
   }
   if (_mm256_movemask_epi8(ampersands) != 0) marks.ampersand = true;
   // The rest of the buffer, fewer than 34 bytes, in a block of 16 or bytewise.
