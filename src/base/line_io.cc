@@ -102,7 +102,7 @@ std::string_view LineReader::ReadLine() {
   return ReadLine(marks);
 }
 
-std::string_view LineReader::ReadLine(LineMarks& marks) {
+std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
   if (skipPending_) SkipRestOfLine();
   marks.Clear();
   std::size_t scanned = begin_;

@@ -46,7 +46,27 @@ class LineReader {
   // next call of AtEnd or ReadLine.
   std::string_view ReadLine();
   // As ReadLine, noting the line's "<" and "&" in `marks` on the way.
-  std::string_view ReadLine(LineMarks& marks);
+  std::string_view ReadLine(LineMarks& marks) {
+    // Most lines end with an LF in the bytes read, hold no CR but perhaps
+    // one before the LF, and follow a line that did not end with a Ctrl-Z:
+    // they are read here, in the caller's loop. Any other line is read again
+    // from its start by the full path.
+    if (!skipPending_ && cr_.valid) {
+      marks.Clear();
+      char* data = buffer_.data();
+      const char* stop = ScanToLineEnd(data + begin_, data + begin_, data + end_, marks);
+      if (stop != data + end_ && *stop == '\n') {
+        char* text = data + begin_;
+        auto length = static_cast<std::size_t>(stop - text);
+        if (length > 0 && text[length - 1] == '\r') --length;
+        if (cr_.at >= begin_ + length) {
+          begin_ += static_cast<std::size_t>(stop - text) + 1;
+          return std::string_view(text, length);
+        }
+      }
+    }
+    return ReadLineInFull(marks);
+  }
 
   // Up to `size` of the bytes not read yet, as the file delivers them (line
   // ends and Ctrl-Z included), fewer only where the file ends first. Nothing
@@ -65,6 +85,7 @@ class LineReader {
 
   bool Fill();
   void SkipRestOfLine();
+  std::string_view ReadLineInFull(LineMarks& marks);
   std::size_t NextRare(RareByte& rare, char byte, std::size_t from);
 
   ByteSource source_;
