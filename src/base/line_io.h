@@ -27,6 +27,8 @@ class LineReader {
   // a source without line ends (a device, a binary file) must not take all
   // the memory there is.
   static constexpr std::size_t kMaxLine = std::size_t{256} << 20;
+  // Ends a line, and the input at the start of one.
+  static constexpr char kCtrlZ = 26;
 
   // Reads at most `readBlock` bytes per call (small values let tests put a
   // refill at every position of a line).
@@ -37,7 +39,10 @@ class LineReader {
   LineReader& operator=(const LineReader&) = delete;
 
   // True when no byte remains or the next byte is a Ctrl-Z.
-  bool AtEnd();
+  bool AtEnd() {
+    if (!skipPending_ && begin_ != end_) return buffer_.data()[begin_] == kCtrlZ;
+    return AtEndInFull();
+  }
 
   // AtEnd and ReadLine raise EInOutError for a failed read, for compressed
   // data that cannot be decompressed and for a line longer than kMaxLine.
@@ -85,6 +90,7 @@ class LineReader {
 
   bool Fill();
   void SkipRestOfLine();
+  bool AtEndInFull();
   std::string_view ReadLineInFull(LineMarks& marks);
   std::size_t NextRare(RareByte& rare, char byte, std::size_t from);
 
