@@ -10,8 +10,6 @@ namespace zelvane {
 
 namespace {
 
-constexpr char kCtrlZ = 26;
-
 // The file layer's own code for a line beyond the reader's ceiling.
 constexpr std::int32_t kLineTooLong = 104;
 
@@ -21,7 +19,7 @@ const char* FindLineEnd(const char* from, const char* to) {
   const char* lf = static_cast<const char*>(std::memchr(from, '\n', size));
   const char* stop = lf != nullptr ? lf : to;
   const char* z = static_cast<const char*>(
-      std::memchr(from, kCtrlZ, static_cast<std::size_t>(stop - from)));
+      std::memchr(from, LineReader::kCtrlZ, static_cast<std::size_t>(stop - from)));
   return z != nullptr ? z : stop;
 }
 
@@ -78,7 +76,7 @@ void LineReader::SkipRestOfLine() {
   }
 }
 
-bool LineReader::AtEnd() {
+bool LineReader::AtEndInFull() {
   if (skipPending_) SkipRestOfLine();
   if (begin_ == end_ && !Fill()) return true;
   return buffer_.data()[begin_] == kCtrlZ;
@@ -102,7 +100,7 @@ std::string_view LineReader::ReadLine() {
   return ReadLine(marks);
 }
 
-std::string_view LineReader::ReadLine(LineMarks& marks) {
+std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
   if (skipPending_) SkipRestOfLine();
   marks.Clear();
   std::size_t scanned = begin_;

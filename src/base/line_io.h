@@ -27,6 +27,8 @@ class LineReader {
   // a source without line ends (a device, a binary file) must not take all
   // the memory there is.
   static constexpr std::size_t kMaxLine = std::size_t{256} << 20;
+  // Ends a line, and the input at the start of one.
+  static constexpr char kCtrlZ = 26;
 
   // Reads at most `readBlock` bytes per call (small values let tests put a
   // refill at every position of a line).
@@ -37,7 +39,10 @@ class LineReader {
   LineReader& operator=(const LineReader&) = delete;
 
   // True when no byte remains or the next byte is a Ctrl-Z.
-  bool AtEnd();
+  bool AtEnd() {
+    if (!skipPending_ && begin_ != end_) return buffer_.data()[begin_] == kCtrlZ;
+    return AtEndInFull();
+  }
 
   // AtEnd and ReadLine raise EInOutError for a failed read, for compressed
   // data that cannot be decompressed and for a line longer than kMaxLine.
@@ -46,7 +51,27 @@ class LineReader {
   // next call of AtEnd or ReadLine.
   std::string_view ReadLine();
   // As ReadLine, noting the line's "<" and "&" in `marks` on the way.
-  std::string_view ReadLine(LineMarks& marks);
+  std::string_view ReadLine(LineMarks& marks) {
+    // Most lines end with an LF in the bytes read, hold no CR but perhaps
+    // one before the LF, and follow a line that did not end with a Ctrl-Z:
+    // they are read here, in the caller's loop. Any other line is read again
+    // from its start by the full path.
+    if (!skipPending_ && cr_.valid) {
+      marks.Clear();
+      char* data = buffer_.data();
+      const char* stop = ScanToLineEnd(data + begin_, data + begin_, data + end_, marks);
+      if (stop != data + end_ && *stop == '\n') {
+        char* text = data + begin_;
+        auto length = static_cast<std::size_t>(stop - text);
+        if (length > 0 && text[length - 1] == '\r') --length;
+        if (cr_.at >= begin_ + length) {
+          begin_ += static_cast<std::size_t>(stop - text) + 1;
+          return std::string_view(text, length);
+        }
+      }
+    }
+    return ReadLineInFull(marks);
+  }
 
   // Up to `size` of the bytes not read yet, as the file delivers them (line
   // ends and Ctrl-Z included), fewer only where the file ends first. Nothing
@@ -65,6 +90,8 @@ class LineReader {
 
   bool Fill();
   void SkipRestOfLine();
+  bool AtEndInFull();
+  std::string_view ReadLineInFull(LineMarks& marks);
   std::size_t NextRare(RareByte& rare, char byte, std::size_t from);
 
   ByteSource source_;
