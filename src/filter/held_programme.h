@@ -131,7 +131,8 @@ class HeldProgramme {
   void SetKenmerken(std::string_view line, const LineScan& scan, std::size_t at) {
     bytes_ -= kenmerken_.size();
     bytes_ += line.size();
-    kenmerken_.assign(line);
+    kenmerken_.clear();
+    kenmerken_.append(line);
     kenmerkenScan_ = scan;
     kenmerkenAt_ = at;
   }
@@ -154,7 +155,7 @@ class HeldProgramme {
   // One per desc line, as CleaningOf gives it: two bytes a line at most, so
   // that a programme of many short desc lines costs little beyond its bytes.
   std::vector<std::uint8_t> descCleaning_;
-  std::string kenmerken_;
+  ByteBuffer kenmerken_;
   LineScan kenmerkenScan_;
   std::size_t kenmerkenAt_ = 0;
   LineBlock further_;

@@ -51,14 +51,12 @@ bool MarkupAt(std::string_view text, std::size_t at, std::string_view markup) {
 }
 
 // Index of the first `markup` at or after `from`, or kNone. Every markup text
-// has a first letter right after one or two bytes without case, so the
-// candidates are the places of that letter and the byte before it.
+// starts with a byte that has no case ("<" or "&"), and lines hold few of
+// them, so the candidates are the places of that byte.
 std::size_t FindMarkup(std::string_view text, std::string_view markup, std::size_t from) {
-  if (from < text.size() && text[from] == markup[0] && MarkupAt(text, from, markup)) return from;
-  const std::size_t lead = markup[1] == '/' ? 1 : 0;  // "</p>": the pair is "/p"
-  for (std::size_t at = FindPairFolded(text, from + lead, markup[lead], markup[lead + 1]);
-       at != kNone; at = FindPairFolded(text, at + 1, markup[lead], markup[lead + 1])) {
-    if (MarkupAt(text, at - lead, markup)) return at - lead;
+  for (std::size_t at = FindByte(text, markup[0], from); at != kNone;
+       at = FindNextByte(text, markup[0], at + 1)) {
+    if (MarkupAt(text, at, markup)) return at;
   }
   return kNone;
 }
@@ -94,6 +92,62 @@ void AppendWithoutMarkup(std::string_view text, std::string_view markup, std::si
   out.append(text.substr(read));
 }
 
+// The length of the tag markup (one of the first four kMarkup texts) that
+// starts at the "<" at `at`, or 0.
+std::size_t TagMarkupLength(std::string_view text, std::size_t at) {
+  if (text.size() - at < 3) return 0;
+  switch (LowerAscii(text[at + 1])) {
+    case 'p':
+      return text[at + 2] == '>' ? kMarkup[0].size() : 0;
+    case '/':
+      return MarkupAt(text, at, kMarkup[1]) ? kMarkup[1].size() : 0;
+    case 'b':
+      if (MarkupAt(text, at, kMarkup[2])) return kMarkup[2].size();
+      return MarkupAt(text, at, kMarkup[3]) ? kMarkup[3].size() : 0;
+    default:
+      return 0;
+  }
+}
+
+enum class TagPasses {
+  kNothing,   // the line holds no tag markup
+  kReplaced,  // the line after the tag passes is in the buffer
+  kOneByOne,  // the passes must run one after the other
+};
+
+// The four tag markup passes in one. Each tag markup text holds one "<", at
+// its start, and one ">", at its end, so no two of them overlap and the
+// passes may as well run together, from one "<" of the line to the next.
+// Only a blank can join bytes into new markup, and only into "<br />": where
+// a "<p>", "</p>" or "<br>" stands between "<br" and "/>", the passes must
+// run one after the other instead.
+TagPasses ReplaceTagMarkupAtOnce(std::string_view line, ByteBuffer& out) {
+  std::size_t read = 0;  // the first byte neither copied nor replaced
+  std::size_t from = 0;  // where the search for the next "<" starts
+  bool replaced = false;
+  for (std::size_t at = FindByte(line, '<', 0); at != kNone; at = FindNextByte(line, '<', from)) {
+    const std::size_t length = TagMarkupLength(line, at);
+    from = at + 1;
+    if (length == 0) continue;
+    if (length < kMarkup[3].size() && at >= 3 && at + length < line.size() &&
+        line[at + length] == '/' && MarkupAt(line, at - 3, "<br")) {
+      return TagPasses::kOneByOne;
+    }
+    if (!replaced) {
+      out.clear();
+      out.reserve(line.size());
+      replaced = true;
+    }
+    out.append(line.data() + read, at - read);
+    out.push_back(' ');
+    read = at + length;
+    from = read;
+  }
+  if (!replaced) return TagPasses::kNothing;
+  out.append(line.substr(read));
+  return TagPasses::kReplaced;
+}
+
 // The line after the markup passes: `line` itself when it holds no markup,
 // which is the common case, otherwise the rewritten copy in `scratch`.
 // Tag markup can only stand where ScanLine saw a "<" before "p>" or "br", and
@@ -104,7 +158,23 @@ std::string_view ReplaceMarkup(std::string_view line, bool tagMarkup, bool hasAm
   if (!tagMarkup && !hasAmpersand) return line;
   std::string_view text = line;
   bool copied = false;
-  for (std::string_view markup : kMarkup) {
+  // The passes still to run: the tag passes usually run together.
+  std::size_t firstPass = kMarkup.size() - 1;
+  if (tagMarkup) {
+    switch (ReplaceTagMarkupAtOnce(line, scratch)) {
+      case TagPasses::kNothing:
+        break;
+      case TagPasses::kReplaced:
+        text = scratch;
+        copied = true;
+        break;
+      case TagPasses::kOneByOne:
+        firstPass = 0;
+        break;
+    }
+  }
+  for (std::size_t pass = firstPass; pass < kMarkup.size(); ++pass) {
+    const std::string_view markup = kMarkup[pass];
     if (markup[0] == '<' ? !tagMarkup : !hasAmpersand) continue;
     const std::size_t first = FindMarkup(text, markup, 0);
     if (first == kNone) continue;
@@ -338,13 +408,15 @@ void RepairAmpersands(std::string_view text, ListingEncoding encoding, ByteBuffe
   const std::size_t lineStart = out.size();
   // No ampersand grows by more than four bytes ("&" to "&amp;"), so this is
   // room enough: a line of ampersands is written without growing `out` again
-  // and again.
+  // and again. A short line may as well have room for the worst case; a long
+  // one is spared that by counting its ampersands first.
   // When the line goes out in pieces, twice the piece size is room enough
   // (the buffer still grows if a piece needs more), and counting the
   // ampersands would be one more pass over the line.
+  constexpr std::size_t kShortLine = 4096;
   const std::size_t room =
-      pieces != nullptr
-          ? std::min(5 * text.size(), 2 * pieces->pieceSize)
+      pieces != nullptr       ? std::min(5 * text.size(), 2 * pieces->pieceSize)
+      : text.size() <= kShortLine ? 5 * text.size()
           : text.size() + 4 * static_cast<std::size_t>(std::count(text.begin(), text.end(), '&'));
   out.reserve(lineStart + room);
   std::size_t copied = 0;

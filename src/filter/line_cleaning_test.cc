@@ -85,6 +85,13 @@ TEST(CleanLine, RunsMarkupPassesOneAfterAnother) {
       {"<br<br>/>", " "},
       {"x<BR<P>/>y", "x y"},
       {"<br</p>/>", " "},
+      // Where the first passes leave no "<br />", whatever stands around.
+      {"<p>/>", " />"},
+      {"r<p>/>", "r />"},
+      {"<b<p>/>", "<b />"},
+      {"<br<p>", "<br "},
+      {"<br<p>/", "<br /"},
+      {"<br<br />/>", "<br />"},
       // Within a pass the blank just written is never part of a new match.
       {"<<p>p>", "< p>"},
       {"<p<p>>", "<p >"},

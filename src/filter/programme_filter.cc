@@ -73,7 +73,9 @@ void ProgrammeFilter::OpenProgramme(std::string_view line, const LineScan& scan)
   held_.AddToHead(cleaner_.Clean(rewritten, scan));
   // Long start tags are broken over several lines; the lines up to the one
   // holding the tag's ">" belong to the opening.
-  openingContinues_ = line.find('>', tagRest) == kNone;
+  // The ">" usually ends the line; otherwise it is searched for.
+  openingContinues_ =
+      !(line.size() > tagRest && line.back() == '>') && line.find('>', tagRest) == kNone;
 }
 
 void ProgrammeFilter::ContinueOpening(std::string_view line, const LineScan& scan) {
