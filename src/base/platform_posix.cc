@@ -139,7 +139,11 @@ void RequireWritable(const std::string& name, const File&) {
   ::close(fd);
 }
 
-File CreateWorkingFile(const std::string& name) {
+namespace {
+
+// One try of CreateWorkingFile: an invalid file when the name was taken
+// from under it.
+File TryCreateWorkingFile(const std::string& name, bool& refused) {
   struct stat entry {};
   if (::lstat(name.c_str(), &entry) == 0) {
     // A file left by an earlier run goes; one that another run is writing
@@ -154,7 +158,10 @@ File CreateWorkingFile(const std::string& name) {
       }
     }
     if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
-      if (IsRefusal(errno)) return File();
+      if (IsRefusal(errno)) {
+        refused = true;
+        return File();
+      }
       RaiseIoError(errno, Operation::kCreate, FailurePosition::kRemoveLeftover);
     }
   }
@@ -165,14 +172,38 @@ File CreateWorkingFile(const std::string& name) {
   if (fd < 0) {
     // Another run created it since the leftover went.
     if (errno == EEXIST) RaiseInUse(name, FailurePosition::kWorkingFileCreated);
-    if (IsRefusal(errno)) return File();
+    if (IsRefusal(errno)) {
+      refused = true;
+      return File();
+    }
     RaiseIoError(errno, Operation::kCreate, FailurePosition::kCreateWorkingFile);
   }
   File file(fd);
   // A file system without locks (ENOLCK, EINVAL) still gets the working file.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
     RaiseInUse(name, FailurePosition::kWorkingFileLockTaken);
+  // Between the create and the lock, a second run may have found the file
+  // unlocked, taken it for a leftover and removed it: the name must still
+  // denote the file now locked.
+  struct stat open {}, named {};
+  if (::fstat(fd, &open) == 0 && (::lstat(name.c_str(), &named) != 0 ||
+                                  open.st_dev != named.st_dev || open.st_ino != named.st_ino)) {
+    return File();
+  }
   return file;
+}
+
+}  // namespace
+
+File CreateWorkingFile(const std::string& name) {
+  // A name taken from under a try is tried again: the other run then holds
+  // it, or has left it, and the next try says which.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    bool refused = false;
+    File file = TryCreateWorkingFile(name, refused);
+    if (file.valid() || refused) return file;
+  }
+  RaiseInUse(name, FailurePosition::kWorkingFileCreated);
 }
 
 void CommitWorkingFile(File& file, const std::string& name, const std::string& to) {
