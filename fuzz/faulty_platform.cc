@@ -47,6 +47,8 @@ void WriteAll(File&, const char* bytes, std::size_t size) {
 
 void Close(File& file) { file.Release(); }
 
+void StartFlushToDisk(File&) noexcept {}
+
 void CutToWholeBlocks(File&, std::size_t block) noexcept {
   fuzz::FaultyDisk& disk = fuzz::Disk();
   disk.content.resize(std::min(disk.content.size(), disk.position / block * block));

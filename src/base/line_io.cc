@@ -169,6 +169,7 @@ void LineWriter::Pass(std::size_t size) {
     throw;
   }
   failed_ = false;
+  if (flushAsItGoes_) platform::StartFlushToDisk(sink_.file());
   std::memmove(buffer_.data(), buffer_.data() + size, buffer_.size() - size);
   buffer_.set_size(buffer_.size() - size);
 }

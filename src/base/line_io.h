@@ -169,6 +169,10 @@ class LineWriter {
   // the failure report). Does nothing once a write has failed.
   void PassOnAllQuietly() noexcept;
 
+  // Has the file's content written to disk as it goes, for a file that is
+  // flushed to disk at the end: the flush then finds little left to do.
+  void FlushToDiskAsItGoes() { flushAsItGoes_ = true; }
+
   platform::File& file() { return sink_.file(); }
 
  private:
@@ -186,6 +190,7 @@ class LineWriter {
   bool buffered_ = false;
   ByteBuffer buffer_;  // the bytes not passed on yet, at most kBufferSize
   bool failed_ = false;
+  bool flushAsItGoes_ = false;
 };
 
 }  // namespace zelvane

@@ -81,6 +81,12 @@ void WriteAll(File& file, const char* bytes, std::size_t size);
 // Makes the file's content durable on disk.
 void FlushToDisk(File& file);
 
+// Starts writing what the file holds to disk without waiting for it, so
+// that the disk works while the program does and a FlushToDisk that follows
+// has little left to wait for. Does nothing where the system offers no such
+// call; never fails, since the FlushToDisk that follows reports any failure.
+void StartFlushToDisk(File& file) noexcept;
+
 // Closes the file; a failed close raises like any other operation.
 void Close(File& file);
 

@@ -256,6 +256,16 @@ void FlushToDisk(File& file) {
   }
 }
 
+void StartFlushToDisk(File& file) noexcept {
+#if defined(__linux__)
+  // From the start to the end of the file: what is on its way already is
+  // not waited for.
+  ::sync_file_range(Descriptor(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+  static_cast<void>(file);
+#endif
+}
+
 void Close(File& file) {
   // The descriptor is released whatever close reports: retrying a failed
   // close could close a descriptor that another open has reused meanwhile.

@@ -229,6 +229,9 @@ void FlushToDisk(File& file) {
   if (FlushFileBuffers(Handle(file)) == 0) RaiseLastError(FailurePosition::kFlushToDisk);
 }
 
+// Windows offers no call that starts the flush without waiting for it.
+void StartFlushToDisk(File&) noexcept {}
+
 void Close(File& file) {
   const HANDLE handle = reinterpret_cast<HANDLE>(file.Release());
   if (handle != INVALID_HANDLE_VALUE && CloseHandle(handle) == 0)

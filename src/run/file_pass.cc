@@ -228,6 +228,7 @@ int RunFilePass(const RunSettings& settings, LineWriter& console, LineWriter* st
     file.emplace(ByteSink(std::move(outputFile), IsCompressedName(settings.destination)));
   }
   LineWriter& output = toStandardOutput ? *pipe : *file;
+  if (working) output.FlushToDiskAsItGoes();
   try {
     CopyListing(reader, output, options);
     reader.Close();
