@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace zelvane {
 
@@ -51,6 +54,34 @@ constexpr char LowerAscii(char c) {
 }
 constexpr char UpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
+}
+
+// True when the bytes at `bytes` are those of the literal `word` (4 to 32
+// of them): loads of a fixed size each, the last two overlapping, which the
+// compiler makes plain loads and comparisons, not a call.
+template <std::size_t N>
+bool SameAsLiteral(const char* bytes, const char (&word)[N]) {
+  constexpr std::size_t kSize = N - 1;
+  static_assert(kSize >= 4 && kSize <= 32);
+  using Chunk = std::conditional_t<(kSize >= 8), std::uint64_t, std::uint32_t>;
+  const auto load = [](const char* from) {
+    Chunk value;
+    std::memcpy(&value, from, sizeof value);
+    return value;
+  };
+  // Whole chunks from the start, then the last chunk, which may overlap the
+  // one before it.
+  for (std::size_t at = 0; at + sizeof(Chunk) < kSize; at += sizeof(Chunk)) {
+    if (load(bytes + at) != load(word + at)) return false;
+  }
+  return load(bytes + kSize - sizeof(Chunk)) == load(word + kSize - sizeof(Chunk));
+}
+
+// True when the literal `word` stands in `text` at `at`, which is at most
+// text.size().
+template <std::size_t N>
+bool LiteralAt(std::string_view text, std::size_t at, const char (&word)[N]) {
+  return text.size() - at >= N - 1 && SameAsLiteral(text.data() + at, word);
 }
 
 }  // namespace zelvane

@@ -9,8 +9,6 @@
 
 namespace zelvane {
 
-class TimeStampNormaliser;
-
 // Element start texts count only when they lie wholly in this many leading
 // characters: the listings indent their element lines by a few blanks.
 inline constexpr std::size_t kHeadLength = 20;
@@ -36,14 +34,6 @@ struct LineKind {
 // Classifies a line that opens no programme by the fixed texts near its
 // start; `headTagStarts` marks the "<" among its first 32 bytes.
 LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts);
-
-// Puts `line` into `out` with the values of its start and stop attributes
-// (`start="` or `stop="` after a blank or a tab, up to the next double quote)
-// replaced by their normalised forms, start first. An attribute that is
-// absent or unclosed stays as it is. Returns false, leaving `out` alone, when
-// the line holds neither value. Raises EConvertError.
-bool RewriteOpeningLine(std::string_view line, TimeStampNormaliser& normaliser,
-                        std::string& out);
 
 // True when the title line `line` matches a drop rule whose switch is on:
 // "to be announced" (any case) starting 1 to 9 characters after the ">" of

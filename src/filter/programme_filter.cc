@@ -2,6 +2,7 @@
 
 #include "base/failure.h"
 #include "filter/line_rules.h"
+#include "filter/opening_line.h"
 
 namespace zelvane {
 

@@ -9,6 +9,7 @@
 #include "base/failure.h"
 #include "filter/line_cleaning.h"
 #include "filter/line_rules.h"
+#include "filter/opening_line.h"
 #include "time/timestamp.h"
 
 namespace zelvane {

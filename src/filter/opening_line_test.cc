@@ -1,4 +1,4 @@
-#include "filter/line_rules.h"
+#include "filter/opening_line.h"
 
 #include <gtest/gtest.h>
 
