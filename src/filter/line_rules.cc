@@ -190,11 +190,6 @@ LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts) {
   return {LineClass::kFurther, foundAt, true};
 }
 
-bool CheckTitle(std::string_view line, const FilterOptions& options) {
-  if (!options.tba && !options.talpa) return false;
-  return CheckTitleAt(line, line.find("<title"), options);
-}
-
 bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOptions& options) {
   if ((!options.tba && !options.talpa) || titleAt == kNone) return false;
   // A start tag that does not end on its line has no title text to test.
@@ -204,10 +199,6 @@ bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOption
   // not: the phrase may follow at most eight other characters.
   if (options.tba && ToBeAnnouncedNear(line, tagEnd)) return true;
   return options.talpa && MatchesFolded(line, tagEnd + 1, "talpa<");
-}
-
-std::string_view KenmerkenText(std::string_view kenmerkenLine) {
-  return KenmerkenTextAt(kenmerkenLine, kenmerkenLine.find("<kenmerken"));
 }
 
 std::string_view KenmerkenTextAt(std::string_view kenmerkenLine, std::size_t startAt) {
@@ -233,17 +224,6 @@ KenmerkenPlace FindKenmerkenPlace(std::string_view descLine) {
 
 void AppendKenmerkenDesc(std::string_view text, std::string& out) {
   out.append("  <desc>Kenmerken: ").append(text).append("</desc>");
-}
-
-void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
-  const std::string_view text = KenmerkenText(kenmerkenLine);
-  if (descLine.empty()) {
-    AppendKenmerkenDesc(text, descLine);
-    return;
-  }
-  const KenmerkenPlace place = FindKenmerkenPlace(descLine);
-  if (place.at == kNone) return;
-  descLine.insert(place.at, std::string(place.label).append(text));
 }
 
 }  // namespace zelvane

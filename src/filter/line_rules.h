@@ -35,26 +35,21 @@ struct LineKind {
 // start; `headTagStarts` marks the "<" among its first 32 bytes.
 LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts);
 
-// True when the title line `line` matches a drop rule whose switch is on:
-// "to be announced" (any case) starting 1 to 9 characters after the ">" of
-// the start tag, or a title that is exactly "talpa" (any case).
-bool CheckTitle(std::string_view line, const FilterOptions& options);
-// As CheckTitle, for a line whose first "<title" stands at `titleAt` (npos:
-// none).
+// True when the title line `line`, whose first "<title" stands at `titleAt`
+// (npos: none), matches a drop rule whose switch is on: "to be announced"
+// (any case) starting 1 to 9 characters after the ">" of the start tag, or
+// a title that is exactly "talpa" (any case).
 bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOptions& options);
 
-// Folds the text of `kenmerkenLine` as " Kenmerken: <text>" into `descLine`
-// before its "</desc", with a full stop first when the description ends in a
-// byte above '?'. An empty `descLine` becomes a desc line holding the text.
-void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine);
-
-// The parts of MergeKenmerken, for a desc line held elsewhere: the text of
-// `kenmerkenLine` (between its start tag and "</kenmerken>", or empty); the
-// desc line built around it where there is none; and where in a desc line
-// that is not empty it goes and what goes before it.
-std::string_view KenmerkenText(std::string_view kenmerkenLine);
-// As KenmerkenText, for a line whose first "<kenmerken" stands at `startAt`
-// (npos: none).
+// The kenmerken merge folds the text of a kenmerken line as
+// " Kenmerken: <text>" into the desc line before its "</desc", with a full
+// stop first when the description ends in a byte above '?'; without a desc
+// line, a desc line holding the text is built. Its parts, for a desc line
+// held elsewhere: the text of `kenmerkenLine`, whose first "<kenmerken"
+// stands at `startAt` (npos: none), between its start tag and
+// "</kenmerken>", or empty; the desc line built around it where there is
+// none; and where in a desc line that is not empty it goes and what goes
+// before it.
 std::string_view KenmerkenTextAt(std::string_view kenmerkenLine, std::size_t startAt);
 void AppendKenmerkenDesc(std::string_view text, std::string& out);
 struct KenmerkenPlace {

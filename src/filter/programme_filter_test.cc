@@ -45,6 +45,26 @@ std::string Filter(const FilterOptions& settings, const Lines& input) {
   return out;
 }
 
+// The title check for a whole line, as the filter makes it from where
+// classification found the title.
+bool CheckTitle(std::string_view line, const FilterOptions& options) {
+  return CheckTitleAt(line, line.find("<title"), options);
+}
+
+// The kenmerken merge on lines as read, built from its parts as the filter
+// builds it.
+void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
+  const std::string_view text = KenmerkenTextAt(kenmerkenLine, kenmerkenLine.find("<kenmerken"));
+  if (descLine.empty()) {
+    AppendKenmerkenDesc(text, descLine);
+    return;
+  }
+  const KenmerkenPlace place = FindKenmerkenPlace(descLine);
+  if (place.at != std::string_view::npos) {
+    descLine.insert(place.at, std::string(place.label).append(text));
+  }
+}
+
 bool RewriteOpeningLine(std::string_view line, const FilterOptions& settings, std::string& out) {
   TimeStampNormaliser normaliser(settings.cet, settings.cetoffset, settings.zone);
   return zelvane::RewriteOpeningLine(line, normaliser, out);
