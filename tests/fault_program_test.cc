@@ -216,11 +216,13 @@ TEST(Fault, ClosedStandardStreamsKeepTheReportOutOfTheOutput) {
 std::string ChannelListing(int lines, std::string& result) {
   std::string listing = "<tv>\n";
   result = CrLf({kDeclaration, "<tv>"});
+  // Each line holds a channel start tag and its child: they come out on
+  // two lines.
   for (int i = 0; i < lines; ++i) {
-    std::string line = "  <channel id=\"c";
-    line.append(std::to_string(i)).append("\"><display-name>Channel &amp; co</display-name>");
-    listing.append(line).append("\n");
-    result.append(line).append("\r\n");
+    const std::string start = "  <channel id=\"c" + std::to_string(i) + "\">";
+    const std::string child = "<display-name>Channel &amp; co</display-name>";
+    listing.append(start).append(child).append("\n");
+    result.append(start).append("\r\n    ").append(child).append("\r\n");
   }
   return listing;
 }

@@ -320,7 +320,7 @@ TEST(FilePass, FailureHalfWayLeavesTheWholeBlocksWritten) {
     listing += line + "\n";
     result += line + "\r\n";
   }
-  listing += std::string(16 * 1024 * 1024, 'x') + "\n</tv>\n";
+  listing += std::string(40 * 1024 * 1024, 'x') + "\n</tv>\n";
   for (const std::string& destination : {std::string("out.xml"), std::string("listing.xml")}) {
     const fs::path dir = FreshDirectory("out_of_memory");
     WriteFile(dir / "listing.xml", listing);

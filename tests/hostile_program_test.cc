@@ -225,7 +225,9 @@ TEST(Hostile, FilesOfOnlyLineControlBytes) {
        CrLf({kDeclaration, "<tv>"})},
       // A lone CR is dropped: a file of CRs is one empty line.
       {"only CR", std::string(1 << 20, '\r'), CrLf({kDeclaration, ""})},
-      {"CR line ends", "<tv>\r<channel>\r</tv>\r", CrLf({kDeclaration, "<tv><channel></tv>"})},
+      // ... so the file is one line, cut into its elements.
+      {"CR line ends", "<tv>\r<channel>\r</tv>\r",
+       CrLf({kDeclaration, "<tv>", "  <channel>", "</tv>"})},
       {"only LF", std::string(1000, '\n'),
        CrLf({kDeclaration}) + [] {
          std::string lines;

@@ -10,9 +10,6 @@ namespace zelvane {
 
 namespace {
 
-// The file layer's own code for a line beyond the reader's ceiling.
-constexpr std::int32_t kLineTooLong = 104;
-
 // The first LF or Ctrl-Z in [`from`, `to`), or `to`.
 const char* FindLineEnd(const char* from, const char* to) {
   const std::size_t size = static_cast<std::size_t>(to - from);
@@ -37,12 +34,8 @@ bool LineReader::Fill() {
   // Positions found so far move or go stale with the buffer's content.
   cr_.valid = false;
   const std::size_t unread = end_ - begin_;
-  if (unread > kMaxLine) {
-    throw EInOutError(kLineTooLong, "A line of the source is longer than 256 MiB",
-                      FailurePosition::kLineTooLong);
-  }
-  // The buffer grows only while one line does not fit; it never shrinks, so
-  // a file of long lines costs as much memory as its longest line.
+  // The buffer grows only while the piece of a line being read does not
+  // fit, and a piece ends after a read block: it stays near two blocks.
   const std::size_t wanted = unread + (readBlock_ + 1) / 2;
   if (begin_ > 0) std::memmove(buffer_.data(), buffer_.data() + begin_, unread);
   // Growing keeps the unread bytes, which now stand at the front.
@@ -78,6 +71,7 @@ void LineReader::SkipRestOfLine() {
 
 bool LineReader::AtEndInFull() {
   if (skipPending_) SkipRestOfLine();
+  if (inLine_) return false;
   if (begin_ == end_ && !Fill()) return true;
   return buffer_.data()[begin_] == kCtrlZ;
 }
@@ -113,8 +107,10 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
         ScanToLineEnd(data + begin_, data + scanned, data + end_, marks) - data);
     if (stop != end_) break;
     const std::size_t offset = end_ - begin_;
+    // A line that fills a read block goes out in pieces.
+    if (offset >= readBlock_) break;
     if (!Fill()) {
-      stop = end_;
+      stop = end_;  // the unread bytes have moved to the front
       break;
     }
     scanned = begin_ + offset;
@@ -122,17 +118,21 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
 
   char* text = buffer_.data() + begin_;
   std::size_t length = stop - begin_;
+  const bool ended = stop != end_ || endOfFile_;
   const bool byLineFeed = stop != end_ && buffer_.data()[stop] == '\n';
   const bool byCtrlZ = stop != end_ && buffer_.data()[stop] == kCtrlZ;
   if (byLineFeed && length > 0 && text[length - 1] == '\r') --length;
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
+  // The CR of a CR LF split between two pieces is dropped as well.
   if (NextRare(cr_, '\r', begin_) < begin_ + length) {
     length = static_cast<std::size_t>(std::remove(text, text + length, '\r') - text);
     marks.complete = false;  // the bytes after it have moved
   }
+  if (!ended) marks.complete = false;  // a piece: its candidates may be cut off
 
   begin_ = stop == end_ ? end_ : stop + 1;
   skipPending_ = byCtrlZ;
+  inLine_ = !ended;
   return std::string_view(text, length);
 }
 

@@ -15,48 +15,47 @@ namespace zelvane {
 
 // Reads a file as lines. LF and CR LF end a line; a CR not followed by LF is
 // dropped; a Ctrl-Z (byte 26) ends the line and the rest of its physical line
-// is skipped; a Ctrl-Z at the start of a line ends the input. Lines may be of
-// any length up to kMaxLine; memory holds the current line and one read
-// block.
+// is skipped; a Ctrl-Z at the start of a line ends the input. A line longer
+// than the read block comes in pieces of at least a read block each, so that
+// memory holds about two read blocks whatever the lines are like.
 class LineReader {
  public:
   // Reading in blocks of 256 KiB costs a quarter of the system calls of
   // 64 KiB and measured clearly faster; larger blocks did not help.
   static constexpr std::size_t kReadBlock = 256 * 1024;
-  // A longer line ends the run: real listings have lines of a few KiB, and
-  // a source without line ends (a device, a binary file) must not take all
-  // the memory there is.
-  static constexpr std::size_t kMaxLine = std::size_t{256} << 20;
   // Ends a line, and the input at the start of one.
   static constexpr char kCtrlZ = 26;
 
   // Reads at most `readBlock` bytes per call (small values let tests put a
-  // refill at every position of a line).
+  // refill, and the end of a piece, at every position of a line).
   explicit LineReader(ByteSource source, std::size_t readBlock = kReadBlock);
   explicit LineReader(platform::File file, std::size_t readBlock = kReadBlock)
       : LineReader(ByteSource(std::move(file)), readBlock) {}
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // True when no byte remains or the next byte is a Ctrl-Z.
+  // True when no byte remains or the next byte is a Ctrl-Z, at the start of
+  // a line; never within a line that comes in pieces.
   bool AtEnd() {
-    if (!skipPending_ && begin_ != end_) return buffer_.data()[begin_] == kCtrlZ;
+    if (!skipPending_ && begin_ != end_) return !inLine_ && buffer_.data()[begin_] == kCtrlZ;
     return AtEndInFull();
   }
 
-  // AtEnd and ReadLine raise EInOutError for a failed read, for compressed
-  // data that cannot be decompressed and for a line longer than kMaxLine.
+  // AtEnd and ReadLine raise EInOutError for a failed read and for
+  // compressed data that cannot be decompressed.
 
-  // The next line's text without its line end. The view stays valid until the
-  // next call of AtEnd or ReadLine.
+  // The next line's text without its line end, or the next piece of a long
+  // line (see LineGoesOn). The view stays valid until the next call of AtEnd
+  // or ReadLine.
   std::string_view ReadLine();
-  // As ReadLine, noting the line's "<" and "&" in `marks` on the way.
+  // As ReadLine, noting the line's "<" and "&" in `marks` on the way. The
+  // marks of a piece are incomplete.
   std::string_view ReadLine(LineMarks& marks) {
     // Most lines end with an LF in the bytes read, hold no CR but perhaps
     // one before the LF, and follow a line that did not end with a Ctrl-Z:
     // they are read here, in the caller's loop. Any other line is read again
     // from its start by the full path.
-    if (!skipPending_ && cr_.valid) {
+    if (!skipPending_ && cr_.valid && !inLine_) {
       marks.Clear();
       char* data = buffer_.data();
       const char* stop = ScanToLineEnd(data + begin_, data + begin_, data + end_, marks);
@@ -72,6 +71,10 @@ class LineReader {
     }
     return ReadLineInFull(marks);
   }
+
+  // True when the text the last ReadLine gave is a piece of a line that the
+  // next ReadLine goes on with (perhaps with nothing more than its end).
+  bool LineGoesOn() const { return inLine_; }
 
   // Up to `size` of the bytes not read yet, as the file delivers them (line
   // ends and Ctrl-Z included), fewer only where the file ends first. Nothing
@@ -101,6 +104,7 @@ class LineReader {
   std::size_t end_ = 0;
   bool endOfFile_ = false;
   bool skipPending_ = false;
+  bool inLine_ = false;  // the last text given was a piece, and its line goes on
   RareByte cr_;
 };
 

@@ -142,13 +142,30 @@ bool ToBeAnnouncedNear(std::string_view line, std::size_t tagEnd) {
 
 }  // namespace
 
+std::size_t HeadStart(std::string_view line) {
+  std::size_t at = 0;
+  while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+  return at;
+}
+
 LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts) {
   static_assert(kHeadLength <= 32);
   static_assert(kNamedElements[0].startText == "<title" &&
                 kNamedElements[1].startText == "<sub-title" &&
                 kNamedElements[2].startText == "<desc" &&
                 kNamedElements[3].startText == "<kenmerken" && kClosingText == "</programme");
-  const std::string_view head = line.substr(0, kHeadLength);
+  const std::size_t lead = HeadStart(line);
+  const std::string_view head = line.substr(lead, kHeadLength);
+  // The "<" of the head: from the reader's marks where the head lies within
+  // the first 32 bytes, as it does in the usual layout.
+  std::uint32_t tagStarts = 0;
+  if (lead + kHeadLength <= 32) {
+    tagStarts = (headTagStarts >> lead) & ((std::uint32_t{1} << kHeadLength) - 1);
+  } else {
+    for (std::size_t at = 0; at < head.size(); ++at) {
+      if (head[at] == '<') tagStarts |= std::uint32_t{1} << at;
+    }
+  }
   // Every text starts with "<" and no two share their second byte, so each
   // "<" of the head is compared with one text at most; the text tested first
   // wins, at its first place in the head.
@@ -160,8 +177,7 @@ LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts) {
       foundAt = at;
     }
   };
-  for (std::uint32_t bits = headTagStarts & ((std::uint32_t{1} << kHeadLength) - 1);
-       bits != 0 && found != 0; bits &= bits - 1) {
+  for (std::uint32_t bits = tagStarts; bits != 0 && found != 0; bits &= bits - 1) {
     const auto at = static_cast<std::size_t>(std::countr_zero(bits));
     if (at + 1 >= head.size()) break;
     switch (head[at + 1]) {
@@ -184,8 +200,9 @@ LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts) {
         break;
     }
   }
-  if (found == kClosingIndex) return {LineClass::kClosing, foundAt, false};
   if (found == kNoHeadText) return {LineClass::kFurther, 0, false};
+  foundAt += lead;
+  if (found == kClosingIndex) return {LineClass::kClosing, foundAt, false};
   if (HasEndText(line, found, foundAt)) return {kNamedElements[found].lineClass, foundAt, false};
   return {LineClass::kFurther, foundAt, true};
 }

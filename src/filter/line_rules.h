@@ -9,9 +9,13 @@
 
 namespace zelvane {
 
-// Element start texts count only when they lie wholly in this many leading
-// characters: the listings indent their element lines by a few blanks.
+// Element start texts count only when they lie wholly in this many
+// characters from the line's first one that is no blank or tab: text before
+// a tag counts, indentation does not.
 inline constexpr std::size_t kHeadLength = 20;
+
+// Where the characters that kHeadLength counts begin in `line`.
+std::size_t HeadStart(std::string_view line);
 
 // The text that closes a programme.
 inline constexpr std::string_view kClosingText = "</programme";
@@ -32,7 +36,8 @@ struct LineKind {
 };
 
 // Classifies a line that opens no programme by the fixed texts near its
-// start; `headTagStarts` marks the "<" among its first 32 bytes.
+// start (see kHeadLength); `headTagStarts` marks the "<" among its first 32
+// bytes.
 LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts);
 
 // True when the title line `line`, whose first "<title" stands at `titleAt`

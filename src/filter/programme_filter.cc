@@ -106,7 +106,7 @@ void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
       CloseProgramme(&line, scan);
       break;
     case LineClass::kFurther:
-      if (kind.demoted && line.substr(0, kHeadLength).find("<desc") != kNone) {
+      if (kind.demoted && line.substr(HeadStart(line), kHeadLength).find("<desc") != kNone) {
         held_.furtherDesc = true;
       }
       // Empty lines are not written inside a programme.

@@ -386,26 +386,37 @@ TEST(FilterLine, TreatsElementsRunningOverSeveralLinesAsFurtherLines) {
   });
 }
 
-TEST(FilterLine, RecognisesNamedLinesOnlyWithinTheFirstTwentyCharacters) {
-  const std::string title14(14, ' ');
-  const std::string title15(15, ' ');
-  const std::string kenmerken10(10, ' ');
-  const std::string kenmerken11(11, ' ');
-  const std::string closing9(9, ' ');
-  const std::string closing10(10, ' ');
+TEST(FilterLine, RecognisesNamedLinesWithinTwentyCharactersFromTheFirstNonBlank) {
+  // Indentation never hides an element; text before it counts.
+  const std::string indent(30, ' ');
+  const std::string title14 = "x" + std::string(13, ' ');
+  const std::string title15 = "x" + std::string(14, ' ');
+  const std::string kenmerken10 = "x" + std::string(9, ' ');
+  const std::string kenmerken11 = "x" + std::string(10, ' ');
+  const std::string closing9 = "x" + std::string(8, ' ');
+  const std::string closing10 = "x" + std::string(9, ' ');
   ExpectCases({
+      {"<title behind any indentation is a title", kTba,
+       {kOpen, indent + "\t <title>To be announced</title>", kClose},
+       {}},
       {"<title ending at character 20 is a title", kTba,
        {kOpen, title14 + "<title>To be announced</title>", kClose},
        {}},
       {"<title ending after character 20 is a further line", kTba,
        {kOpen, title15 + "<title>To be announced</title>", "    <desc>D</desc>", kClose},
        {kOpen, "    <desc>D</desc>", title15 + "<title>To be announced</title>", kClose}},
+      {"<kenmerken behind any indentation is merged", kKenmerk,
+       {kOpen, "    <desc>D</desc>", indent + "<kenmerken>HD</kenmerken>", kClose},
+       {kOpen, "    <desc>D. Kenmerken: HD</desc>", kClose}},
       {"<kenmerken ending at character 20 is merged", kKenmerk,
        {kOpen, "    <desc>D</desc>", kenmerken10 + "<kenmerken>HD</kenmerken>", kClose},
        {kOpen, "    <desc>D. Kenmerken: HD</desc>", kClose}},
       {"<kenmerken ending after character 20 is a further line", kKenmerk,
        {kOpen, kenmerken11 + "<kenmerken>HD</kenmerken>", "    <desc>D</desc>", kClose},
        {kOpen, "    <desc>D</desc>", kenmerken11 + "<kenmerken>HD</kenmerken>", kClose}},
+      {"</programme behind any indentation closes", kNoSwitches,
+       {kOpen, indent + "</programme>", "<after/>"},
+       {kOpen, indent + "</programme>", "<after/>"}},
       {"</programme ending at character 20 closes", kNoSwitches,
        {kOpen, closing9 + "</programme>", "<after/>"},
        {kOpen, closing9 + "</programme>", "<after/>"}},

@@ -3,6 +3,7 @@
 #include "base/byte_string.h"
 #include "base/failure.h"
 #include "base/platform.h"
+#include "filter/element_lines.h"
 #include "filter/programme_filter.h"
 #include "time/time_zone.h"
 
@@ -79,26 +80,27 @@ std::size_t EncodingInsertPoint(std::string_view text) {
   return close == std::string_view::npos ? kAfterOpen : close + 1;
 }
 
-// Copies the listing from `reader` to `output`: the first line with its
-// declaration, every further line through the filter with `options`, whose
-// encoding the first line decides.
+// Copies the listing from `reader` to `output`: the first element line with
+// its declaration, every further one through the filter with `options`,
+// whose encoding the first line decides.
 void CopyListing(LineReader& reader, LineWriter& output, FilterOptions options) {
+  ElementLineSplitter lines(reader);
   // An empty source (or one that starts with a Ctrl-Z) gives an empty output,
   // without a declaration.
-  if (reader.AtEnd()) return;
+  if (lines.AtEnd()) return;
   // The first bytes, the first line among them, decide the encoding of a
   // listing that declares none. They are looked at before the first line is
   // read, so that nothing but the reader's buffer holds them.
   const bool headIsUtf8 = LooksLikeUtf8(reader.Peek(kEncodingLookAhead));
   // The filter's line cleaning needs the encoding from the second line on.
-  options.encoding = WriteFirstLine(reader.ReadLine(), headIsUtf8, output);
+  options.encoding = WriteFirstLine(lines.ReadLine(), headIsUtf8, output);
   ProgrammeFilter filter(output, options);
   // The reader notes each line's "<" and "&" as it finds the line's end, so
   // the filter never scans a line's bytes a second time.
-  LineMarks marks;
-  while (!reader.AtEnd()) {
-    const std::string_view line = reader.ReadLine(marks);
-    filter.FilterLine(line, ScanMarkedLine(line, marks));
+  LineScan scan;
+  while (!lines.AtEnd()) {
+    const std::string_view line = lines.ReadLine(scan);
+    filter.FilterLine(line, scan);
   }
   // A programme that the input leaves open is written all the same.
   filter.Finish();
