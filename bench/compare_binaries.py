@@ -7,15 +7,20 @@ hostile listings, and random listings that mix every shape the filter knows.
 
     bench/compare_binaries.py OLD NEW [--random N] [--seed S] [--corpus DIR]
                               [--generator PATH] [--megabytes M] [--switches SET]...
+                              [--layouts]
 
 Each SET is one string of switches ("--cet --kenmerk"); the default sets
-cover every switch. Prints one line per difference and a summary; exits 1
-when anything differs.
+cover every switch. With --layouts every listing (corpus, generated and
+random) is also run in two compact layouts made from it by joining lines:
+each channel and programme on one line, and everything after the first line
+on one line. Prints one line per difference and a summary; exits 1 when
+anything differs.
 """
 
 import argparse
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -122,6 +127,50 @@ def random_listing(rng):
     return bytes(data)
 
 
+def split_line(line):
+    """A line (with its line end) as its indentation, its content and its end."""
+    end = len(line)
+    if line.endswith(b"\n"):
+        end -= 2 if line.endswith(b"\r\n") else 1
+    content = line[:end].lstrip(b" \t")
+    return line[:end - len(content)], content, line[end:]
+
+
+def compact_layouts(data):
+    """`data` with each channel and programme on one line, and with everything
+    after its first line on one line. Lines are joined without their line ends
+    and without the indentation of the lines joined on; a channel or programme
+    runs from its start tag's line to the line of its end tag, or up to the
+    next one's start or the end of tv when it has none."""
+    # Only LF ends a line here: a lone CR, which random listings hold now and
+    # then, stays inside the line it stands in.
+    lines = [split_line(line) for line in re.findall(rb"[^\n]*\n|[^\n]+$", data)]
+    if not lines:
+        return data, data
+    per_programme = bytearray()
+    open_element = False
+    for indent, content, end in lines:
+        folded = content.lower()
+        starts = folded.startswith((b"<programme", b"<channel"))
+        if open_element and (starts or folded.startswith(b"</tv")):
+            per_programme += b"\n"
+            open_element = False
+        if open_element:
+            per_programme += content
+        else:
+            per_programme += indent + content
+        open_element = open_element or starts
+        if open_element and folded.startswith((b"</programme", b"</channel")):
+            open_element = False
+        if not open_element:
+            per_programme += end
+    if open_element:
+        per_programme += lines[-1][2]
+    indent, content, end = lines[0]
+    one_line = indent + content + end + b"".join(content for _, content, _ in lines[1:])
+    return bytes(per_programme), one_line
+
+
 def run(binary, source, switches, work):
     output = os.path.join(work, "out.xml")
     if os.path.exists(output):
@@ -149,6 +198,8 @@ def main():
     parser.add_argument("--generator", help="bench/generate_listing, for generated and hostile listings")
     parser.add_argument("--megabytes", type=int, default=5)
     parser.add_argument("--switches", action="append")
+    parser.add_argument("--layouts", action="store_true",
+                        help="also run every listing one programme a line and on one line")
     arguments = parser.parse_args()
     switch_sets = arguments.switches or DEFAULT_SWITCHES
 
@@ -178,6 +229,15 @@ def main():
             with open(path, "wb") as f:
                 f.write(random_listing(rng))
             listings.append((f"random/{index}", path))
+        if arguments.layouts:
+            for label, path in list(listings):
+                with open(path, "rb") as f:
+                    compact = compact_layouts(f.read())
+                for layout, data in zip(("programme", "line"), compact):
+                    compact_path = os.path.join(work, f"layout-{len(listings)}.xml")
+                    with open(compact_path, "wb") as f:
+                        f.write(data)
+                    listings.append((f"{label}@{layout}", compact_path))
 
         runs = differences = failures = 0
         for label, path in listings:

@@ -2,12 +2,20 @@
 // channels, programmes of about a dozen lines, a mix of zone words, markup,
 // ampersands, references and non-ASCII text. Deterministic for a given seed.
 //
-//   generate_listing MEGABYTES OUTPUT [SEED] [latin1|utf8] [KIND]
+//   generate_listing MEGABYTES OUTPUT [SEED] [latin1|utf8] [KIND] [LAYOUT]
 //
 // KIND "realistic" (the default) writes programmes; the hostile kinds write
 // one line of MEGABYTES made of a single text repeated ("br": <br>, "amp": &,
 // "ref": &#233;, "ltbr": &lt;br&gt;), or "further": one programme whose lines
 // are all further lines.
+//
+// LAYOUT "usual" (the default) writes every element on a line of its own,
+// indented as XMLTV's own writer does. "programme" writes each channel and
+// each programme on one line, its children joined without the line ends and
+// indentation between them; "line" writes the declaration on its own line and
+// everything from <tv to </tv> on one line, with no line end at all. The
+// compact layouts hold the same channels and programmes as the usual one of
+// the same seed, so that the three can be timed against each other.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,16 +61,38 @@ const char* const kNames[] = {"Jan de Vries", "Anna Jansen", "Pieter Bakker", "Z
 constexpr double kSpecialPercent = 12;
 constexpr double kAccentPercent = 22;
 
+enum class Layout { kUsual, kProgramme, kLine };
+
 struct Writer {
   std::FILE* out;
   bool latin1;
+  Layout layout = Layout::kUsual;
+  // Bytes the usual layout would have written so far: the listing's size
+  // limit counts these, so that every layout holds the same programmes.
   std::uint64_t written = 0;
+  std::uint64_t lines = 0;
 
-  void Line(const std::string& text) {
+  // A line outside channels and programmes, or the start tag of one.
+  void Line(const std::string& text) { Put(text, false); }
+  // A line of a channel or programme after its start tag (its end tag
+  // included), which the programme layout joins to the line before.
+  void Inner(const std::string& text) { Put(text, true); }
+
+  // Ends the listing: the usual and programme layouts end their last line.
+  void Finish() {
+    if (layout != Layout::kLine) std::fputc('\n', out);
+  }
+
+  void Put(const std::string& text, bool inner) {
     std::string bytes = latin1 ? ToLatin1(text) : text;
-    bytes += '\n';
+    written += bytes.size() + 1;
+    // The declaration stays on a line of its own in every layout.
+    const bool joined = (layout == Layout::kLine && lines >= 2) ||
+                        (layout == Layout::kProgramme && inner);
+    if (lines > 0 && !joined) std::fputc('\n', out);
+    ++lines;
+    if (joined) bytes.erase(0, bytes.find_first_not_of(' '));
     std::fwrite(bytes.data(), 1, bytes.size(), out);
-    written += bytes.size();
   }
 
   // The sources above are UTF-8; a Latin-1 listing gets single bytes.
@@ -124,8 +154,8 @@ bool WriteHostile(Writer& w, const std::string& kind, std::uint64_t limit) {
   w.Line("<tv>");
   if (kind == "further") {
     w.Line("  <programme start=\"20260715203000 CET\" stop=\"20260715213000 CET\" channel=\"x\">");
-    while (w.written < limit) w.Line("    <actor>Jan de Vries</actor>");
-    w.Line("  </programme>");
+    while (w.written < limit) w.Inner("    <actor>Jan de Vries</actor>");
+    w.Inner("  </programme>");
   } else if (!unit.empty()) {
     std::string line;
     line.reserve(limit + unit.size());
@@ -136,6 +166,7 @@ bool WriteHostile(Writer& w, const std::string& kind, std::uint64_t limit) {
     return false;
   }
   w.Line("</tv>");
+  w.Finish();
   return true;
 }
 
@@ -143,7 +174,14 @@ bool WriteHostile(Writer& w, const std::string& kind, std::uint64_t limit) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: generate_listing MEGABYTES OUTPUT [SEED] [latin1|utf8]\n");
+    std::fprintf(stderr,
+                 "usage: generate_listing MEGABYTES OUTPUT [SEED] [latin1|utf8] [KIND] "
+                 "[usual|programme|line]\n");
+    return 2;
+  }
+  const std::string layout = argc > 6 ? argv[6] : "usual";
+  if (layout != "usual" && layout != "programme" && layout != "line") {
+    std::fprintf(stderr, "unknown layout %s\n", layout.c_str());
     return 2;
   }
   const std::uint64_t limit = std::strtoull(argv[1], nullptr, 10) * 1024 * 1024;
@@ -155,6 +193,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   Writer w{out, latin1};
+  w.layout = layout == "programme" ? Layout::kProgramme
+             : layout == "line"    ? Layout::kLine
+                                   : Layout::kUsual;
   const std::string kind = argc > 5 ? argv[5] : "realistic";
   if (kind != "realistic") return WriteHostile(w, kind, limit) && std::fclose(out) == 0 ? 0 : 1;
   w.Line(latin1 ? "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
@@ -163,8 +204,8 @@ int main(int argc, char** argv) {
   constexpr int kChannels = 60;
   for (int c = 0; c < kChannels; ++c) {
     w.Line("  <channel id=\"ch" + std::to_string(c) + ".example\">");
-    w.Line("    <display-name lang=\"nl\">Kanaal " + std::to_string(c) + "</display-name>");
-    w.Line("  </channel>");
+    w.Inner("    <display-name lang=\"nl\">Kanaal " + std::to_string(c) + "</display-name>");
+    w.Inner("  </channel>");
   }
   int day = 0, minutes = 6 * 60, channel = 0;
   while (w.written < limit) {
@@ -179,27 +220,27 @@ int main(int argc, char** argv) {
     std::string title = fate < 15   ? "To Be Announced"
                         : fate < 25 ? "TALPA"
                                     : Text(random, 8, 30, random.Percent(kSpecialPercent), random.Percent(kAccentPercent));
-    w.Line("    <title lang=\"nl\">" + title + "</title>");
+    w.Inner("    <title lang=\"nl\">" + title + "</title>");
     if (random.Below(3) == 0) {
-      w.Line("    <sub-title lang=\"nl\">" + Text(random, 10, 40, random.Percent(kSpecialPercent), random.Percent(kAccentPercent)) +
-             "</sub-title>");
+      w.Inner("    <sub-title lang=\"nl\">" + Text(random, 10, 40, random.Percent(kSpecialPercent), random.Percent(kAccentPercent)) +
+              "</sub-title>");
     }
-    w.Line("    <desc lang=\"nl\">" + Text(random, 50, 600, random.Percent(kSpecialPercent), random.Percent(kAccentPercent)) +
-           "</desc>");
-    w.Line("    <credits>");
+    w.Inner("    <desc lang=\"nl\">" + Text(random, 50, 600, random.Percent(kSpecialPercent), random.Percent(kAccentPercent)) +
+            "</desc>");
+    w.Inner("    <credits>");
     for (int a = 1 + random.Below(3); a > 0; --a) {
-      w.Line(std::string("      <actor>") + kNames[random.Below(8)] + "</actor>");
+      w.Inner(std::string("      <actor>") + kNames[random.Below(8)] + "</actor>");
     }
-    w.Line("    </credits>");
-    w.Line(std::string("    <category lang=\"nl\">") + kCategories[random.Below(8)] + "</category>");
+    w.Inner("    </credits>");
+    w.Inner(std::string("    <category lang=\"nl\">") + kCategories[random.Below(8)] + "</category>");
     if (random.Below(2) == 0) {
-      w.Line("    <kenmerken>" + Text(random, 6, 30, false, false) + "</kenmerken>");
+      w.Inner("    <kenmerken>" + Text(random, 6, 30, false, false) + "</kenmerken>");
     }
-    w.Line("    <episode-num system=\"onscreen\">" + std::to_string(1 + random.Below(40)) +
-           "</episode-num>");
-    w.Line("    <rating system=\"kijkwijzer\"><value>" + std::to_string(6 + 3 * random.Below(4)) +
-           "</value></rating>");
-    w.Line("  </programme>");
+    w.Inner("    <episode-num system=\"onscreen\">" + std::to_string(1 + random.Below(40)) +
+            "</episode-num>");
+    w.Inner("    <rating system=\"kijkwijzer\"><value>" + std::to_string(6 + 3 * random.Below(4)) +
+            "</value></rating>");
+    w.Inner("  </programme>");
     channel = (channel + 1) % kChannels;
     if (channel == 0) {
       minutes += length;
@@ -210,5 +251,6 @@ int main(int argc, char** argv) {
     }
   }
   w.Line("</tv>");
+  w.Finish();
   return std::fclose(out) == 0 ? 0 : 1;
 }
