@@ -128,7 +128,7 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
     length = static_cast<std::size_t>(std::remove(text, text + length, '\r') - text);
     marks.complete = false;  // the bytes after it have moved
   }
-  if (!ended) marks.complete = false;  // a piece: its candidates may be cut off
+  if (!ended) marks.complete = false;  // a piece: what follows it is not known
 
   begin_ = stop == end_ ? end_ : stop + 1;
   skipPending_ = byCtrlZ;

@@ -13,24 +13,6 @@ namespace {
 
 constexpr char kCtrlZ = 26;
 
-void NoteCandidate(std::uint32_t at, LineMarks& marks) {
-  if (marks.count == LineMarks::kMaxCandidates) {
-    marks.complete = false;
-    return;
-  }
-  marks.candidates[marks.count++] = at;
-}
-
-// Whether the "<" at `at` may start an opening or tag markup, as far as the
-// bytes up to `to` tell.
-bool MayStartMarkup(const char* at, const char* to) {
-  if (to - at < 2) return true;
-  const char next = static_cast<char>(at[1] | 0x20);
-  if (next == 'p' || next == 'b') return true;
-  if (at[1] != '/') return false;
-  return to - at < 3 || static_cast<char>(at[2] | 0x20) == 'p';
-}
-
 }  // namespace
 
 const char* ScanToLineEndBytewise(const char* lineBegin, const char* from, const char* to,
@@ -43,7 +25,7 @@ const char* ScanToLineEndBytewise(const char* lineBegin, const char* from, const
     } else if (c == '<') {
       const auto position = static_cast<std::uint32_t>(at - lineBegin);
       if (position < 32) marks.headTagStarts |= std::uint32_t{1} << position;
-      if (MayStartMarkup(at, to)) NoteCandidate(position, marks);
+      ++marks.tags;
     }
   }
   return to;
@@ -53,87 +35,48 @@ const char* ScanToLineEndBytewise(const char* lineBegin, const char* from, const
 
 namespace {
 
-// Notes the "<" of a block at `offset` from the line's start: those of the
-// head, and the candidates.
-void NoteBlock(std::uint32_t tags, std::uint32_t candidates, std::size_t offset,
-               LineMarks& marks) {
+// Notes the "<" of a block at `offset` from the line's start, bit i of
+// `tags` standing for byte i of the block.
+void NoteBlock(std::uint32_t tags, std::size_t offset, LineMarks& marks) {
   if (offset < 32) {
     marks.headTagStarts |= static_cast<std::uint32_t>(std::uint64_t{tags} << offset);
   }
-  for (; candidates != 0; candidates &= candidates - 1) {
-    NoteCandidate(static_cast<std::uint32_t>(offset) +
-                      static_cast<std::uint32_t>(std::countr_zero(candidates)),
-                  marks);
-  }
-}
-
-// As NoteBlock, for the "<" of the block at `block`, which has at least two
-// bytes after it before `to`: each is tested for a candidate on its own,
-// which costs less than vector tests where a block holds a "<" or two.
-void NoteTags(std::uint32_t tags, const char* block, std::size_t offset, LineMarks& marks) {
-  if (offset < 32) {
-    marks.headTagStarts |= static_cast<std::uint32_t>(std::uint64_t{tags} << offset);
-  }
-  for (; tags != 0; tags &= tags - 1) {
-    const auto at = static_cast<std::uint32_t>(std::countr_zero(tags));
-    const char next = static_cast<char>(block[at + 1] | 0x20);
-    if (next == 'p' || next == 'b' ||
-        (block[at + 1] == '/' && static_cast<char>(block[at + 2] | 0x20) == 'p')) {
-      NoteCandidate(static_cast<std::uint32_t>(offset) + at, marks);
-    }
-  }
+  marks.tags += static_cast<std::uint32_t>(std::popcount(tags));
 }
 
 // The vector scans: 16 bytes a block with SSE2, which every x86-64
 // processor has, or 32 with AVX2 where the processor has it (half the
-// instructions per byte). Blocks stop two bytes short of `to`, so that the
-// bytes after each "<" are at hand, and the rest goes byte by byte. SSE2
-// tests them for candidates with two more loads of the block, shifted by
-// one and two bytes; AVX2 tests each "<" on its own, which costs less where
-// a block holds a "<" or two, as a listing's do. At the block that holds
-// the line's end only the bytes before it count.
+// instructions per byte). The rest of the bytes, fewer than a block, go a
+// narrower way. At the block that holds the line's end only the bytes before
+// it count.
 const char* ScanToLineEndSse2(const char* lineBegin, const char* from, const char* to,
                               LineMarks& marks) {
   constexpr std::ptrdiff_t kBlock = 16;
-  const __m128i caseBit = _mm_set1_epi8(0x20);
   __m128i ampersands = _mm_setzero_si128();
   const char* at = from;
-  for (; to - at >= kBlock + 2; at += kBlock) {
-    const auto load = [at](int shift) {
-      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + shift));
-    };
+  for (; to - at >= kBlock; at += kBlock) {
     const auto is = [](__m128i bytes, char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
     const auto bits = [](__m128i mask) {
       return static_cast<std::uint32_t>(_mm_movemask_epi8(mask));
     };
-    const __m128i bytes = load(0);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     const std::uint32_t ends = bits(_mm_or_si128(is(bytes, '\n'), is(bytes, kCtrlZ)));
-    std::uint32_t tags = bits(is(bytes, '<'));
+    const std::uint32_t tags = bits(is(bytes, '<'));
     const __m128i amps = is(bytes, '&');
-    std::uint32_t candidates = 0;
-    if (tags != 0) {
-      const __m128i next = load(1);
-      const __m128i nextFolded = _mm_or_si128(next, caseBit);
-      const __m128i third = _mm_or_si128(load(2), caseBit);
-      candidates = tags & bits(_mm_or_si128(
-                              _mm_or_si128(is(nextFolded, 'p'), is(nextFolded, 'b')),
-                              _mm_and_si128(is(next, '/'), is(third, 'p'))));
-    }
     if (ends != 0) {
       const std::uint32_t before = (ends & (0u - ends)) - 1;
       if ((bits(amps) & before) != 0 || bits(ampersands) != 0) marks.ampersand = true;
-      NoteBlock(tags & before, candidates & before, static_cast<std::size_t>(at - lineBegin),
-                marks);
+      NoteBlock(tags & before, static_cast<std::size_t>(at - lineBegin), marks);
       return at + std::countr_zero(ends);
     }
     ampersands = _mm_or_si128(ampersands, amps);
-    if (tags != 0) NoteBlock(tags, candidates, static_cast<std::size_t>(at - lineBegin), marks);
+    if (tags != 0) NoteBlock(tags, static_cast<std::size_t>(at - lineBegin), marks);
   }
   if (_mm_movemask_epi8(ampersands) != 0) marks.ampersand = true;
   return ScanToLineEndBytewise(lineBegin, at, to, marks);
 }
 
-__attribute__((target("avx2"))) const char* ScanToLineEndAvx2(const char* lineBegin,
+__attribute__((target("avx2,popcnt"))) const char* ScanToLineEndAvx2(const char* lineBegin,
                                                              const char* from, const char* to,
                                                              LineMarks& marks) {
   constexpr std::ptrdiff_t kBlock = 32;
@@ -143,7 +86,7 @@ __attribute__((target("avx2"))) const char* ScanToLineEndAvx2(const char* lineBe
   const __m256i ampersand = _mm256_set1_epi8('&');
   __m256i ampersands = _mm256_setzero_si256();
   const char* at = from;
-  for (; to - at >= kBlock + 2; at += kBlock) {
+  for (; to - at >= kBlock; at += kBlock) {
     const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     const auto ends = static_cast<std::uint32_t>(_mm256_movemask_epi8(
         _mm256_or_si256(_mm256_cmpeq_epi8(bytes, lineFeed), _mm256_cmpeq_epi8(bytes, ctrlZ))));
@@ -156,14 +99,14 @@ __attribute__((target("avx2"))) const char* ScanToLineEndAvx2(const char* lineBe
           _mm256_movemask_epi8(ampersands) != 0) {
         marks.ampersand = true;
       }
-      NoteTags(tags & before, at, static_cast<std::size_t>(at - lineBegin), marks);
+      NoteBlock(tags & before, static_cast<std::size_t>(at - lineBegin), marks);
       return at + std::countr_zero(ends);
     }
     ampersands = _mm256_or_si256(ampersands, amps);
-    if (tags != 0) NoteTags(tags, at, static_cast<std::size_t>(at - lineBegin), marks);
+    if (tags != 0) NoteBlock(tags, static_cast<std::size_t>(at - lineBegin), marks);
   }
   if (_mm256_movemask_epi8(ampersands) != 0) marks.ampersand = true;
-  // The rest of the buffer, fewer than 34 bytes, in a block of 16 or bytewise.
+  // The rest of the buffer, fewer than 32 bytes, in a block of 16 or bytewise.
   return ScanToLineEndSse2(lineBegin, at, to, marks);
 }
 

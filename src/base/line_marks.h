@@ -5,31 +5,25 @@
 
 namespace zelvane {
 
-// What the line reader notes about a line of markup while it searches for
-// the line's end, so that the bytes of a line are looked at once: the "<"
-// among its first 32 bytes, the "<" that may start a programme's opening or
-// tag markup, and whether an "&" is among its bytes.
+// What the line reader notes about a line while it searches for the line's
+// end, so that the bytes of a line are looked at once: where its first "<"
+// stand, how many it holds, and whether an "&" is among its bytes.
 struct LineMarks {
-  static constexpr std::size_t kMaxCandidates = 48;
-
-  // False when the marks do not describe the line: it holds more candidates
-  // than fit, or a lone CR was taken out of it. The line must then be looked
+  // False when the marks do not describe the line: a lone CR was taken out
+  // of it, or it is a piece of a longer line. The line must then be looked
   // at on its own.
   bool complete = true;
   bool ampersand = false;
   // Bit i is set when byte i of the line is a "<", for the first 32 bytes.
   std::uint32_t headTagStarts = 0;
-  // The positions, ascending, of each "<" followed by "p", "b" (either
-  // case) or "/" and "p" (either case), or by bytes that were not read yet
-  // when it was looked at. Every other "<" starts neither.
-  std::uint32_t count = 0;
-  std::uint32_t candidates[kMaxCandidates];
+  // The number of "<" in the line.
+  std::uint32_t tags = 0;
 
   void Clear() {
     complete = true;
     ampersand = false;
     headTagStarts = 0;
-    count = 0;
+    tags = 0;
   }
 };
 

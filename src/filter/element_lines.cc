@@ -1,9 +1,9 @@
 #include "filter/element_lines.h"
 
-#include "base/byte_string.h"
 #include "base/failure.h"
+#include "filter/line_rules.h"
 
-#include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace zelvane {
@@ -15,19 +15,7 @@ constexpr std::size_t kNone = std::string_view::npos;
 // The file layer's own code for a line beyond the ceiling.
 constexpr std::int32_t kLineTooLong = 104;
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kCommentOpen = "<!--";
-constexpr std::string_view kCdataOpen = "<![CDATA[";
-
 bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-bool IsNameStart(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  const auto lower = static_cast<unsigned char>(byte | 0x20);
-  return (lower >= 'a' && lower <= 'z') || c == '_' || c == ':' || byte >= 0x80;
-}
-
-bool IsNameByte(char c) { return IsNameStart(c) || IsDigit(c) || c == '-' || c == '.'; }
 
 // `text` without the white space at its end.
 std::string_view WithoutWhiteEnd(std::string_view text) {
@@ -36,313 +24,145 @@ std::string_view WithoutWhiteEnd(std::string_view text) {
   return text.substr(0, size);
 }
 
+template <typename Word>
+Word Load(const char* from) {
+  Word word;
+  std::memcpy(&word, from, sizeof word);
+  return word;
+}
+
+// True when the `size` bytes at `a` and `b` are the same, compared a word
+// at a time: a call would cost more than the comparison of a few words.
+[[gnu::always_inline]] inline bool SameBytes(const char* a, const char* b, std::size_t size) {
+  using Word = std::uint64_t;
+  if (size >= sizeof(Word)) {
+    for (std::size_t at = 0; at + sizeof(Word) < size; at += sizeof(Word)) {
+      if (Load<Word>(a + at) != Load<Word>(b + at)) return false;
+    }
+    const std::size_t last = size - sizeof(Word);
+    return Load<Word>(a + last) == Load<Word>(b + last);
+  }
+  if (size >= 4) {
+    return Load<std::uint32_t>(a) == Load<std::uint32_t>(b) &&
+           Load<std::uint32_t>(a + size - 4) == Load<std::uint32_t>(b + size - 4);
+  }
+  return std::memcmp(a, b, size) == 0;
+}
+
+// True when no "<" of `suffix` can count for ClassifyLine: a named element's
+// start or the closing tag may stand at one only where the bytes after it
+// begin like one, and whether such a text lies within the twenty characters
+// that count depends on the length of the text run before the suffix.
+bool SuffixLeavesKindAlone(std::string_view suffix) {
+  for (std::size_t at = suffix.find('<'); at != kNone; at = suffix.find('<', at + 1)) {
+    if (at + 1 == suffix.size()) return false;
+    switch (suffix[at + 1]) {
+      case 't':
+      case 's':
+      case 'd':
+      case 'k':
+        return false;
+      case '/':
+        if (at + 2 == suffix.size() || suffix[at + 2] == 'p') return false;
+        break;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
-// What a "<" starts, as far as the layout is concerned.
-struct LayoutState::Markup {
-  enum Kind : std::uint8_t {
-    kText,  // no markup: a "<" of the text
-    kNeedBytes,
-    kStartTag,
-    kEndTag,
-    kComment,
-    kCdata,
-    kPi,
-    kDeclaration,
-  };
-  // The names that give a tag its place in the structure.
-  enum Name : std::uint8_t { kOther, kRecord, kTv };
-
-  Kind kind = kText;
-  Name name = kOther;
-  std::string_view nameText;
-  std::size_t after = 0;  // where the walk goes on
-};
-
-LayoutState::Markup LayoutState::Recognise(std::string_view text, std::size_t at,
-                                          bool whole) const {
-  Markup markup;
-  const std::size_t end = text.size();
-  if (at + 1 >= end) {
-    markup.kind = whole ? Markup::kText : Markup::kNeedBytes;
-    return markup;
-  }
-  const char next = text[at + 1];
-  if (next == '/' || IsNameStart(next)) {
-    const std::size_t nameBegin = at + (next == '/' ? 2 : 1);
-    std::size_t nameEnd = nameBegin;
-    while (nameEnd < end && IsNameByte(text[nameEnd])) ++nameEnd;
-    // A name that reaches the end of the bytes read may go on.
-    if (nameEnd == end && !whole) {
-      markup.kind = Markup::kNeedBytes;
-      return markup;
-    }
-    markup.kind = next == '/' ? Markup::kEndTag : Markup::kStartTag;
-    markup.nameText = text.substr(nameBegin, nameEnd - nameBegin);
-    if (markup.nameText == "programme" || markup.nameText == "channel") {
-      markup.name = Markup::kRecord;
-    } else if (markup.nameText == "tv") {
-      markup.name = Markup::kTv;
-    }
-    markup.after = nameEnd;
-    return markup;
-  }
-  if (next == '!') {
-    const std::string_view rest = text.substr(at);
-    if (rest.starts_with(kCommentOpen)) {
-      markup.kind = Markup::kComment;
-      markup.after = at + kCommentOpen.size();
-    } else if (rest.starts_with(kCdataOpen)) {
-      markup.kind = Markup::kCdata;
-      markup.after = at + kCdataOpen.size();
-    } else if (!whole && (kCommentOpen.starts_with(rest) || kCdataOpen.starts_with(rest))) {
-      markup.kind = Markup::kNeedBytes;
-    } else {
-      markup.kind = Markup::kDeclaration;
-      markup.after = at + 2;
-    }
-    return markup;
-  }
-  if (next == '?') {
-    markup.kind = Markup::kPi;
-    markup.after = at + 2;
-  }
-  return markup;
+std::size_t LineShapes::Slot(std::string_view line, const LineMarks& marks,
+                             LayoutState::Where from) {
+  const auto head = static_cast<std::uint32_t>(std::countr_zero(marks.headTagStarts));
+  const std::uint32_t key = Load<std::uint32_t>(line.data() + head) * 0x9E3779B1u +
+                            (head + 64 * marks.tags) * 0x85EBCA6Bu +
+                            static_cast<std::uint32_t>(from);
+  return (key * 0xC2B2AE35u) >> (32 - std::countr_zero(kSlots));
 }
 
-bool LayoutState::IsSplitPoint(const Markup& markup) const {
-  switch (markup.kind) {
-    case Markup::kStartTag:
-      // A programme or channel start tag is one anywhere, even where it
-      // cuts a child short: an unclosed desc must not swallow the rest.
-      if (markup.name == Markup::kRecord) return true;
-      if (markup.name == Markup::kTv && where_ == Where::kOutside) return true;
-      return where_ == Where::kRecord;
-    case Markup::kEndTag:
-      return markup.name != Markup::kOther;
-    case Markup::kComment:
-    case Markup::kPi:
-    case Markup::kDeclaration:
-      return where_ != Where::kChild;
-    default:
-      return false;
-  }
-}
-
-// The XMLTV writer's layout: tv at the margin, programmes and channels two
-// blanks in, their children four.
-std::uint8_t LayoutState::Indent(const Markup& markup) const {
-  if (markup.name == Markup::kTv) return 0;
-  if (markup.name == Markup::kRecord) return 2;
-  switch (where_) {
-    case Where::kOutside:
-      return 0;
-    case Where::kTv:
-      return 2;
-    default:
-      return 4;
-  }
-}
-
-void LayoutState::Enter(const Markup& markup, std::string_view) {
-  effect_ = Effect::kNone;
-  quote_ = 0;
-  subset_ = false;
-  switch (markup.kind) {
-    case Markup::kStartTag:
-      inside_ = Inside::kTag;
-      if (markup.name == Markup::kRecord) {
-        effect_ = Effect::kEnterRecord;
-      } else if (markup.name == Markup::kTv && where_ == Where::kOutside) {
-        effect_ = Effect::kEnterTv;
-      } else if (where_ == Where::kRecord) {
-        effect_ = Effect::kEnterChild;
-        tagName_.assign(markup.nameText);
-      }
-      break;
-    case Markup::kEndTag:
-      inside_ = Inside::kTag;
-      if (markup.name == Markup::kRecord) {
-        effect_ = Effect::kLeaveRecord;
-      } else if (markup.name == Markup::kTv) {
-        effect_ = Effect::kLeaveTv;
-      } else if (where_ == Where::kChild && markup.nameText == child_) {
-        effect_ = Effect::kLeaveChild;
-      }
-      break;
-    case Markup::kComment:
-      inside_ = Inside::kComment;
-      break;
-    case Markup::kCdata:
-      inside_ = Inside::kCdata;
-      break;
-    case Markup::kPi:
-      inside_ = Inside::kPi;
-      break;
-    default:
-      inside_ = Inside::kDeclaration;
-      break;
-  }
-}
-
-void LayoutState::EndTag(bool empty) {
-  inside_ = Inside::kText;
-  switch (effect_) {
-    case Effect::kEnterTv:
-      if (!empty) where_ = Where::kTv;
-      break;
-    case Effect::kEnterRecord:
-      // A programme start tag finishes whatever was open; an empty one
-      // holds nothing, and tv takes up again.
-      where_ = empty ? Where::kTv : Where::kRecord;
-      break;
-    case Effect::kEnterChild:
-      if (!empty) {
-        where_ = Where::kChild;
-        child_.swap(tagName_);
-      }
-      break;
-    case Effect::kLeaveChild:
-      where_ = Where::kRecord;
-      break;
-    case Effect::kLeaveRecord:
-      where_ = Where::kTv;
-      break;
-    case Effect::kLeaveTv:
-      where_ = Where::kOutside;
-      break;
-    case Effect::kNone:
-      break;
-  }
-}
-
-bool LayoutState::HasContentBefore(std::string_view text, std::size_t at) {
-  if (content_) return true;
-  std::size_t from = 0;
-  if (byteOrderMark_ && text.starts_with(kByteOrderMark)) from = kByteOrderMark.size();
-  for (std::size_t i = from; i < at; ++i) {
-    if (!IsWhite(text[i])) {
-      content_ = true;
-      return true;
-    }
-  }
-  return false;
-}
-
-// Walks a tag from `from` up to its ">", quoted attribute values passed
-// over; returns where the walk goes on, setting `ended` when the tag ends.
-std::size_t LayoutState::WalkTag(std::string_view text, std::size_t from, bool& ended) {
-  const std::size_t end = text.size();
-  for (std::size_t at = from; at < end; ++at) {
-    if (quote_ != 0) {
-      const std::size_t close = text.find(quote_, at);
-      if (close == kNone) return end;
-      quote_ = 0;
-      at = close;
-      continue;
-    }
-    const char c = text[at];
-    if (c == '"' || c == '\'') {
-      quote_ = c;
-    } else if (c == '>') {
-      ended = true;
-      // "/>" ends an empty-element tag: it enters nothing.
-      EndTag(at > 0 && text[at - 1] == '/');
-      return at + 1;
-    }
-  }
-  return end;
-}
-
-// As WalkTag for a declaration, whose "[...]" subset may hold ">".
-std::size_t LayoutState::WalkDeclaration(std::string_view text, std::size_t from, bool& ended) {
-  const std::size_t end = text.size();
-  for (std::size_t at = from; at < end; ++at) {
-    if (quote_ != 0) {
-      const std::size_t close = text.find(quote_, at);
-      if (close == kNone) return end;
-      quote_ = 0;
-      at = close;
-      continue;
-    }
-    const char c = text[at];
-    if (c == '"' || c == '\'') {
-      quote_ = c;
-    } else if (c == '[') {
-      subset_ = true;
-    } else if (c == ']') {
-      subset_ = false;
-    } else if (c == '>' && !subset_) {
-      ended = true;
-      inside_ = Inside::kText;
-      return at + 1;
-    }
-  }
-  return end;
-}
-
-LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, bool whole) {
-  const std::size_t end = text.size();
-  std::size_t at = from;
-  // Markup that ends with a text of several bytes: where it ends, or, when
-  // more bytes may come, where a search must go on not to miss it.
-  const auto closeBy = [&](std::string_view closing) -> bool {
-    const std::size_t found = text.find(closing, at);
-    if (found != kNone) {
-      inside_ = Inside::kText;
-      at = found + closing.size();
-      return true;
-    }
-    at = whole ? end : std::max(at, end - std::min(end, closing.size() - 1));
+[[gnu::always_inline]] inline bool LineShapes::Fits(const Shape& shape, std::string_view line, const LineMarks& marks,
+                      const LayoutState& state) {
+  if (!shape.valid || shape.from != state.where() || shape.tags != marks.tags ||
+      line.size() < std::size_t{shape.prefixSize} + shape.suffixSize) {
     return false;
-  };
-  while (at < end) {
-    bool ended = false;
-    switch (inside_) {
-      case Inside::kText: {
-        const void* found = std::memchr(text.data() + at, '<', end - at);
-        if (found == nullptr) {
-          at = end;
-          break;
-        }
-        const auto tag = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
-        const Markup markup = Recognise(text, tag, whole);
-        if (markup.kind == Markup::kNeedBytes) return {Stop::kNeedBytes, tag, 0};
-        if (markup.kind == Markup::kText) {
-          content_ = true;
-          at = tag + 1;
-          break;
-        }
-        if (IsSplitPoint(markup) && HasContentBefore(text, tag)) {
-          // The next element line starts with this markup.
-          content_ = false;
-          byteOrderMark_ = false;
-          return {Stop::kSplit, tag, Indent(markup)};
-        }
-        content_ = true;
-        Enter(markup, text);
-        at = markup.after;
-        break;
-      }
-      case Inside::kTag:
-        at = WalkTag(text, at, ended);
-        break;
-      case Inside::kDeclaration:
-        at = WalkDeclaration(text, at, ended);
-        break;
-      case Inside::kComment:
-        if (!closeBy("-->") && !whole) return {Stop::kNeedBytes, at, 0};
-        break;
-      case Inside::kCdata:
-        if (!closeBy("]]>") && !whole) return {Stop::kNeedBytes, at, 0};
-        break;
-      case Inside::kPi:
-        if (!closeBy("?>") && !whole) return {Stop::kNeedBytes, at, 0};
-        break;
-    }
   }
-  if (whole) return {Stop::kLineEnd, end, 0};
-  return {Stop::kNeedBytes, at, 0};
+  if (shape.from == LayoutState::Where::kChild && shape.fromChild != state.child()) return false;
+  return SameBytes(line.data(), shape.prefix, shape.prefixSize) &&
+         SameBytes(line.data() + line.size() - shape.suffixSize, shape.suffix, shape.suffixSize);
+}
+
+const LineShapes::Shape* LineShapes::Find(std::string_view line, const LineMarks& marks,
+                                          const LayoutState& state) {
+  if (last_ != nullptr && last_->next != nullptr && Fits(*last_->next, line, marks, state)) {
+    last_ = last_->next;
+    last_->hit = true;
+    return last_;
+  }
+  return Look(line, marks, state);
+}
+
+const LineShapes::Shape* LineShapes::Look(std::string_view line, const LineMarks& marks,
+                                          const LayoutState& state) {
+  // The bytes that choose the slot: the first "<" and three after it.
+  if (!marks.complete || marks.headTagStarts == 0 ||
+      line.size() < static_cast<std::size_t>(std::countr_zero(marks.headTagStarts)) + 4) {
+    last_ = nullptr;
+    return nullptr;
+  }
+  Shape& shape = shapes_[Slot(line, marks, state.where())];
+  if (!Fits(shape, line, marks, state)) {
+    last_ = nullptr;
+    return nullptr;
+  }
+  shape.hit = true;
+  if (last_ != nullptr) last_->next = &shape;
+  last_ = &shape;
+  return &shape;
+}
+
+void LineShapes::Remember(std::string_view line, const LineMarks& marks, LayoutState::Where from,
+                          std::string_view fromChild, const LayoutState& state,
+                          LayoutState::TextRun run) {
+  if (run.begin == kNone || !marks.complete || marks.headTagStarts == 0) return;
+  const auto head = static_cast<std::size_t>(std::countr_zero(marks.headTagStarts));
+  if (line.size() < head + 4) return;
+  const std::size_t prefixSize = run.begin;
+  const std::size_t suffixSize = line.size() - run.end;
+  // The prefix holds the first "<", by which the shape is found.
+  if (prefixSize > Shape::kMaxPrefix || suffixSize > Shape::kMaxSuffix ||
+      prefixSize <= head) {
+    return;
+  }
+  LineScan scan = ScanMarkedLine(line, marks);
+  // An opening in the suffix would stand at a place that moves.
+  if (scan.openingAt != kNone && scan.openingAt >= prefixSize) return;
+  Shape& shape = shapes_[Slot(line, marks, from)];
+  if (shape.valid && shape.hit) {
+    shape.hit = false;  // a second chance: the shape in use stays once
+    return;
+  }
+  const std::string_view suffix = line.substr(run.end);
+  scan.kindKnown = SuffixLeavesKindAlone(suffix);
+  if (scan.kindKnown) scan.kind = ClassifyLine(line, marks.headTagStarts);
+  shape.valid = true;
+  shape.hit = false;
+  shape.next = nullptr;
+  shape.from = from;
+  shape.to = state.where();
+  shape.fromChild.assign(from == LayoutState::Where::kChild ? fromChild : std::string_view());
+  shape.toChild.assign(shape.to == LayoutState::Where::kChild ? state.child() : std::string());
+  shape.setsChild = shape.to == LayoutState::Where::kChild &&
+                    !(from == LayoutState::Where::kChild && fromChild == shape.toChild);
+  shape.tags = marks.tags;
+  shape.prefixSize = static_cast<std::uint8_t>(prefixSize);
+  shape.suffixSize = static_cast<std::uint8_t>(suffixSize);
+  std::memcpy(shape.prefix, line.data(), prefixSize);
+  std::memcpy(shape.suffix, suffix.data(), suffixSize);
+  shape.scan = scan;
+  last_ = &shape;
 }
 
 std::string_view ElementLineSplitter::ReadLine(LineScan& scan) {
@@ -352,11 +172,13 @@ std::string_view ElementLineSplitter::ReadLine(LineScan& scan) {
 
 std::string_view ElementLineSplitter::StartLine(LineScan& scan) {
   const std::string_view line = reader_.ReadLine(marks_);
-  state_.StartLine(firstLine_);
+  const bool firstLine = firstLine_;
+  state_.StartLine(firstLine);
   firstLine_ = false;
   indent_ = 0;
-  cutting_ = true;
   if (reader_.LineGoesOn()) {
+    shapes_.Forget();
+    cutting_ = true;
     inPieces_ = true;
     pieces_.clear();
     pieces_.append(line);
@@ -365,24 +187,56 @@ std::string_view ElementLineSplitter::StartLine(LineScan& scan) {
     walked_ = 0;
     return NextOfPieces(scan);
   }
-  inPieces_ = false;
-  wholeLine_ = true;
+  // Most lines are known by their shape, and a line without "<" changes
+  // nothing where it begins in text.
+  if (state_.InText() && !firstLine) {
+    if (marks_.complete && marks_.tags == 0) {
+      scan = ScanMarkedLine(line, marks_);
+      return line;
+    }
+    if (const LineShapes::Shape* shape = shapes_.Find(line, marks_, state_)) {
+      state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
+      scan = shape->scan;
+      scan.ampersand = marks_.ampersand;
+      scan.headTagStarts = marks_.headTagStarts;
+      return line;
+    }
+  }
   rest_ = line;
-  return NextOfLine(scan);
+  return WalkLine(scan, !firstLine);
+}
+
+// Walks the whole line just read: it stands as it is unless it holds a
+// split point. Its shape is remembered where `remember` allows.
+std::string_view ElementLineSplitter::WalkLine(LineScan& scan, bool remember) {
+  const bool inText = state_.InText();
+  const LayoutState::Where from = state_.where();
+  const std::string fromChild = from == LayoutState::Where::kChild ? state_.child() : std::string();
+  LayoutState::TextRun run;
+  const LayoutState::Stop stop = state_.Walk(rest_, 0, true, &run);
+  if (stop.kind == LayoutState::Stop::kLineEnd) {
+    scan = ScanMarkedLine(rest_, marks_);
+    shapes_.Forget();
+    if (remember && inText && state_.InText()) {
+      shapes_.Remember(rest_, marks_, from, fromChild, state_, run);
+    }
+    return rest_;
+  }
+  shapes_.Forget();
+  cutting_ = true;
+  inPieces_ = false;
+  const std::string_view line = Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), scan);
+  rest_ = rest_.substr(stop.at);
+  indent_ = stop.indent;
+  return line;
 }
 
 std::string_view ElementLineSplitter::NextOfLine(LineScan& scan) {
   const LayoutState::Stop stop = state_.Walk(rest_, 0, true);
   if (stop.kind == LayoutState::Stop::kLineEnd) {
     cutting_ = false;
-    if (wholeLine_) {
-      // The usual line: it stands as it is, and the reader's marks describe it.
-      scan = ScanMarkedLine(rest_, marks_);
-      return rest_;
-    }
     return Emit(rest_, scan);
   }
-  wholeLine_ = false;
   const std::string_view line = Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), scan);
   rest_ = rest_.substr(stop.at);
   indent_ = stop.indent;

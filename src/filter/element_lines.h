@@ -7,79 +7,65 @@
 
 #include "base/byte_buffer.h"
 #include "base/line_io.h"
+#include "filter/layout_state.h"
 #include "filter/line_scan.h"
 
 namespace zelvane {
 
-// Where the bytes read so far stand in the listing's structure, as far as
-// cutting lines into element lines needs to know: outside or inside `tv`, a
-// `programme` or `channel`, one of their children, and inside which markup
-// (a tag with its quotes, a comment, a CDATA section, a processing
-// instruction, a declaration). It carries from one line to the next.
-class LayoutState {
+// The lines of a listing repeat a few shapes: the same start tag and end tag
+// around a text that differs. A line that begins and ends in text and holds
+// no split point is remembered by its shape, the bytes before and after its
+// longest text run, with what the walk over it and the filter's
+// classification made of it. A later line of the same shape, from the same
+// place, holds its "<" only there, so the walk and the classification would
+// make the same of it: they are taken from the shape instead.
+class LineShapes {
  public:
-  // Where a walk over the bytes of a line stopped.
-  struct Stop {
-    enum Kind : std::uint8_t {
-      kLineEnd,    // every byte was walked; the line holds no further split
-      kSplit,      // the markup at `at` starts the next element line
-      kNeedBytes,  // the bytes from `at` on cannot be judged before more come
-    };
-    Kind kind = kLineEnd;
-    std::size_t at = 0;
-    std::uint8_t indent = 0;  // kSplit: the blanks that the next element line gets
+  struct Shape {
+    static constexpr std::size_t kMaxPrefix = 64;
+    static constexpr std::size_t kMaxSuffix = 32;
+
+    bool valid = false;
+    bool hit = false;  // used since it was remembered: kept on a clash once
+    Shape* next = nullptr;  // the shape of the line that followed it last
+    LayoutState::Where from = LayoutState::Where::kOutside;
+    LayoutState::Where to = LayoutState::Where::kOutside;
+    std::string fromChild;
+    std::string toChild;
+    bool setsChild = false;  // the line opens a child other than the one open
+    std::uint32_t tags = 0;  // the "<" of such a line
+    std::uint8_t prefixSize = 0;
+    std::uint8_t suffixSize = 0;
+    char prefix[kMaxPrefix];
+    char suffix[kMaxSuffix];
+    LineScan scan;  // but for the answers that depend on the whole line
   };
 
-  // A new line starts: its element line holds nothing yet. On the input's
-  // first line a leading byte-order mark counts as white space.
-  void StartLine(bool firstLine) {
-    content_ = false;
-    byteOrderMark_ = firstLine;
-  }
+  // The shape of `line`, whose marks are `marks`, seen before from where
+  // `state` stands; null when none fits. The shape that followed the last
+  // one found is tried first: lines come in the same order programme after
+  // programme.
+  const Shape* Find(std::string_view line, const LineMarks& marks, const LayoutState& state);
 
-  // Walks `text`, the bytes of the current element line read so far, from
-  // `from` on (what lies before was walked already). `whole`: `text` reaches
-  // the end of its line. A split ends the element line at the split point;
-  // the caller starts the next one there and walks it from its second byte.
-  Stop Walk(std::string_view text, std::size_t from, bool whole);
+  // A line without a shape changes the state: the next line follows no
+  // shape.
+  void Forget() { last_ = nullptr; }
 
-  // True where lines that begin and end in text, not in markup, change
-  // nothing but by their markup.
-  bool InText() const { return inside_ == Inside::kText; }
+  // Remembers the shape of `line` around `run`, walked from `from` (with
+  // child `fromChild`) to where `state` stands now without a split.
+  void Remember(std::string_view line, const LineMarks& marks, LayoutState::Where from,
+                std::string_view fromChild, const LayoutState& state, LayoutState::TextRun run);
 
  private:
-  enum class Where : std::uint8_t { kOutside, kTv, kRecord, kChild };
-  enum class Inside : std::uint8_t { kText, kTag, kComment, kCdata, kPi, kDeclaration };
-  // What a tag does to Where when it ends.
-  enum class Effect : std::uint8_t {
-    kNone,
-    kEnterTv,
-    kEnterRecord,
-    kEnterChild,
-    kLeaveChild,
-    kLeaveRecord,
-    kLeaveTv,
-  };
-  struct Markup;
+  static constexpr std::size_t kSlots = 64;
+  static std::size_t Slot(std::string_view line, const LineMarks& marks,
+                          LayoutState::Where from);
+  static bool Fits(const Shape& shape, std::string_view line, const LineMarks& marks,
+                   const LayoutState& state);
+  const Shape* Look(std::string_view line, const LineMarks& marks, const LayoutState& state);
 
-  Markup Recognise(std::string_view text, std::size_t at, bool whole) const;
-  bool IsSplitPoint(const Markup& markup) const;
-  std::uint8_t Indent(const Markup& markup) const;
-  void Enter(const Markup& markup, std::string_view text);
-  bool HasContentBefore(std::string_view text, std::size_t at);
-  std::size_t WalkTag(std::string_view text, std::size_t from, bool& ended);
-  std::size_t WalkDeclaration(std::string_view text, std::size_t from, bool& ended);
-  void EndTag(bool empty);
-
-  Where where_ = Where::kOutside;
-  Inside inside_ = Inside::kText;
-  Effect effect_ = Effect::kNone;  // of the tag being walked
-  char quote_ = 0;                 // the quote open in a tag or declaration, or 0
-  bool subset_ = false;            // in a declaration's [...] subset
-  bool content_ = false;           // the element line holds more than white space
-  bool byteOrderMark_ = false;     // a byte-order mark at its start is white space
-  std::string child_;              // the name of the child open in kChild
-  std::string tagName_;            // the name of a start tag that enters a child
+  Shape shapes_[kSlots];
+  Shape* last_ = nullptr;  // the shape of the last line with "<"
 };
 
 // Cuts every line that the reader gives into element lines: each
@@ -112,6 +98,7 @@ class ElementLineSplitter {
 
  private:
   std::string_view StartLine(LineScan& scan);
+  std::string_view WalkLine(LineScan& scan, bool remember);
   std::string_view NextOfLine(LineScan& scan);
   std::string_view NextOfPieces(LineScan& scan);
   std::string_view Emit(std::string_view bytes, LineScan& scan);
@@ -119,18 +106,18 @@ class ElementLineSplitter {
 
   LineReader& reader_;
   LayoutState state_;
+  LineShapes shapes_;
   bool firstLine_ = true;
   // A line that is being cut: its element lines from `rest_` on, or, for a
   // line that comes in pieces, from the start of `pieces_` on, are still to
   // come.
   bool cutting_ = false;
   bool inPieces_ = false;
-  bool wholeLine_ = false;    // rest_ is the whole line read
   std::string_view rest_;
-  std::size_t walked_ = 0;    // bytes of the current element line in pieces_ walked so far
   std::uint8_t indent_ = 0;   // the blanks that the current element line gets
   ByteBuffer pieces_;         // a long line's current element line and what follows it
   std::size_t piecesStart_ = 0;
+  std::size_t walked_ = 0;    // bytes of the element line in pieces_ walked so far
   bool piecesWhole_ = false;  // pieces_ reaches the end of its line
   ByteBuffer assembled_;      // an element line with its indentation
   LineMarks marks_;

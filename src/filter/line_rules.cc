@@ -200,11 +200,12 @@ LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts) {
         break;
     }
   }
-  if (found == kNoHeadText) return {LineClass::kFurther, 0, false};
+  if (found == kNoHeadText) return {0, LineClass::kFurther, false};
   foundAt += lead;
-  if (found == kClosingIndex) return {LineClass::kClosing, foundAt, false};
-  if (HasEndText(line, found, foundAt)) return {kNamedElements[found].lineClass, foundAt, false};
-  return {LineClass::kFurther, foundAt, true};
+  const auto at = static_cast<std::uint32_t>(foundAt);
+  if (found == kClosingIndex) return {at, LineClass::kClosing, false};
+  if (HasEndText(line, found, foundAt)) return {at, kNamedElements[found].lineClass, false};
+  return {at, LineClass::kFurther, true};
 }
 
 bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOptions& options) {

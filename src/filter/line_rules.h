@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "filter/filter_options.h"
+#include "filter/line_scan.h"
 
 namespace zelvane {
 
@@ -19,21 +20,6 @@ std::size_t HeadStart(std::string_view line);
 
 // The text that closes a programme.
 inline constexpr std::string_view kClosingText = "</programme";
-
-// What a line inside a programme is.
-enum class LineClass { kTitle, kSubTitle, kDesc, kKenmerken, kClosing, kFurther };
-
-// What ClassifyLine tells of a line.
-struct LineKind {
-  LineClass lineClass = LineClass::kFurther;
-  // Where the start text of the named element or the closing tag stands: its
-  // first place in the line.
-  std::size_t at = 0;
-  // A named element line whose end tag does not follow on the same line: a
-  // further line, since its element runs on over the lines below, among
-  // which it has to keep its place.
-  bool demoted = false;
-};
 
 // Classifies a line that opens no programme by the fixed texts near its
 // start (see kHeadLength); `headTagStarts` marks the "<" among its first 32

@@ -30,17 +30,23 @@ bool TagMarkupAt(std::string_view line, std::size_t at) {
 
 }  // namespace
 
-LineScan ScanMarkedCandidates(std::string_view line, const LineMarks& marks) {
+LineScan ScanMarkedTags(std::string_view line, const LineMarks& marks) {
   if (!marks.complete) return ScanLine(line);
   LineScan scan;
   scan.ampersand = marks.ampersand;
   scan.headTagStarts = marks.headTagStarts;
-  // Only the candidates can open a programme or start tag markup; a line
-  // holds few, most lines none.
-  for (std::uint32_t i = 0; i < marks.count; ++i) {
-    const std::size_t at = marks.candidates[i];
+  // Only a "<" can open a programme or start tag markup; a line holds few.
+  const auto note = [&](std::size_t at) {
     if (scan.openingAt == std::string_view::npos && OpensAt(line, at)) scan.openingAt = at;
     if (!scan.tagMarkup && TagMarkupAt(line, at)) scan.tagMarkup = true;
+  };
+  for (std::uint32_t bits = marks.headTagStarts; bits != 0; bits &= bits - 1) {
+    note(static_cast<std::size_t>(std::countr_zero(bits)));
+  }
+  if (static_cast<std::uint32_t>(std::popcount(marks.headTagStarts)) == marks.tags) return scan;
+  for (std::size_t at = line.find('<', 32); at != std::string_view::npos;
+       at = line.find('<', at + 1)) {
+    note(at);
   }
   return scan;
 }

@@ -87,7 +87,7 @@ void ProgrammeFilter::ContinueOpening(std::string_view line, const LineScan& sca
 }
 
 void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
-  const LineKind kind = ClassifyLine(line, scan.headTagStarts);
+  const LineKind kind = scan.kindKnown ? scan.kind : ClassifyLine(line, scan.headTagStarts);
   switch (kind.lineClass) {
     case LineClass::kTitle:
       if (CheckTitleAt(line, kind.at, options_)) dropProgramme_ = true;

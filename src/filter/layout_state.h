@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zelvane {
+
+// Where the bytes read so far stand in the listing's structure, as far as
+// cutting lines into element lines needs to know: outside or inside `tv`, a
+// `programme` or `channel`, one of their children, and inside which markup
+// (a tag with its quotes, a comment, a CDATA section, a processing
+// instruction, a declaration). It carries from one line to the next.
+class LayoutState {
+ public:
+  // Outside tv, directly inside it, directly inside a programme or channel
+  // (between its children), or inside one of their children.
+  enum class Where : std::uint8_t { kOutside, kTv, kRecord, kChild };
+
+  // Where a walk over the bytes of a line stopped.
+  struct Stop {
+    enum Kind : std::uint8_t {
+      kLineEnd,    // every byte was walked; the line holds no further split
+      kSplit,      // the markup at `at` starts the next element line
+      kNeedBytes,  // the bytes from `at` on cannot be judged before more come
+    };
+    Kind kind = kLineEnd;
+    std::size_t at = 0;
+    std::uint8_t indent = 0;  // kSplit: the blanks that the next element line gets
+  };
+
+  // A new line starts: its element line holds nothing yet. On the input's
+  // first line a leading byte-order mark counts as white space.
+  void StartLine(bool firstLine) {
+    content_ = false;
+    byteOrderMark_ = firstLine;
+  }
+
+  // A stretch of text without "<" that follows the end of markup: whatever
+  // bytes stand there, the walk over the line around them goes the same way.
+  struct TextRun {
+    std::size_t begin = std::string_view::npos;
+    std::size_t end = 0;
+  };
+
+  // Walks `text`, the bytes of the current element line read so far, from
+  // `from` on (what lies before was walked already). `whole`: `text` reaches
+  // the end of its line. A split ends the element line at the split point;
+  // the caller starts the next one there and walks it from its start.
+  // `longestRun`, when given, receives the longest TextRun walked.
+  Stop Walk(std::string_view text, std::size_t from, bool whole,
+            TextRun* longestRun = nullptr);
+
+  // True between markup, not within it.
+  bool InText() const { return inside_ == Inside::kText; }
+  Where where() const { return where_; }
+  // The name of the child open, where() being kChild.
+  const std::string& child() const { return child_; }
+  // Puts the state where a walk in text would have put it, with `child`
+  // open when it is given.
+  void MoveTo(Where where, const std::string* child) {
+    where_ = where;
+    if (child != nullptr) child_.assign(*child);
+  }
+
+ private:
+  enum class Inside : std::uint8_t { kText, kTag, kComment, kCdata, kPi, kDeclaration };
+  // What a tag does to Where when it ends.
+  enum class Effect : std::uint8_t {
+    kNone,
+    kEnterTv,
+    kEnterRecord,
+    kEnterChild,
+    kLeaveChild,
+    kLeaveRecord,
+    kLeaveTv,
+  };
+  struct Markup;
+
+  Markup Recognise(std::string_view text, std::size_t at, bool whole) const;
+  bool IsSplitPoint(const Markup& markup) const;
+  std::uint8_t Indent(const Markup& markup) const;
+  void Enter(const Markup& markup, std::string_view text);
+  bool HasContentBefore(std::string_view text, std::size_t at);
+  std::size_t WalkTag(std::string_view text, std::size_t from, bool& ended);
+  std::size_t WalkDeclaration(std::string_view text, std::size_t from, bool& ended);
+  void EndTag(bool empty);
+
+  Where where_ = Where::kOutside;
+  Inside inside_ = Inside::kText;
+  Effect effect_ = Effect::kNone;  // of the tag being walked
+  char quote_ = 0;                 // the quote open in a tag or declaration, or 0
+  bool subset_ = false;            // in a declaration's [...] subset
+  bool content_ = false;           // the element line holds more than white space
+  bool byteOrderMark_ = false;     // a byte-order mark at its start is white space
+  std::string child_;              // the name of the child open in kChild
+  std::string tagName_;            // the name of a start tag that enters a child
+};
+
+}  // namespace zelvane
