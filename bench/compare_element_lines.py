@@ -9,13 +9,17 @@ quotes, comments and children, "<" as text, nested children, text before
 tv, a byte-order mark, CR LF, lone CR, Ctrl-Z and bytes from 0x80.
 
     bench/compare_element_lines.py TOOL [--random N] [--seed S] [--keep DIR]
-                                   [--shrink K] [--show K] [FILE...]
+                                   [--shrink K] [--show K] [--tv-in-programme R]
+                                   [FILE...]
 
 TOOL FILE must write every element line of FILE followed by one LF to
 standard output and exit 0. Each differing listing is printed with its first
 differing element line (repr of both sides) and kept in DIR with the two
 outputs; with --shrink K the first K differing listings are also cut down to
-a small input that still differs (kept as NAME.min.xml). Exits 1 on any
+a small input that still differs (kept as NAME.min.xml). --tv-in-programme
+R runs the model with another reading R (child, tv-tag) of a tv start tag
+directly inside a programme or channel; the model's own cases are run too,
+and may then differ where they hold that reading. Exits 1 on any
 difference.
 """
 
@@ -404,7 +408,12 @@ def main(argv):
     parser.add_argument("--shrink", type=int, default=0, metavar="K")
     parser.add_argument("--show", type=int, default=40, metavar="K")
     parser.add_argument("--timeout", type=float, default=20)
+    parser.add_argument("--tv-in-programme", choices=["content", "child", "tv-tag"],
+                        default="content",
+                        help="the model's reading of a tv start tag directly inside a "
+                             "programme or channel")
     args = parser.parse_args(argv[1:])
+    model.TV_START_IN_PROGRAMME = args.tv_in_programme
 
     inputs = []
     for index, (text, _) in enumerate(model.CASES):

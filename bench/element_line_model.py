@@ -80,7 +80,9 @@ CHOICES MADE WHERE THE RULES ARE SILENT (each with the rule it reads)
   C6. "a tv start tag: outside tv" and "any other start tag": "other" is
       other than programme, channel and tv. A tv start tag anywhere but
       outside tv is neither a split point nor a state change (inside a
-      programme it is not a child; in tv it is content).
+      programme it is not a child; in tv it is content). Two other readings
+      are available as TV_START_IN_PROGRAMME: a child like any other, or a
+      split point indented 0 that enters tv.
   C7. "a programme or channel end tag returns to tv", "a tv end tag to
       outside": taken literally, from any state, including outside tv and
       from a programme closed by the other word ("</channel>" ends an open
@@ -116,6 +118,13 @@ CHOICES MADE WHERE THE RULES ARE SILENT (each with the rule it reads)
 """
 
 import sys
+
+# What a tv start tag directly inside a programme or channel is (C6):
+# "content" (this model's reading), "child" (a child like any other), or
+# "tv-tag" (a split point with the tv start tag's indentation 0, entering tv
+# and so ending the programme). The other two are there for comparing with
+# implementations that read the rule so.
+TV_START_IN_PROGRAMME = "content"
 
 LF = 0x0A
 CR = 0x0D
@@ -201,7 +210,13 @@ class Splitter:
             if name in (b"programme", b"channel"):
                 return 2
             if name == b"tv":
-                return 0 if self.level == OUTSIDE else None
+                if self.level == OUTSIDE:
+                    return 0
+                if self.level == IN_ELEMENT and TV_START_IN_PROGRAMME == "child":
+                    return 4
+                if self.level == IN_ELEMENT and TV_START_IN_PROGRAMME == "tv-tag":
+                    return 0
+                return None
             if self.level == IN_ELEMENT:
                 return 4
             return None
@@ -232,7 +247,14 @@ class Splitter:
                 self.level = IN_ELEMENT
                 self.element = name
         elif name == b"tv":
-            if self.level == OUTSIDE and not empty:
+            if empty:
+                pass
+            elif self.level == OUTSIDE:
+                self.level = IN_TV
+            elif self.level == IN_ELEMENT and TV_START_IN_PROGRAMME == "child":
+                self.level = IN_CHILD
+                self.child = name
+            elif self.level == IN_ELEMENT and TV_START_IN_PROGRAMME == "tv-tag":
                 self.level = IN_TV
         elif self.level == IN_ELEMENT and not empty:
             self.level = IN_CHILD
