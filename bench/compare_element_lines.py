@@ -17,7 +17,7 @@ standard output and exit 0. Each differing listing is printed with its first
 differing element line (repr of both sides) and kept in DIR with the two
 outputs; with --shrink K the first K differing listings are also cut down to
 a small input that still differs (kept as NAME.min.xml). --tv-in-programme
-R runs the model with another reading R (child, tv-tag) of a tv start tag
+R runs the model with another reading R (child, child-0) of a tv start tag
 directly inside a programme or channel; the model's own cases are run too,
 and may then differ where they hold that reading. Exits 1 on any
 difference.
@@ -408,7 +408,7 @@ def main(argv):
     parser.add_argument("--shrink", type=int, default=0, metavar="K")
     parser.add_argument("--show", type=int, default=40, metavar="K")
     parser.add_argument("--timeout", type=float, default=20)
-    parser.add_argument("--tv-in-programme", choices=["content", "child", "tv-tag"],
+    parser.add_argument("--tv-in-programme", choices=["content", "child", "child-0"],
                         default="content",
                         help="the model's reading of a tv start tag directly inside a "
                              "programme or channel")

@@ -82,7 +82,7 @@ CHOICES MADE WHERE THE RULES ARE SILENT (each with the rule it reads)
       outside tv is neither a split point nor a state change (inside a
       programme it is not a child; in tv it is content). Two other readings
       are available as TV_START_IN_PROGRAMME: a child like any other, or a
-      split point indented 0 that enters tv.
+      child indented 0 as tv start tags are.
   C7. "a programme or channel end tag returns to tv", "a tv end tag to
       outside": taken literally, from any state, including outside tv and
       from a programme closed by the other word ("</channel>" ends an open
@@ -121,9 +121,8 @@ import sys
 
 # What a tv start tag directly inside a programme or channel is (C6):
 # "content" (this model's reading), "child" (a child like any other), or
-# "tv-tag" (a split point with the tv start tag's indentation 0, entering tv
-# and so ending the programme). The other two are there for comparing with
-# implementations that read the rule so.
+# "child-0" (a child, but with the tv start tag's indentation 0). The other
+# two are there for comparing with implementations that read the rule so.
 TV_START_IN_PROGRAMME = "content"
 
 LF = 0x0A
@@ -214,7 +213,7 @@ class Splitter:
                     return 0
                 if self.level == IN_ELEMENT and TV_START_IN_PROGRAMME == "child":
                     return 4
-                if self.level == IN_ELEMENT and TV_START_IN_PROGRAMME == "tv-tag":
+                if self.level == IN_ELEMENT and TV_START_IN_PROGRAMME == "child-0":
                     return 0
                 return None
             if self.level == IN_ELEMENT:
@@ -251,11 +250,9 @@ class Splitter:
                 pass
             elif self.level == OUTSIDE:
                 self.level = IN_TV
-            elif self.level == IN_ELEMENT and TV_START_IN_PROGRAMME == "child":
+            elif self.level == IN_ELEMENT and TV_START_IN_PROGRAMME in ("child", "child-0"):
                 self.level = IN_CHILD
                 self.child = name
-            elif self.level == IN_ELEMENT and TV_START_IN_PROGRAMME == "tv-tag":
-                self.level = IN_TV
         elif self.level == IN_ELEMENT and not empty:
             self.level = IN_CHILD
             self.child = name
