@@ -412,7 +412,7 @@ def main(argv):
                         default="content",
                         help="the model's reading of a tv start tag directly inside a "
                              "programme or channel")
-    args = parser.parse_args(argv[1:])
+    args = parser.parse_intermixed_args(argv[1:])
     model.TV_START_IN_PROGRAMME = args.tv_in_programme
 
     inputs = []

@@ -582,6 +582,18 @@ CASES = [
     ('<tv><?><programme>?><programme>', ['<tv>', '  <?><programme>?>', '  <programme>']),
     ('<tv><programme><title><![CDATA[]>]]]></title><desc>D',
      ['<tv>', '  <programme>', '    <title><![CDATA[]>]]]></title>', '    <desc>D']),
+    # A quote in a comment inside a subset still opens a literal.
+    ("<!DOCTYPE tv [\n<!-- don't -->\n]>\n<tv><programme>",
+     ["<!DOCTYPE tv [", "<!-- don't -->", "]>", "<tv><programme>"]),
+    # A line end cuts a name: "<" at the end of a line is text, "</" an end
+    # tag without a name that matches nothing.
+    ('<tv><programme>x <\ntitle>A</title><desc>',
+     ['<tv>', '  <programme>x <', 'title>A</title>', '    <desc>']),
+    ('<tv><programme><title>A</\ntitle><desc>',
+     ['<tv>', '  <programme>', '    <title>A</', 'title><desc>']),
+    # The empty-element mark is "/" right before ">".
+    ('<tv><programme /  ><title>x', ['<tv>', '  <programme /  >', '    <title>x']),
+    ('<tv><programme x=/><title>', ['<tv>', '  <programme x=/><title>']),
     # "<!" without "--" is a declaration, also "<!-" at the end of a line.
     ('<tv><!-\n-><programme>', ['<tv>', '  <!-', '->', '  <programme>']),
 ]
