@@ -6,7 +6,8 @@ one line, programmes running together mid-line, odd indentation, line ends
 anywhere (start tags over several lines), comments, CDATA, PIs and DOCTYPE
 subsets, quotes holding "<", ">" and "/>", empty-element tags, unclosed
 quotes, comments and children, "<" as text, nested children, text before
-tv, a byte-order mark, CR LF, lone CR, Ctrl-Z and bytes from 0x80.
+tv, a byte-order mark, CR LF, lone CR, Ctrl-Z and bytes from 0x80, and now
+and then a listing with lines longer than the reader's blocks.
 
     bench/compare_element_lines.py TOOL [--random N] [--seed S] [--keep DIR]
                                    [--shrink K] [--show K] [--tv-in-programme R]
@@ -204,11 +205,11 @@ def prolog_units(rng, hostile):
     return units
 
 
-def listing_units(rng, hostile):
+def listing_units(rng, hostile, items=None):
     units = prolog_units(rng, hostile)
     units.append(Unit(0, start_tag(rng, b"tv", rng.choice([0, 1, 2]))))
     group = 0
-    for _ in range(rng.choice([0, 1, 2, 3, 5, 8])):
+    for _ in range(rng.choice([0, 1, 2, 3, 5, 8]) if items is None else items):
         roll = rng.random()
         if roll < 0.25:
             group += 1
@@ -274,7 +275,7 @@ def layout(rng, units, shape):
         for byte in text:
             pieces.append(byte)
             if rng.random() < 0.03:
-                pieces += rng.choice([b"\n", b"\n  ", b"\n\t"])
+                pieces += rng.choice([b"\n", b"\n  ", b"\n\t", b"\r", b"\r\n"])
         return bytes(pieces)
     raise ValueError(shape)
 
@@ -299,6 +300,12 @@ def random_listing(rng):
     """A random listing and the name of its shape."""
     if rng.random() < 0.12:
         data, shape = soup(rng), "soup"
+    elif rng.random() < 0.008:
+        # Lines longer than the reader's blocks of 256 KiB.
+        hostile = rng.random() < 0.3
+        shape = rng.choice(["one-line", "one-line", "one-line", "running"])
+        data = layout(rng, listing_units(rng, hostile, rng.randint(1500, 6000)), shape)
+        shape = "large-" + shape + ("+hostile" if hostile else "")
     else:
         hostile = rng.random() < 0.4
         shape = rng.choice(SHAPES)
