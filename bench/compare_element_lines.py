@@ -411,7 +411,8 @@ def main(argv):
     parser.add_argument("files", nargs="*")
     parser.add_argument("--random", type=int, default=300)
     parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--keep", default="element-line-differences")
+    parser.add_argument("--keep", default=os.path.join(tempfile.gettempdir(),
+                                                      "element-line-differences"))
     parser.add_argument("--shrink", type=int, default=0, metavar="K")
     parser.add_argument("--show", type=int, default=40, metavar="K")
     parser.add_argument("--timeout", type=float, default=20)
