@@ -77,6 +77,30 @@ bool SameAsLiteral(const char* bytes, const char (&word)[N]) {
   return load(bytes + kSize - sizeof(Chunk)) == load(word + kSize - sizeof(Chunk));
 }
 
+// True when the `size` bytes at `a` and `b` are the same, compared a word at
+// a time, the last word overlapping the one before it: for a few dozen bytes
+// a call of memcmp would cost more than the comparison.
+inline bool SameBytes(const char* a, const char* b, std::size_t size) {
+  const auto load = [](const char* from, auto word) {
+    std::memcpy(&word, from, sizeof word);
+    return word;
+  };
+  if (size >= 8) {
+    for (std::size_t at = 0; at + 8 < size; at += 8) {
+      if (load(a + at, std::uint64_t{}) != load(b + at, std::uint64_t{})) return false;
+    }
+    return load(a + size - 8, std::uint64_t{}) == load(b + size - 8, std::uint64_t{});
+  }
+  if (size >= 4) {
+    return load(a, std::uint32_t{}) == load(b, std::uint32_t{}) &&
+           load(a + size - 4, std::uint32_t{}) == load(b + size - 4, std::uint32_t{});
+  }
+  for (std::size_t at = 0; at < size; ++at) {
+    if (a[at] != b[at]) return false;
+  }
+  return true;
+}
+
 // True when the literal `word` stands in `text` at `at`, which is at most
 // text.size().
 template <std::size_t N>

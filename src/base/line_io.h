@@ -51,10 +51,18 @@ class LineReader {
   // As ReadLine, noting the line's "<" and "&" in `marks` on the way. The
   // marks of a piece are incomplete.
   std::string_view ReadLine(LineMarks& marks) {
+    std::string_view line;
+    NextLine(line, marks);
+    return line;
+  }
+
+  // AtEnd and ReadLine in one: puts the next line into `line`, noting its
+  // marks, or returns false at the end of the input.
+  bool NextLine(std::string_view& line, LineMarks& marks) {
     // Most lines end with an LF in the bytes read, hold no CR but perhaps
     // one before the LF, and follow a line that did not end with a Ctrl-Z:
     // they are read here, in the caller's loop. Any other line is read again
-    // from its start by the full path.
+    // from its start by the full path, and so is the end of the input.
     if (!skipPending_ && cr_.valid && !inLine_) {
       marks.Clear();
       char* data = buffer_.data();
@@ -65,11 +73,14 @@ class LineReader {
         if (length > 0 && text[length - 1] == '\r') --length;
         if (cr_.at >= begin_ + length) {
           begin_ += static_cast<std::size_t>(stop - text) + 1;
-          return std::string_view(text, length);
+          line = std::string_view(text, length);
+          return true;
         }
       }
     }
-    return ReadLineInFull(marks);
+    if (AtEnd()) return false;
+    line = ReadLineInFull(marks);
+    return true;
   }
 
   // True when the text the last ReadLine gave is a piece of a line that the

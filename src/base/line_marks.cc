@@ -136,4 +136,99 @@ const char* ScanToLineEnd(const char* lineBegin, const char* from, const char* t
   return ScanToLineEndInBlocks(32, lineBegin, from, to, marks);
 }
 
+const char* FindOutsideQuotesBytewise(const char* from, const char* to, char target,
+                                      char& quote) {
+  for (const char* at = from; at != to; ++at) {
+    const char c = *at;
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == target) {
+      return at;
+    }
+  }
+  return to;
+}
+
+#if ZELVANE_MARKS_X86
+
+namespace {
+
+// FindOutsideQuotes, 32 bytes at a time. Where a block holds no "'" and no
+// quote is open before it, which is how tags mostly quote, the double
+// quotes' running parity tells which bytes stand quoted, and the block is
+// judged at once; otherwise the search hops from one quote or target to the
+// next. The last block ends at `to`, overlapping what was looked at before;
+// the bytes before `at` are then left out.
+__attribute__((target("avx2,popcnt"))) const char* FindOutsideQuotesAvx2(const char* from,
+                                                                         const char* to,
+                                                                         char target,
+                                                                         char& quote) {
+  constexpr std::ptrdiff_t kBlock = 32;
+  const __m256i doubleQuote = _mm256_set1_epi8('"');
+  const __m256i singleQuote = _mm256_set1_epi8('\'');
+  const __m256i targets = _mm256_set1_epi8(target);
+#define ZELVANE_BITS(mask) static_cast<std::uint32_t>(_mm256_movemask_epi8(mask))
+  for (const char* at = from; at != to;) {
+    const char* block = to - at >= kBlock ? at : to - kBlock;
+    const auto skipped = static_cast<int>(at - block);
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
+    const std::uint32_t keep = ~std::uint32_t{0} << skipped;
+    if (quote == 0) {
+      const std::uint32_t doubles = ZELVANE_BITS(_mm256_cmpeq_epi8(bytes, doubleQuote)) & keep;
+      const std::uint32_t singles = ZELVANE_BITS(_mm256_cmpeq_epi8(bytes, singleQuote)) & keep;
+      const std::uint32_t found = ZELVANE_BITS(_mm256_cmpeq_epi8(bytes, targets)) & keep;
+      if (singles == 0) {
+        // Bit i of `quoted` is set when an odd number of double quotes stand
+        // at or before byte i.
+        std::uint32_t quoted = doubles;
+        quoted ^= quoted << 1;
+        quoted ^= quoted << 2;
+        quoted ^= quoted << 4;
+        quoted ^= quoted << 8;
+        quoted ^= quoted << 16;
+        const std::uint32_t outside = found & ~quoted;
+        if (outside != 0) return block + std::countr_zero(outside);
+        if ((std::popcount(doubles) & 1) != 0) quote = '"';
+        at = block + kBlock;
+        continue;
+      }
+      const std::uint32_t stops = doubles | singles | found;
+      if (stops == 0) {
+        at = block + kBlock;
+        continue;
+      }
+      const char* stop = block + std::countr_zero(stops);
+      if (*stop == target) return stop;
+      quote = *stop;
+      at = stop + 1;
+      continue;
+    }
+    const std::uint32_t closing =
+        ZELVANE_BITS(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(quote))) & keep;
+    if (closing == 0) {
+      at = block + kBlock;
+      continue;
+    }
+    quote = 0;
+    at = block + std::countr_zero(closing) + 1;
+  }
+#undef ZELVANE_BITS
+  return to;
+}
+
+}  // namespace
+
+#endif
+
+const char* FindOutsideQuotes(const char* from, const char* to, char target, char& quote) {
+#if ZELVANE_MARKS_X86
+  if (to - from >= 32 && __builtin_cpu_supports("avx2")) {
+    return FindOutsideQuotesAvx2(from, to, target, quote);
+  }
+#endif
+  return FindOutsideQuotesBytewise(from, to, target, quote);
+}
+
 }  // namespace zelvane

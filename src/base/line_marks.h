@@ -44,4 +44,14 @@ const char* ScanToLineEndInBlocks(std::size_t blockBytes, const char* lineBegin,
 const char* ScanToLineEndBytewise(const char* lineBegin, const char* from, const char* to,
                                   LineMarks& marks);
 
+// The first `target` in [`from`, `to`) that stands outside a stretch quoted
+// by '"' or "'", or `to`. `quote` is the quote open at `from`, 0 for none,
+// and becomes the quote open where the search stopped. Sixteen bytes at a
+// time where the processor allows.
+const char* FindOutsideQuotes(const char* from, const char* to, char target, char& quote);
+
+// The same, byte by byte (the reference for tests).
+const char* FindOutsideQuotesBytewise(const char* from, const char* to, char target,
+                                      char& quote);
+
 }  // namespace zelvane

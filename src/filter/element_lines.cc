@@ -24,31 +24,6 @@ std::string_view WithoutWhiteEnd(std::string_view text) {
   return text.substr(0, size);
 }
 
-template <typename Word>
-Word Load(const char* from) {
-  Word word;
-  std::memcpy(&word, from, sizeof word);
-  return word;
-}
-
-// True when the `size` bytes at `a` and `b` are the same, compared a word
-// at a time: a call would cost more than the comparison of a few words.
-[[gnu::always_inline]] inline bool SameBytes(const char* a, const char* b, std::size_t size) {
-  using Word = std::uint64_t;
-  if (size >= sizeof(Word)) {
-    for (std::size_t at = 0; at + sizeof(Word) < size; at += sizeof(Word)) {
-      if (Load<Word>(a + at) != Load<Word>(b + at)) return false;
-    }
-    const std::size_t last = size - sizeof(Word);
-    return Load<Word>(a + last) == Load<Word>(b + last);
-  }
-  if (size >= 4) {
-    return Load<std::uint32_t>(a) == Load<std::uint32_t>(b) &&
-           Load<std::uint32_t>(a + size - 4) == Load<std::uint32_t>(b + size - 4);
-  }
-  return std::memcmp(a, b, size) == 0;
-}
-
 // True when no "<" of `suffix` can count for ClassifyLine: a named element's
 // start or the closing tag may stand at one only where the bytes after it
 // begin like one, and whether such a text lies within the twenty characters
@@ -77,31 +52,12 @@ bool SuffixLeavesKindAlone(std::string_view suffix) {
 std::size_t LineShapes::Slot(std::string_view line, const LineMarks& marks,
                              LayoutState::Where from) {
   const auto head = static_cast<std::uint32_t>(std::countr_zero(marks.headTagStarts));
-  const std::uint32_t key = Load<std::uint32_t>(line.data() + head) * 0x9E3779B1u +
+  std::uint32_t word;
+  std::memcpy(&word, line.data() + head, sizeof word);
+  const std::uint32_t key = word * 0x9E3779B1u +
                             (head + 64 * marks.tags) * 0x85EBCA6Bu +
                             static_cast<std::uint32_t>(from);
   return (key * 0xC2B2AE35u) >> (32 - std::countr_zero(kSlots));
-}
-
-[[gnu::always_inline]] inline bool LineShapes::Fits(const Shape& shape, std::string_view line, const LineMarks& marks,
-                      const LayoutState& state) {
-  if (!shape.valid || shape.from != state.where() || shape.tags != marks.tags ||
-      line.size() < std::size_t{shape.prefixSize} + shape.suffixSize) {
-    return false;
-  }
-  if (shape.from == LayoutState::Where::kChild && shape.fromChild != state.child()) return false;
-  return SameBytes(line.data(), shape.prefix, shape.prefixSize) &&
-         SameBytes(line.data() + line.size() - shape.suffixSize, shape.suffix, shape.suffixSize);
-}
-
-const LineShapes::Shape* LineShapes::Find(std::string_view line, const LineMarks& marks,
-                                          const LayoutState& state) {
-  if (last_ != nullptr && last_->next != nullptr && Fits(*last_->next, line, marks, state)) {
-    last_ = last_->next;
-    last_->hit = true;
-    return last_;
-  }
-  return Look(line, marks, state);
 }
 
 const LineShapes::Shape* LineShapes::Look(std::string_view line, const LineMarks& marks,
@@ -109,16 +65,12 @@ const LineShapes::Shape* LineShapes::Look(std::string_view line, const LineMarks
   // The bytes that choose the slot: the first "<" and three after it.
   if (!marks.complete || marks.headTagStarts == 0 ||
       line.size() < static_cast<std::size_t>(std::countr_zero(marks.headTagStarts)) + 4) {
-    last_ = nullptr;
     return nullptr;
   }
   Shape& shape = shapes_[Slot(line, marks, state.where())];
-  if (!Fits(shape, line, marks, state)) {
-    last_ = nullptr;
-    return nullptr;
-  }
+  if (!shape.valid || !Fits(shape, line, marks, state)) return nullptr;
   shape.hit = true;
-  if (last_ != nullptr) last_->next = &shape;
+  last_->next = &shape;
   last_ = &shape;
   return &shape;
 }
@@ -162,22 +114,16 @@ void LineShapes::Remember(std::string_view line, const LineMarks& marks, LayoutS
   std::memcpy(shape.prefix, line.data(), prefixSize);
   std::memcpy(shape.suffix, suffix.data(), suffixSize);
   shape.scan = scan;
+  last_->next = &shape;
   last_ = &shape;
 }
 
-std::string_view ElementLineSplitter::ReadLine(LineScan& scan) {
-  if (!cutting_) return StartLine(scan);
-  return inPieces_ ? NextOfPieces(scan) : NextOfLine(scan);
-}
-
-std::string_view ElementLineSplitter::StartLine(LineScan& scan) {
-  const std::string_view line = reader_.ReadLine(marks_);
+std::string_view ElementLineSplitter::StartCutting(std::string_view line, LineScan& scan) {
   const bool firstLine = firstLine_;
   state_.StartLine(firstLine);
   firstLine_ = false;
   indent_ = 0;
   if (reader_.LineGoesOn()) {
-    shapes_.Forget();
     cutting_ = true;
     inPieces_ = true;
     pieces_.clear();
@@ -186,21 +132,6 @@ std::string_view ElementLineSplitter::StartLine(LineScan& scan) {
     piecesWhole_ = false;
     walked_ = 0;
     return NextOfPieces(scan);
-  }
-  // Most lines are known by their shape, and a line without "<" changes
-  // nothing where it begins in text.
-  if (state_.InText() && !firstLine) {
-    if (marks_.complete && marks_.tags == 0) {
-      scan = ScanMarkedLine(line, marks_);
-      return line;
-    }
-    if (const LineShapes::Shape* shape = shapes_.Find(line, marks_, state_)) {
-      state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
-      scan = shape->scan;
-      scan.ampersand = marks_.ampersand;
-      scan.headTagStarts = marks_.headTagStarts;
-      return line;
-    }
   }
   rest_ = line;
   return WalkLine(scan, !firstLine);
@@ -211,18 +142,18 @@ std::string_view ElementLineSplitter::StartLine(LineScan& scan) {
 std::string_view ElementLineSplitter::WalkLine(LineScan& scan, bool remember) {
   const bool inText = state_.InText();
   const LayoutState::Where from = state_.where();
-  const std::string fromChild = from == LayoutState::Where::kChild ? state_.child() : std::string();
+  // The child open before the walk, which the walk may close.
+  if (from == LayoutState::Where::kChild) fromChild_.assign(state_.child());
   LayoutState::TextRun run;
   const LayoutState::Stop stop = state_.Walk(rest_, 0, true, &run);
   if (stop.kind == LayoutState::Stop::kLineEnd) {
     scan = ScanMarkedLine(rest_, marks_);
-    shapes_.Forget();
+    shapes_.Forget(state_);
     if (remember && inText && state_.InText()) {
-      shapes_.Remember(rest_, marks_, from, fromChild, state_, run);
+      shapes_.Remember(rest_, marks_, from, fromChild_, state_, run);
     }
     return rest_;
   }
-  shapes_.Forget();
   cutting_ = true;
   inPieces_ = false;
   const std::string_view line = Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), scan);
@@ -235,6 +166,7 @@ std::string_view ElementLineSplitter::NextOfLine(LineScan& scan) {
   const LayoutState::Stop stop = state_.Walk(rest_, 0, true);
   if (stop.kind == LayoutState::Stop::kLineEnd) {
     cutting_ = false;
+    shapes_.Forget(state_);
     return Emit(rest_, scan);
   }
   const std::string_view line = Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), scan);
@@ -250,6 +182,7 @@ std::string_view ElementLineSplitter::NextOfPieces(LineScan& scan) {
     if (stop.kind == LayoutState::Stop::kLineEnd) {
       cutting_ = false;
       inPieces_ = false;
+      shapes_.Forget(state_);
       CheckSize(text.size());
       return Emit(text, scan);
     }

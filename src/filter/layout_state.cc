@@ -1,8 +1,10 @@
 #include "filter/layout_state.h"
 
 #include "base/byte_string.h"
+#include "base/line_marks.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace zelvane {
@@ -17,13 +19,23 @@ constexpr std::string_view kCdataOpen = "<![CDATA[";
 
 bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-bool IsNameStart(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  const auto lower = static_cast<unsigned char>(byte | 0x20);
-  return (lower >= 'a' && lower <= 'z') || c == '_' || c == ':' || byte >= 0x80;
-}
+// The bytes that may start a name, and those that may go on with one.
+constexpr std::uint8_t kNameStart = 1;
+constexpr std::uint8_t kNameByte = 2;
+constexpr std::array<std::uint8_t, 256> kNameBytes = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool start = letter || c == '_' || c == ':' || c >= 0x80;
+    const bool further = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    table[static_cast<std::size_t>(c)] =
+        static_cast<std::uint8_t>((start ? kNameStart : 0) | (further ? kNameByte : 0));
+  }
+  return table;
+}();
 
-bool IsNameByte(char c) { return IsNameStart(c) || IsDigit(c) || c == '-' || c == '.'; }
+bool IsNameStart(char c) { return (kNameBytes[static_cast<unsigned char>(c)] & kNameStart) != 0; }
+bool IsNameByte(char c) { return (kNameBytes[static_cast<unsigned char>(c)] & kNameByte) != 0; }
 
 }  // namespace
 
@@ -223,26 +235,14 @@ bool LayoutState::HasContentBefore(std::string_view text, std::size_t at) {
 // Walks a tag from `from` up to its ">", quoted attribute values passed
 // over; returns where the walk goes on, setting `ended` when the tag ends.
 std::size_t LayoutState::WalkTag(std::string_view text, std::size_t from, bool& ended) {
-  const std::size_t end = text.size();
-  for (std::size_t at = from; at < end; ++at) {
-    if (quote_ != 0) {
-      const std::size_t close = text.find(quote_, at);
-      if (close == kNone) return end;
-      quote_ = 0;
-      at = close;
-      continue;
-    }
-    const char c = text[at];
-    if (c == '"' || c == '\'') {
-      quote_ = c;
-    } else if (c == '>') {
-      ended = true;
-      // "/>" ends an empty-element tag: it enters nothing.
-      EndTag(at > 0 && text[at - 1] == '/');
-      return at + 1;
-    }
-  }
-  return end;
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* const close = FindOutsideQuotes(begin + from, end, '>', quote_);
+  if (close == end) return text.size();
+  ended = true;
+  // "/>" ends an empty-element tag: it enters nothing.
+  EndTag(close != begin && close[-1] == '/');
+  return static_cast<std::size_t>(close - begin) + 1;
 }
 
 // As WalkTag for a declaration, whose "[...]" subset may hold ">".
@@ -293,7 +293,12 @@ LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, boo
     bool ended = false;
     switch (inside_) {
       case Inside::kText: {
-        const void* found = std::memchr(text.data() + at, '<', end - at);
+        // A line's first "<" mostly follows a few blanks.
+        std::size_t near = at;
+        const std::size_t nearEnd = std::min(end, at + 8);
+        while (near < nearEnd && text[near] != '<') ++near;
+        const void* found = near < nearEnd ? text.data() + near
+                                           : std::memchr(text.data() + near, '<', end - near);
         const auto tag = found == nullptr ? end
                                           : static_cast<std::size_t>(
                                                 static_cast<const char*>(found) - text.data());

@@ -16,8 +16,8 @@ namespace zelvane {
 namespace {
 
 bool OpensAt(std::string_view line, std::size_t at) {
-  return line.size() - at >= kProgrammeOpening.size() &&
-         std::memcmp(line.data() + at, kProgrammeOpening.data(), kProgrammeOpening.size()) == 0;
+  static_assert(kProgrammeOpening == "<programme ");
+  return LiteralAt(line, at, "<programme ");
 }
 
 bool TagMarkupAt(std::string_view line, std::size_t at) {

@@ -97,11 +97,9 @@ void CopyListing(LineReader& reader, LineWriter& output, FilterOptions options) 
   ProgrammeFilter filter(output, options);
   // The reader notes each line's "<" and "&" as it finds the line's end, so
   // the filter never scans a line's bytes a second time.
+  std::string_view line;
   LineScan scan;
-  while (!lines.AtEnd()) {
-    const std::string_view line = lines.ReadLine(scan);
-    filter.FilterLine(line, scan);
-  }
+  while (lines.Next(line, scan)) filter.FilterLine(line, scan);
   // A programme that the input leaves open is written all the same.
   filter.Finish();
 }
