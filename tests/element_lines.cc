@@ -1,28 +1,64 @@
 // Writes the element lines of a listing, each followed by one LF, to
 // standard output: what the filter and the first-line rules are given. For
-// comparing the cutting of lines with a model of it.
+// comparing the cutting of lines with a model of it. With --check, writes
+// nothing and fails when the scan given with an element line is not what
+// the line's own scan and classification say.
 //
-//   element_lines SOURCE
+//   element_lines [--check] SOURCE
 
 #include "base/failure.h"
 #include "base/line_io.h"
 #include "base/platform.h"
 #include "filter/element_lines.h"
+#include "filter/line_rules.h"
+#include "filter/line_scan.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// True when `given`, the splitter's scan of `line`, says what a scan and
+// classification of the line's own bytes say.
+bool SameScan(std::string_view line, const zelvane::LineScan& given) {
+  const zelvane::LineScan own = zelvane::ScanLine(line);
+  if (given.openingAt != own.openingAt || given.ampersand != own.ampersand ||
+      given.tagMarkup != own.tagMarkup) {
+    return false;
+  }
+  const zelvane::LineKind kind = zelvane::ClassifyLine(line, own.headTagStarts);
+  const zelvane::LineKind givenKind =
+      given.kindKnown ? given.kind : zelvane::ClassifyLine(line, given.headTagStarts);
+  return kind.lineClass == givenKind.lineClass && kind.at == givenKind.at &&
+         kind.demoted == givenKind.demoted;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: element_lines SOURCE\n", stderr);
+  const bool check = argc == 3 && std::strcmp(argv[1], "--check") == 0;
+  if (argc != 2 && !check) {
+    std::fputs("usage: element_lines [--check] SOURCE\n", stderr);
     return 2;
   }
   try {
-    zelvane::LineReader reader(zelvane::platform::OpenForReading(argv[1]));
+    zelvane::LineReader reader(zelvane::platform::OpenForReading(argv[argc - 1]));
     zelvane::ElementLineSplitter lines(reader);
     zelvane::LineWriter out(zelvane::platform::StandardOutput(), false);
+    std::string_view line;
+    zelvane::LineScan scan;
     std::string text;
-    while (!lines.AtEnd()) {
-      text.assign(lines.ReadLine());
+    while (lines.Next(line, scan)) {
+      if (check) {
+        if (!SameScan(line, scan)) {
+          std::fprintf(stderr, "element_lines: wrong scan for %.*s\n",
+                       static_cast<int>(line.size()), line.data());
+          return 1;
+        }
+        continue;
+      }
+      text.assign(line);
       text.push_back('\n');
       out.WriteLineStart(text);
     }

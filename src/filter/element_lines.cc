@@ -3,8 +3,10 @@
 #include "base/failure.h"
 #include "filter/line_rules.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <string>
 
 namespace zelvane {
 
@@ -49,56 +51,91 @@ bool SuffixLeavesKindAlone(std::string_view suffix) {
 
 }  // namespace
 
-std::size_t LineShapes::Slot(std::string_view line, const LineMarks& marks,
-                             LayoutState::Where from) {
-  const auto head = static_cast<std::uint32_t>(std::countr_zero(marks.headTagStarts));
+LineShapes::Shape* LineShapes::Set(Shape* shapes, const char* head, LayoutState::Where from) {
   std::uint32_t word;
-  std::memcpy(&word, line.data() + head, sizeof word);
-  const std::uint32_t key = word * 0x9E3779B1u +
-                            (head + 64 * marks.tags) * 0x85EBCA6Bu +
-                            static_cast<std::uint32_t>(from);
-  return (key * 0xC2B2AE35u) >> (32 - std::countr_zero(kSlots));
+  std::memcpy(&word, head, sizeof word);
+  const std::uint32_t key = word * 0x9E3779B1u + static_cast<std::uint32_t>(from) * 0x85EBCA6Bu;
+  return shapes + kWays * ((key * 0xC2B2AE35u) >> (32 - std::countr_zero(kSets)));
 }
 
-const LineShapes::Shape* LineShapes::Look(std::string_view line, const LineMarks& marks,
-                                          const LayoutState& state) {
+const LineShapes::Shape* LineShapes::LookForLine(std::string_view line, std::size_t head,
+                                                 const LineMarks& marks,
+                                                 const LayoutState& state) {
   // The bytes that choose the slot: the first "<" and three after it.
-  if (!marks.complete || marks.headTagStarts == 0 ||
-      line.size() < static_cast<std::size_t>(std::countr_zero(marks.headTagStarts)) + 4) {
-    return nullptr;
+  if (line.size() < head + 4) return nullptr;
+  Shape* set = Set(shapes_, line.data() + head, state.where());
+  for (std::size_t way = 0; way < kWays; ++way) {
+    if (set[way].valid && FitsLine(set[way], line, head, marks, state)) return Take(&set[way]);
   }
-  Shape& shape = shapes_[Slot(line, marks, state.where())];
-  if (!shape.valid || !Fits(shape, line, marks, state)) return nullptr;
-  shape.hit = true;
-  last_->next = &shape;
-  last_ = &shape;
-  return &shape;
+  return nullptr;
 }
 
-void LineShapes::Remember(std::string_view line, const LineMarks& marks, LayoutState::Where from,
-                          std::string_view fromChild, const LayoutState& state,
-                          LayoutState::TextRun run) {
-  if (run.begin == kNone || !marks.complete || marks.headTagStarts == 0) return;
-  const auto head = static_cast<std::size_t>(std::countr_zero(marks.headTagStarts));
-  if (line.size() < head + 4) return;
-  const std::size_t prefixSize = run.begin;
-  const std::size_t suffixSize = line.size() - run.end;
-  // The prefix holds the first "<", by which the shape is found.
-  if (prefixSize > Shape::kMaxPrefix || suffixSize > Shape::kMaxSuffix ||
-      prefixSize <= head) {
+bool LineShapes::FitsElement(const Shape& shape, std::string_view text, const LayoutState& state,
+                             std::size_t& suffixAt) {
+  if (text.size() < shape.prefixSize + std::size_t{shape.suffixSize} || !FitsPlace(shape, state) ||
+      !SameBytes(text.data(), shape.prefix, shape.prefixSize)) {
+    return false;
+  }
+  // The text run ends at the first "<" after the prefix; the suffix starts
+  // there, and an empty suffix may as well stand at the end.
+  const void* found =
+      std::memchr(text.data() + shape.prefixSize, '<', text.size() - shape.prefixSize);
+  if (found == nullptr) {
+    if (shape.suffixSize != 0) return false;
+    suffixAt = text.size();
+    return true;
+  }
+  const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+  if (text.size() - at < shape.suffixSize ||
+      !SameBytes(text.data() + at, shape.suffix, shape.suffixSize)) {
+    return false;
+  }
+  suffixAt = at;
+  return true;
+}
+
+const LineShapes::Shape* LineShapes::FindElement(std::string_view text, const LayoutState& state,
+                                                 std::size_t& suffixAt) {
+  Shape* next = last_->next;
+  if (next != nullptr && FitsElement(*next, text, state, suffixAt)) return Take(next);
+  if (text.size() < 4) return nullptr;
+  Shape* set = Set(shapes_, text.data(), state.where());
+  for (std::size_t way = 0; way < kWays; ++way) {
+    if (set[way].valid && FitsElement(set[way], text, state, suffixAt)) return Take(&set[way]);
+  }
+  return nullptr;
+}
+
+void LineShapes::Remember(std::string_view element, LayoutState::TextRun run,
+                          LayoutState::Where from, std::string_view fromChild,
+                          const LayoutState& state) {
+  if (run.begin == kNone) return;
+  const std::string_view prefix = element.substr(0, run.begin);
+  // The suffix runs to the end of the last markup; a run after all markup
+  // has none.
+  const std::string_view suffix =
+      run.markupEnd != kNone && run.markupEnd > run.end
+          ? element.substr(run.end, run.markupEnd - run.end)
+          : std::string_view();
+  // The prefix holds the bytes by which the shape is found.
+  if (prefix.size() < 4 || prefix.size() > Shape::kMaxPrefix ||
+      suffix.size() > Shape::kMaxSuffix) {
     return;
   }
-  LineScan scan = ScanMarkedLine(line, marks);
+  const LineScan prefixScan = ScanLine(prefix);
+  const LineScan suffixScan = ScanLine(suffix);
   // An opening in the suffix would stand at a place that moves.
-  if (scan.openingAt != kNone && scan.openingAt >= prefixSize) return;
-  Shape& shape = shapes_[Slot(line, marks, from)];
-  if (shape.valid && shape.hit) {
-    shape.hit = false;  // a second chance: the shape in use stays once
+  if (suffixScan.openingAt != kNone) return;
+  // A way not in use, else one not used since it was remembered; a shape in
+  // use gets a second chance.
+  Shape* set = Set(shapes_, prefix.data(), from);
+  Shape* way = !set[0].valid ? &set[0] : !set[1].valid ? &set[1] : !set[0].hit ? &set[0]
+               : !set[1].hit ? &set[1] : nullptr;
+  if (way == nullptr) {
+    set[0].hit = set[1].hit = false;
     return;
   }
-  const std::string_view suffix = line.substr(run.end);
-  scan.kindKnown = SuffixLeavesKindAlone(suffix);
-  if (scan.kindKnown) scan.kind = ClassifyLine(line, marks.headTagStarts);
+  Shape& shape = *way;
   shape.valid = true;
   shape.hit = false;
   shape.next = nullptr;
@@ -108,11 +145,23 @@ void LineShapes::Remember(std::string_view line, const LineMarks& marks, LayoutS
   shape.toChild.assign(shape.to == LayoutState::Where::kChild ? state.child() : std::string());
   shape.setsChild = shape.to == LayoutState::Where::kChild &&
                     !(from == LayoutState::Where::kChild && fromChild == shape.toChild);
-  shape.tags = marks.tags;
-  shape.prefixSize = static_cast<std::uint8_t>(prefixSize);
-  shape.suffixSize = static_cast<std::uint8_t>(suffixSize);
-  std::memcpy(shape.prefix, line.data(), prefixSize);
-  std::memcpy(shape.suffix, suffix.data(), suffixSize);
+  shape.prefixSize = static_cast<std::uint8_t>(prefix.size());
+  shape.suffixSize = static_cast<std::uint8_t>(suffix.size());
+  std::memcpy(shape.prefix, prefix.data(), prefix.size());
+  if (!suffix.empty()) std::memcpy(shape.suffix, suffix.data(), suffix.size());
+  shape.tags = static_cast<std::uint32_t>(std::count(prefix.begin(), prefix.end(), '<') +
+                                          std::count(suffix.begin(), suffix.end(), '<'));
+  LineScan scan;
+  scan.openingAt = prefixScan.openingAt;
+  scan.tagMarkup = prefixScan.tagMarkup || suffixScan.tagMarkup;
+  scan.ampersand = prefixScan.ampersand || suffixScan.ampersand;
+  // The classification of the element, its text run left out: where no "<"
+  // of the suffix can count for it, the run's length does not matter.
+  scan.kindKnown = SuffixLeavesKindAlone(suffix);
+  if (scan.kindKnown) {
+    const std::string bytes = Concat(prefix, suffix);
+    scan.kind = ClassifyLine(bytes, ScanLine(bytes).headTagStarts);
+  }
   shape.scan = scan;
   last_->next = &shape;
   last_ = &shape;
@@ -138,7 +187,8 @@ std::string_view ElementLineSplitter::StartCutting(std::string_view line, LineSc
 }
 
 // Walks the whole line just read: it stands as it is unless it holds a
-// split point. Its shape is remembered where `remember` allows.
+// split point. The shape of its first element is remembered where
+// `remember` allows.
 std::string_view ElementLineSplitter::WalkLine(LineScan& scan, bool remember) {
   const bool inText = state_.InText();
   const LayoutState::Where from = state_.where();
@@ -146,30 +196,69 @@ std::string_view ElementLineSplitter::WalkLine(LineScan& scan, bool remember) {
   if (from == LayoutState::Where::kChild) fromChild_.assign(state_.child());
   LayoutState::TextRun run;
   const LayoutState::Stop stop = state_.Walk(rest_, 0, true, &run);
-  if (stop.kind == LayoutState::Stop::kLineEnd) {
+  const bool split = stop.kind == LayoutState::Stop::kSplit;
+  const std::size_t end = split ? stop.at : rest_.size();
+  shapes_.Forget(state_);
+  // The element starts at the first "<", behind white space.
+  const std::size_t head = rest_.find('<');
+  if (remember && inText && state_.InText() && head < end && IsWhite(rest_.data(), head) &&
+      run.begin != kNone) {
+    run.begin -= head;
+    run.end -= head;
+    if (run.markupEnd != kNone) run.markupEnd -= head;
+    shapes_.Remember(rest_.substr(head, end - head), run, from, fromChild_, state_);
+  }
+  if (!split) {
     scan = ScanMarkedLine(rest_, marks_);
-    shapes_.Forget(state_);
-    if (remember && inText && state_.InText()) {
-      shapes_.Remember(rest_, marks_, from, fromChild_, state_, run);
-    }
     return rest_;
   }
   cutting_ = true;
   inPieces_ = false;
-  const std::string_view line = Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), scan);
+  const std::string_view line = Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), nullptr, scan);
   rest_ = rest_.substr(stop.at);
   indent_ = stop.indent;
   return line;
 }
 
+LayoutState::Stop ElementLineSplitter::WalkElement(std::string_view text, std::size_t from,
+                                                   bool whole,
+                                                   const LineShapes::Shape*& shape) {
+  shape = nullptr;
+  const bool atStart = from == 0 && state_.InText() && !text.empty() && text[0] == '<';
+  if (atStart) {
+    std::size_t suffixAt = 0;
+    shape = shapes_.FindElement(text, state_, suffixAt);
+    if (shape != nullptr) {
+      state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
+      LayoutState::TextRun run;
+      const LayoutState::Stop stop = state_.Walk(text, suffixAt + shape->suffixSize, whole, &run);
+      // Markup beyond the shape's: the element line is scanned on its own.
+      if (run.tags != 0 || stop.kind == LayoutState::Stop::kNeedBytes) shape = nullptr;
+      if (stop.kind != LayoutState::Stop::kNeedBytes && run.tags != 0) shapes_.Forget(state_);
+      return stop;
+    }
+  }
+  const LayoutState::Where place = state_.where();
+  if (place == LayoutState::Where::kChild) fromChild_.assign(state_.child());
+  LayoutState::TextRun run;
+  const LayoutState::Stop stop = state_.Walk(text, from, whole, &run);
+  if (stop.kind == LayoutState::Stop::kNeedBytes) return stop;
+  shapes_.Forget(state_);
+  if (atStart && state_.InText()) {
+    const std::size_t end = stop.kind == LayoutState::Stop::kSplit ? stop.at : text.size();
+    shapes_.Remember(text.substr(0, end), run, place, fromChild_, state_);
+  }
+  return stop;
+}
+
 std::string_view ElementLineSplitter::NextOfLine(LineScan& scan) {
-  const LayoutState::Stop stop = state_.Walk(rest_, 0, true);
+  const LineShapes::Shape* shape = nullptr;
+  const LayoutState::Stop stop = WalkElement(rest_, 0, true, shape);
   if (stop.kind == LayoutState::Stop::kLineEnd) {
     cutting_ = false;
-    shapes_.Forget(state_);
-    return Emit(rest_, scan);
+    return Emit(rest_, shape, scan);
   }
-  const std::string_view line = Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), scan);
+  const std::string_view line = Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), shape, scan);
   rest_ = rest_.substr(stop.at);
   indent_ = stop.indent;
   return line;
@@ -178,17 +267,17 @@ std::string_view ElementLineSplitter::NextOfLine(LineScan& scan) {
 std::string_view ElementLineSplitter::NextOfPieces(LineScan& scan) {
   for (;;) {
     const std::string_view text(pieces_.data() + piecesStart_, pieces_.size() - piecesStart_);
-    const LayoutState::Stop stop = state_.Walk(text, walked_, piecesWhole_);
+    const LineShapes::Shape* shape = nullptr;
+    const LayoutState::Stop stop = WalkElement(text, walked_, piecesWhole_, shape);
     if (stop.kind == LayoutState::Stop::kLineEnd) {
       cutting_ = false;
       inPieces_ = false;
-      shapes_.Forget(state_);
       CheckSize(text.size());
-      return Emit(text, scan);
+      return Emit(text, shape, scan);
     }
     if (stop.kind == LayoutState::Stop::kSplit) {
       CheckSize(stop.at);
-      const std::string_view line = Emit(WithoutWhiteEnd(text.substr(0, stop.at)), scan);
+      const std::string_view line = Emit(WithoutWhiteEnd(text.substr(0, stop.at)), shape, scan);
       piecesStart_ += stop.at;
       walked_ = 0;
       indent_ = stop.indent;
@@ -209,8 +298,10 @@ std::string_view ElementLineSplitter::NextOfPieces(LineScan& scan) {
   }
 }
 
-// `bytes` as an element line with the current indentation, and its scan.
-std::string_view ElementLineSplitter::Emit(std::string_view bytes, LineScan& scan) {
+// `bytes` as an element line with the current indentation, and its scan:
+// from `shape` when the bytes begin with it and hold no further markup.
+std::string_view ElementLineSplitter::Emit(std::string_view bytes, const LineShapes::Shape* shape,
+                                           LineScan& scan) {
   std::string_view line = bytes;
   if (indent_ > 0) {
     assembled_.clear();
@@ -218,7 +309,16 @@ std::string_view ElementLineSplitter::Emit(std::string_view bytes, LineScan& sca
     assembled_.append(bytes);
     line = assembled_;
   }
-  scan = ScanLine(line);
+  if (shape == nullptr) {
+    scan = ScanLine(line);
+    return line;
+  }
+  ShapeScan(*shape, indent_, scan);
+  const std::string_view run = bytes.substr(shape->prefixSize);
+  scan.ampersand =
+      shape->scan.ampersand || std::memchr(run.data(), '&', run.size()) != nullptr;
+  scan.headTagStarts = 0;
+  if (!scan.kindKnown) scan.headTagStarts = ScanLine(line).headTagStarts;
   return line;
 }
 

@@ -13,13 +13,15 @@
 
 namespace zelvane {
 
-// The lines of a listing repeat a few shapes: the same start tag and end tag
-// around a text that differs. A line that begins and ends in text and holds
-// no split point is remembered by its shape, the bytes before and after its
-// longest text run, with what the walk over it and the filter's
-// classification made of it. A later line of the same shape, from the same
-// place, holds its "<" only there, so the walk and the classification would
-// make the same of it: they are taken from the shape instead.
+// The elements of a listing repeat a few shapes: the same start tag and end
+// tag around a text that differs. An element that begins and ends in text is
+// remembered by its shape, the bytes before and after its longest text run,
+// with what the walk over it and the filter's classification made of it. A
+// later element of the same shape, from the same place, with no "<" in its
+// text run, would be walked and classified the same way: the shape says how,
+// and only the bytes after it are walked. An element is found by its shape
+// as a whole line of the usual layout (its "<" counted by the reader) or
+// where a split leaves it.
 class LineShapes {
  public:
   struct Shape {
@@ -33,65 +35,82 @@ class LineShapes {
     // Remembered (a sentinel is not), and used since: kept on a clash once.
     bool valid = false;
     bool hit = false;
-    std::uint32_t tags = 0;  // the "<" of such a line
-    Shape* next = nullptr;   // the shape of the line that followed it last
+    std::uint32_t tags = 0;  // the "<" of the prefix and the suffix
+    Shape* next = nullptr;   // the shape of the element that followed it last
+    // From the element's first "<" to its text run, and from the run's end
+    // to the end of the element's last markup.
     char prefix[kMaxPrefix];
     char suffix[kMaxSuffix];
     // What the walk made of it.
     LayoutState::Where to = LayoutState::Where::kOutside;
-    bool setsChild = false;  // the line opens a child other than the one open
+    bool setsChild = false;  // the element opens a child other than the one open
     std::string fromChild;
     std::string toChild;
-    LineScan scan;  // but for the answers that depend on the whole line
+    // The filter's answers for the prefix and suffix, places counted from the
+    // prefix's start; `ampersand` for an "&" among them.
+    LineScan scan;
   };
 
-  // The shape of `line`, whose marks are `marks`, seen before from where
-  // `state` stands; null when none fits. The shape that followed the last
-  // one found is tried first: lines come in the same order programme after
-  // programme.
-  const Shape* Find(std::string_view line, const LineMarks& marks, const LayoutState& state) {
+  // The shape of `line`, a whole line whose marks are `marks`, from where
+  // `state` stands; null when none fits. Its first "<" is at `head`, with
+  // white space before it. The shape that followed the last one found is
+  // tried first: elements come in the same order programme after programme.
+  const Shape* FindLine(std::string_view line, std::size_t head, const LineMarks& marks,
+                        const LayoutState& state) {
     Shape* next = last_->next;
-    if (next != nullptr && Fits(*next, line, marks, state)) {
-      last_ = next;
-      next->hit = true;
-      return next;
-    }
-    return Look(line, marks, state);
+    if (next != nullptr && FitsLine(*next, line, head, marks, state)) return Take(next);
+    return LookForLine(line, head, marks, state);
   }
 
-  // A line was walked and left the state at `state`: the shape of the next
-  // line is guessed from there.
+  // The shape of the element at the start of `text`, a "<" where a split
+  // left the walk, from where `state` stands; null when none fits. The
+  // suffix stands at `suffixAt`.
+  const Shape* FindElement(std::string_view text, const LayoutState& state,
+                           std::size_t& suffixAt);
+
+  // An element was walked and left the state at `state`: the shape of the
+  // next one is guessed from there.
   void Forget(const LayoutState& state) { last_ = &after_[static_cast<std::size_t>(state.where())]; }
 
-  // Remembers the shape of `line` around `run`, walked from `from` (with
-  // child `fromChild`) to where `state` stands now without a split.
-  void Remember(std::string_view line, const LineMarks& marks, LayoutState::Where from,
-                std::string_view fromChild, const LayoutState& state, LayoutState::TextRun run);
+  // Remembers the shape of `element`, bytes from a first "<" on, around
+  // `run` (places counted from that "<"), walked from `from` (with child
+  // `fromChild`) to where `state` stands without a split.
+  void Remember(std::string_view element, LayoutState::TextRun run, LayoutState::Where from,
+                std::string_view fromChild, const LayoutState& state);
 
  private:
-  static constexpr std::size_t kSlots = 64;
-  static std::size_t Slot(std::string_view line, const LineMarks& marks,
-                          LayoutState::Where from);
-  static bool Fits(const Shape& shape, std::string_view line, const LineMarks& marks,
-                   const LayoutState& state) {
-    if (shape.from != state.where() || shape.tags != marks.tags ||
-        line.size() < std::size_t{shape.prefixSize} + shape.suffixSize) {
-      return false;
-    }
-    if (shape.from == LayoutState::Where::kChild && shape.fromChild != state.child()) {
-      return false;
-    }
-    return SameBytes(line.data(), shape.prefix, shape.prefixSize) &&
-           SameBytes(line.data() + line.size() - shape.suffixSize, shape.suffix,
-                     shape.suffixSize);
+  // Two ways a set: two shapes that share their first bytes, or a hash,
+  // do not push each other out.
+  static constexpr std::size_t kSets = 64;
+  static constexpr std::size_t kWays = 2;
+  static Shape* Set(Shape* shapes, const char* head, LayoutState::Where from);
+  static bool FitsPlace(const Shape& shape, const LayoutState& state) {
+    return shape.from == state.where() &&
+           (shape.from != LayoutState::Where::kChild || shape.fromChild == state.child());
   }
-  const Shape* Look(std::string_view line, const LineMarks& marks, const LayoutState& state);
+  static bool FitsLine(const Shape& shape, std::string_view line, std::size_t head,
+                       const LineMarks& marks, const LayoutState& state) {
+    return shape.tags == marks.tags &&
+           line.size() >= head + shape.prefixSize + std::size_t{shape.suffixSize} &&
+           FitsPlace(shape, state) && SameBytes(line.data() + head, shape.prefix, shape.prefixSize) &&
+           SameBytes(line.data() + line.size() - shape.suffixSize, shape.suffix, shape.suffixSize);
+  }
+  static bool FitsElement(const Shape& shape, std::string_view text, const LayoutState& state,
+                          std::size_t& suffixAt);
+  const Shape* LookForLine(std::string_view line, std::size_t head, const LineMarks& marks,
+                           const LayoutState& state);
+  const Shape* Take(Shape* shape) {
+    last_->next = shape;
+    last_ = shape;
+    shape->hit = true;
+    return shape;
+  }
 
-  Shape shapes_[kSlots];
-  // No shape, but what followed a line that was walked, by where it left
-  // the state.
+  Shape shapes_[kSets * kWays];
+  // No shape, but what followed an element that was walked, by where it
+  // left the state.
   Shape after_[4];
-  Shape* last_ = &after_[0];  // the shape of the last line with "<"
+  Shape* last_ = &after_[0];  // the shape of the last element
 };
 
 // Cuts every line that the reader gives into element lines: each
@@ -145,12 +164,15 @@ class ElementLineSplitter {
         scan = ScanMarkedLine(line, marks_);
         return line;
       }
-      if (const LineShapes::Shape* shape = shapes_.Find(line, marks_, state_)) {
-        state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
-        scan = shape->scan;
-        scan.ampersand = marks_.ampersand;
-        scan.headTagStarts = marks_.headTagStarts;
-        return line;
+      const auto head = static_cast<std::size_t>(std::countr_zero(marks_.headTagStarts | (1u << 31)));
+      if (head < 31 && IsWhite(line.data(), head)) {
+        if (const LineShapes::Shape* shape = shapes_.FindLine(line, head, marks_, state_)) {
+          state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
+          ShapeScan(*shape, head, scan);
+          scan.ampersand = marks_.ampersand;
+          scan.headTagStarts = marks_.headTagStarts;
+          return line;
+        }
       }
     }
     return StartCutting(line, scan);
@@ -160,8 +182,29 @@ class ElementLineSplitter {
   std::string_view WalkLine(LineScan& scan, bool remember);
   std::string_view NextOfLine(LineScan& scan);
   std::string_view NextOfPieces(LineScan& scan);
-  std::string_view Emit(std::string_view bytes, LineScan& scan);
+  // Walks the element at the start of `text`, a split point, up to the next
+  // split point, the shape of a known element taken over.
+  LayoutState::Stop WalkElement(std::string_view text, std::size_t from, bool whole,
+                                const LineShapes::Shape*& shape);
+  std::string_view Emit(std::string_view bytes, const LineShapes::Shape* shape, LineScan& scan);
   void CheckSize(std::size_t size) const;
+
+  // True when the `size` bytes at `bytes` are blanks, tabs or CRs.
+  static bool IsWhite(const char* bytes, std::size_t size) {
+    for (std::size_t at = 0; at < size; ++at) {
+      if (bytes[at] != ' ' && bytes[at] != '\t' && bytes[at] != '\r') return false;
+    }
+    return true;
+  }
+  // The scan of an element line that begins with `shape`'s prefix at `at`.
+  static void ShapeScan(const LineShapes::Shape& shape, std::size_t at, LineScan& scan) {
+    scan = shape.scan;
+    if (scan.openingAt != std::string_view::npos) scan.openingAt += at;
+    // A line of no named element has no place for it.
+    if (scan.kind.lineClass != LineClass::kFurther || scan.kind.demoted) {
+      scan.kind.at += static_cast<std::uint32_t>(at);
+    }
+  }
 
   LineReader& reader_;
   LayoutState state_;
@@ -178,6 +221,7 @@ class ElementLineSplitter {
   std::size_t piecesStart_ = 0;
   std::size_t walked_ = 0;    // bytes of the element line in pieces_ walked so far
   bool piecesWhole_ = false;  // pieces_ reaches the end of its line
+  const LineShapes::Shape* piecesShape_ = nullptr;  // the shape the element in pieces_ has
   ByteBuffer assembled_;      // an element line with its indentation
   std::string fromChild_;     // the child open before a walk
   LineMarks marks_;

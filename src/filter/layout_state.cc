@@ -304,7 +304,8 @@ LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, boo
                                                 static_cast<const char*>(found) - text.data());
         if (longestRun != nullptr && afterMarkup &&
             (longestRun->begin == kNone || tag - at > longestRun->end - longestRun->begin)) {
-          *longestRun = TextRun{at, tag};
+          longestRun->begin = at;
+          longestRun->end = tag;
         }
         afterMarkup = false;
         if (found == nullptr) {
@@ -316,6 +317,7 @@ LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, boo
         if (markup.kind == Markup::kText) {
           content_ = true;
           at = tag + 1;
+          if (longestRun != nullptr) ++longestRun->tags;
           break;
         }
         if (IsSplitPoint(markup) && HasContentBefore(text, tag)) {
@@ -324,6 +326,7 @@ LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, boo
           byteOrderMark_ = false;
           return {Stop::kSplit, tag, Indent(markup)};
         }
+        if (longestRun != nullptr) ++longestRun->tags;
         content_ = true;
         Enter(markup, text);
         at = markup.after;
@@ -349,10 +352,12 @@ LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, boo
         break;
     }
     afterMarkup = ended;
+    if (ended && longestRun != nullptr) longestRun->markupEnd = at;
   }
   // Markup that ends the bytes is followed by an empty run.
   if (longestRun != nullptr && afterMarkup && longestRun->begin == kNone) {
-    *longestRun = TextRun{end, end};
+    longestRun->begin = end;
+    longestRun->end = end;
   }
   if (whole) return {Stop::kLineEnd, end, 0};
   return {Stop::kNeedBytes, at, 0};

@@ -39,16 +39,21 @@ class LayoutState {
 
   // A stretch of text without "<" that follows the end of markup: whatever
   // bytes stand there, the walk over the line around them goes the same way.
+  // With it a walk notes where its last markup ended (npos: none did) and
+  // how many "<" it met.
   struct TextRun {
     std::size_t begin = std::string_view::npos;
     std::size_t end = 0;
+    std::size_t markupEnd = std::string_view::npos;
+    std::size_t tags = 0;
   };
 
   // Walks `text`, the bytes of the current element line read so far, from
   // `from` on (what lies before was walked already). `whole`: `text` reaches
   // the end of its line. A split ends the element line at the split point;
   // the caller starts the next one there and walks it from its start.
-  // `longestRun`, when given, receives the longest TextRun walked.
+  // `longestRun`, when given, receives the longest TextRun walked, and the
+  // rest of what a TextRun notes.
   Stop Walk(std::string_view text, std::size_t from, bool whole,
             TextRun* longestRun = nullptr);
 
@@ -57,10 +62,11 @@ class LayoutState {
   Where where() const { return where_; }
   // The name of the child open, where() being kChild.
   const std::string& child() const { return child_; }
-  // Puts the state where a walk in text would have put it, with `child`
+  // Puts the state where a walk over markup would have put it, with `child`
   // open when it is given.
   void MoveTo(Where where, const std::string* child) {
     where_ = where;
+    content_ = true;
     if (child != nullptr) child_.assign(*child);
   }
 
