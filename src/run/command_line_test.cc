@@ -74,7 +74,12 @@ TEST(ParseArguments, MatchesOptionsByPrefixInAnyCase) {
       {{"z", "--output=x.xml", "o", "--cetzone", "'-1'", "i"}, {"i", "x.xml", true, -1}},
       {{"z", "i", "--OUTPUT='o.xml'", "--cet=-1", "--kenmerk"}, {"i", "o.xml", true, -1, true}},
       {{"z", "i", "--output=", "--cet=", "7"}, {"7", "", true, 0}},
-      {{"z", "i", "--rating=x", "--cet", "--outputs=o", "p"}, {"i", "p", true, 0}},
+      {{"z", "i", "--rating=x", "--cet", "--outputs=o", "p"}, {"p", "o", true, 0}},
+      {{"z", "--outputfile=x", "--cet", "-1", "i"}, {"i", "x", true, -1}},
+      {{"z", "i", "--cetoffset=3", "--kenmerk"}, {"i", "", true, 3, true}},
+      {{"z", "i", "--ratings=PG", "-o", "o"}, {"i", "o"}},
+      {{"z", "--OutputFile=a=b.xml", "--CETOFFSET='-2'", "i"}, {"i", "a=b.xml", true, -2}},
+      {{"z", "i", "--outputfile=", "--kenmerk"}, {"i", "", false, 0, true}},
       {{"z", "i", "--rating", "--cet=2"}, {"i", "", false, 0}},
       {{"z", "--cet=+2", "--tba=x", "--output", "=o"}, {"", "=o", true, 2, false, false, true}},
       {{"z", "--kenmerken", "--tbax", "--TALPA!", "i"}, {"i", "", false, 0, true, true, true}},
@@ -117,6 +122,7 @@ TEST(ParseArguments, TakesTheZoneAfterTz) {
       {{"z", "i", "--tz"}, true, "", "i", false},
       {{"z", "--TZ='Europe/London'", "i"}, true, "Europe/London", "i", false},
       {{"z", "--tz=", "i"}, true, "", "i", false},
+      {{"z", "--tzone=Asia/Tokyo", "-o", "t.xml", "i"}, true, "Asia/Tokyo", "i", false},
       {{"z", "--t", "UTC"}, false, "", "UTC", false},
   };
   for (const Case& c : cases) {
