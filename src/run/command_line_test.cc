@@ -232,7 +232,7 @@ TEST(RunProgram, ShowsUsageWhenANameIsMissing) {
   for (const Case& c : cases) {
     std::string text, errors;
     LineWriter console(&text), errorConsole(&errors);
-    EXPECT_EQ(RunProgram(c.words, console, errorConsole), c.status);
+    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console, errorConsole), c.status);
     if (c.running) {
       const RunSettings settings = ParseArguments(c.words);
       EXPECT_EQ(text, "Running...\r\n\r\n" + Console(settings) + usage);
@@ -289,7 +289,7 @@ TEST(RunProgram, HelpAndVersionPrintNothingElse) {
   for (const Case& c : cases) {
     std::string text, errors;
     LineWriter console(&text), errorConsole(&errors);
-    EXPECT_EQ(RunProgram(c.words, console, errorConsole), 0) << c.words[1];
+    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console, errorConsole), 0) << c.words[1];
     EXPECT_EQ(text, c.out) << c.words[1];
     EXPECT_EQ(errors, "") << c.words[1];
   }
@@ -308,7 +308,7 @@ TEST(RunProgram, ConsoleLinesOfAListingOnStandardOutputGoToStandardError) {
   for (const Case& c : cases) {
     std::string text, errors;
     LineWriter console(&text), errorConsole(&errors);
-    EXPECT_EQ(RunProgram(c.words, console, errorConsole), 1) << c.words[1];
+    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console, errorConsole), 1) << c.words[1];
     EXPECT_EQ(text, "") << c.words[1];
     EXPECT_EQ(errors.substr(0, c.errors.size()), c.errors) << c.words[1];
     EXPECT_GT(errors.size(), c.errors.size() + 40) << c.words[1];
