@@ -46,6 +46,7 @@ enum class FailurePosition : std::uint32_t {
   kGzipWrite = 0x1320,
   kUnknownTimeZone = 0x1300,
   kNoTimeZones = 0x1310,
+  kNoTimeZoneDatabase = 0x1318,
   // The ceilings of a line and of a programme.
   kLineTooLong = 0x1400,
   kProgrammeTooLarge = 0x1410,
