@@ -89,16 +89,20 @@ int RunFilePass(const RunSettings& settings, const DateTimeSeparators& separator
   // Only a file can be replaced: a device or a pipe of the same name would
   // become a regular file.
   if (replaceSource && !platform::IsRegularFile(source.file())) {
-    throw EInOutError(kNotReplaceable, "The source is no regular file and cannot be replaced",
+    throw EInOutError(kNotReplaceable,
+                      Concat("The source ", settings.source,
+                             " is no regular file and cannot be replaced"),
                       FailurePosition::kSourceNotReplaceable);
   }
+  // The product's own reports name the file concerned.
+  const std::string shown = fromStandardInput ? "on standard input" : settings.source;
   const Compression compression = source.Sniff();
   if (compression == Compression::kGzip) {
-    source.Decompress();
+    source.Decompress(shown);
   } else if (compression != Compression::kNone) {
     throw EInOutError(kCompressedSource,
-                      Concat("The source is compressed with ", CompressionName(compression),
-                             ": decompress it first"),
+                      Concat("The source ", shown, " is compressed with ",
+                             CompressionName(compression), ": decompress it first"),
                       FailurePosition::kSourceCompressed);
   }
 
