@@ -87,7 +87,8 @@ void RemoveWorkingFile(File& file, const std::string& name);
 // Raises EInOutError naming the directory when no file can be created there.
 File CreateTemporaryFile();
 
-// Opens the existing file `name` for writing over its content in place.
+// Opens the existing file `name` for writing over its content in place; a
+// symbolic link at `name` is not followed where the system can tell.
 File OpenForWritingOver(const std::string& name);
 
 // Creates `name` for writing, with the mode that new files get; raises when

@@ -270,7 +270,9 @@ File CreateTemporaryFile() {
 }
 
 File OpenForWritingOver(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  // `name` is a file's own name, links resolved: a link planted there since
+  // is not followed, and a pipe put there does not stop the run.
+  const int fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) RaiseIoError(errno, Operation::kCreate, FailurePosition::kOpenForWritingOver);
   return File(fd);
 }
