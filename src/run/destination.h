@@ -40,9 +40,10 @@ class Destination {
   // replaces a file. A failure raises.
   void Commit();
 
-  // After a failure: what was written directly keeps the whole 128-byte blocks
-  // passed on, and so does a working file; the file that the result was to
-  // replace stays as it was. Never raises.
+  // After a failure: what was written directly keeps the whole 128-byte
+  // blocks passed on, and so does a working file; the file that the result
+  // was to replace stays as it was, unless the failure came in the last
+  // write over it. Never raises.
   void Abandon() noexcept;
 
  private:
