@@ -6,9 +6,9 @@
 #include "base/byte_string.h"
 #include "base/line_io.h"
 #include "base/platform.h"
+#include "filter/first_line.h"
 #include "fuzz_check.h"
 #include "memory_file.h"
-#include "run/file_pass.h"
 
 #include <algorithm>
 #include <cstddef>

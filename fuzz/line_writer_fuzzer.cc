@@ -1,13 +1,18 @@
 // Fuzzes the line writer over a disk whose writes fail at a chosen offset:
 // a completed run writes exactly the lines, each ended by CR LF (gzip-
 // compressed where asked); a failed one leaves exactly the whole 128-byte
-// blocks that reached the disk, and nothing after them.
+// blocks that reached the disk, and nothing after them. Through a
+// destination, whose working file, temporary file, rename and final write
+// over the destination fail where the fuzzer says as well, the destination
+// holds the old bytes or the whole result, and only a failure in that final
+// write may leave a part of the result over the old bytes.
 #include "faulty_platform.h"
 #include "fuzz_check.h"
 
 #include "base/byte_stream.h"
 #include "base/failure.h"
 #include "base/line_io.h"
+#include "run/destination.h"
 
 #include <zlib.h>
 
@@ -38,6 +43,84 @@ bool Inflate(const std::string& compressed, std::string& text) {
   return result == Z_OK || result == Z_STREAM_END || result == Z_BUF_ERROR;
 }
 
+// Writes the lines of `text` to `writer`, each repeated as its first byte
+// says (to pass the buffer's size) and each written in one of the three ways
+// that give the same bytes; `expected` receives what they must give.
+void WriteLines(LineWriter& writer, std::string_view rest, std::string& expected) {
+  while (!rest.empty()) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    const std::size_t copies = line.empty() ? 1 : 1 + static_cast<unsigned char>(line[0]) % 64;
+    for (std::size_t i = 0; i < copies; ++i) {
+      expected.append(line).append("\r\n");
+      const std::size_t split = line.size() / 2;
+      switch ((i + line.size()) % 3) {
+        case 0: writer.WriteLine(line); break;
+        case 1: writer.WriteEndedLines(std::string(line) + "\r\n"); break;
+        default:
+          writer.WriteLineStart(line.substr(0, split));
+          writer.WriteLine(line.substr(split));
+      }
+    }
+  }
+}
+
+// One run through a Destination named guide.xml, with the points of
+// failure that `plan` chooses.
+void FuzzDestination(zelvane::fuzz::Input& input, std::uint8_t plan) {
+  using zelvane::fuzz::WorkingFileFate;
+  zelvane::fuzz::FaultyDisk& disk = zelvane::fuzz::Disk();
+  const std::string old = "yesterday's guide\r\n";
+  disk.destinationExists = (plan & 1) != 0;
+  disk.destination = disk.destinationExists ? old : "";
+  disk.working = static_cast<WorkingFileFate>((plan >> 1) % 3);
+  disk.temporaryFails = (plan & 8) != 0;
+  disk.renameRefused = (plan & 16) != 0;
+  const std::uint32_t at = static_cast<std::uint32_t>(input.Int32());
+  disk.finalFailAt = (plan & 32) != 0 ? at % (4 * LineWriter::kBufferSize) : SIZE_MAX;
+  disk.failAt = (plan & 64) != 0 ? (at >> 8) % (4 * LineWriter::kBufferSize) : SIZE_MAX;
+
+  const bool hadDestination = disk.destinationExists;
+  std::string expected, console;
+  LineWriter standardOutput(&console);
+  std::optional<zelvane::Destination> destination;
+  try {
+    destination.emplace("guide.xml", "in.xml", zelvane::platform::File(7, false), standardOutput);
+  } catch (const zelvane::EInOutError& failure) {
+    // Refused before anything was created: a new destination where no
+    // working file is possible, or no temporary file.
+    const bool refusedNew = !disk.destinationExists && disk.working == WorkingFileFate::kRefused;
+    Require(refusedNew ? failure.errorCode() == 5 : disk.temporaryFails,
+            "only a refused new destination or the temporary file fails at the start");
+    Require(disk.destination == (disk.destinationExists ? old : "") && !disk.finalWriteStarted,
+            "a refusal at the start leaves the destination as it was");
+    return;
+  }
+  try {
+    WriteLines(destination->writer(), input.Rest(), expected);
+    destination->Commit();
+  } catch (const zelvane::EInOutError& failure) {
+    destination->Abandon();
+    Require(failure.errorCode() == disk.error, "only a planned call fails");
+    if (disk.finalWriteStarted) {
+      const std::size_t written = std::min(disk.finalFailAt, expected.size());
+      Require(disk.destination.compare(0, written, expected, 0, written) == 0,
+              "a failed final write leaves a part of the result", disk.destination);
+    } else {
+      Require(disk.destination == (disk.destinationExists ? old : ""),
+              "a failure before the final write leaves the destination as it was",
+              disk.destination);
+    }
+    return;
+  }
+  Require(disk.destinationExists && disk.destination == expected,
+          "the destination receives the whole result", disk.destination);
+  Require(!disk.renameRefused || disk.working != WorkingFileFate::kCreated || !hadDestination ||
+              disk.workingRemoved,
+          "a working file copied over the destination is removed");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -50,6 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool fails = (mode & 4) != 0;
   zelvane::fuzz::FaultyDisk& disk = zelvane::fuzz::Disk();
   disk = zelvane::fuzz::FaultyDisk();
+  if ((mode & 8) != 0) {
+    FuzzDestination(input, static_cast<std::uint8_t>(failAt));
+    return 0;
+  }
   disk.failAt = fails ? failAt : SIZE_MAX;
 
   std::string expected;
@@ -63,28 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     LineWriter& writer = *output;
     try {
-      std::string_view rest = input.Rest();
-      while (!rest.empty()) {
-        const std::size_t end = std::min(rest.find('\n'), rest.size());
-        const std::string_view line = rest.substr(0, end);
-        rest.remove_prefix(std::min(end + 1, rest.size()));
-        // Lines repeat to pass the buffer's size: their first byte says how often.
-        const std::size_t copies = line.empty() ? 1 : 1 + static_cast<unsigned char>(line[0]) % 64;
-        for (std::size_t i = 0; i < copies; ++i) {
-          // The three ways of writing a line give the same bytes.
-          expected.append(line).append("\r\n");
-          const std::size_t split = line.size() / 2;
-          switch ((i + line.size()) % 3) {
-            case 0: writer.WriteLine(line); break;
-            case 1:
-              writer.WriteEndedLines(std::string(line) + "\r\n");
-              break;
-            default:
-              writer.WriteLineStart(line.substr(0, split));
-              writer.WriteLine(line.substr(split));
-          }
-        }
-      }
+      WriteLines(writer, input.Rest(), expected);
       writer.Close();
     } catch (const zelvane::EInOutError& failure) {
       failed = true;

@@ -75,12 +75,20 @@ def main():
     # line towards the end of the bytes that decide the encoding.
     # The first lines of the unit tests are followed by a UTF-8 character.
     files = [p.read_bytes() for p in sorted(pathlib.Path('.').glob('tests/data/filepass/*.in'))]
-    lines = [line + b'\n<x>\xC3\xA9 &#233;</x>\n' for line in literals('src/run/file_pass_test.cc')
+    lines = [line + b'\n<x>\xC3\xA9 &#233;</x>\n' for line in literals('src/filter/first_line_test.cc')
              if b'<' in line]
     write('first_line', [bytes([block, shift]) + listing for listing in files
                          for block, shift in ((255, 0), (3, 0), (255, 129), (5, 128))] +
           [bytes([block, shift]) + listing for listing in lines
            for block, shift in ((255, 0), (7, 130))])
+    # Through a destination: the mode byte, the plan of what fails (the
+    # destination there, the working file's fate, the temporary file, the
+    # rename, the final write, the working or temporary file's writes) and
+    # the offsets where writes fail, then lines.
+    text = b'<tv>\n' + b'\n'.join(b'  <channel id="c%d"/>' % i for i in range(300)) + b'\n</tv>\n'
+    plans = (0x01, 0x03, 0x05, 0x04, 0x02, 0x0B, 0x11, 0x23, 0x31, 0x41, 0x43)
+    write('line_writer', [b'\x08' + bytes([plan, 0, 0, 0]) + b'\x00\x30\x00\x00' + text
+                          for plan in plans])
 
 
 if __name__ == '__main__':

@@ -109,16 +109,16 @@ TEST(Compressed, BadOrForeignCompressionFailsAndKeepsTheDestination) {
     const char* message;
     bool refusedBeforeOutput;
   } cases[] = {
-      {"bzip2", "BZh91AY&SY\x01\x02", "The source is compressed with bzip2: decompress it first.",
+      {"bzip2", "BZh91AY&SY\x01\x02", "The source in.xml is compressed with bzip2: decompress it first.",
        true},
       {"xz", std::string("\xFD\x37\x7A\x58\x5A\x00\x00", 7),
-       "The source is compressed with xz: decompress it first.", true},
-      {"zstd", "\x28\xB5\x2F\xFD\x24", "The source is compressed with zstd: decompress it first.",
+       "The source in.xml is compressed with xz: decompress it first.", true},
+      {"zstd", "\x28\xB5\x2F\xFD\x24", "The source in.xml is compressed with zstd: decompress it first.",
        true},
-      {"zip", "PK\x03\x04\x14", "The source is compressed with zip: decompress it first.", true},
-      {"truncated", gzip.substr(0, gzip.size() / 2), "The gzip data of the source ends too early.",
+      {"zip", "PK\x03\x04\x14", "The source in.xml is compressed with zip: decompress it first.", true},
+      {"truncated", gzip.substr(0, gzip.size() / 2), "The gzip data of the source in.xml ends too early.",
        false},
-      {"corrupt", badCheck, "The gzip data of the source is corrupt.", false},
+      {"corrupt", badCheck, "The gzip data of the source in.xml is corrupt.", false},
   };
   for (const Case& c : cases) {
     const fs::path dir = FreshDirectory(std::string("bad_compression_") + c.name);

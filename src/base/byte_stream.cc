@@ -1,5 +1,6 @@
 #include "base/byte_stream.h"
 
+#include "base/byte_string.h"
 #include "base/failure.h"
 
 #include <zlib.h>
@@ -8,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 
 namespace zelvane {
@@ -74,6 +76,7 @@ std::string_view CompressionName(Compression compression) {
 struct ByteSource::Inflater {
   z_stream stream {};
   bool betweenMembers = false;  // a member has ended; another may follow
+  std::string name;             // the file's, for the reports of bad data
 
   Inflater() {
     if (inflateInit2(&stream, kGzipWindow) != Z_OK) throw std::bad_alloc();
@@ -102,7 +105,10 @@ Compression ByteSource::Sniff() {
   return CompressionOf(std::string_view(input_.get() + begin_, end_ - begin_));
 }
 
-void ByteSource::Decompress() { inflater_ = std::make_unique<Inflater>(); }
+void ByteSource::Decompress(std::string_view name) {
+  inflater_ = std::make_unique<Inflater>();
+  inflater_->name = name;
+}
 
 bool ByteSource::FillInput() {
   if (begin_ < end_) return true;
@@ -126,7 +132,8 @@ std::size_t ByteSource::Read(char* to, std::size_t size) {
   for (;;) {
     if (!FillInput()) {
       if (inflater_->betweenMembers) return 0;
-      throw EInOutError(kCompressedDataError, "The gzip data of the source ends too early",
+      throw EInOutError(kCompressedDataError,
+                        Concat("The gzip data of the source ", inflater_->name, " ends too early"),
                         FailurePosition::kGzipEndsEarly);
     }
     // A further member follows the one that ended.
@@ -145,7 +152,8 @@ std::size_t ByteSource::Read(char* to, std::size_t size) {
     } else if (result == Z_MEM_ERROR) {
       throw std::bad_alloc();
     } else if (result != Z_OK && result != Z_BUF_ERROR) {
-      throw EInOutError(kCompressedDataError, "The gzip data of the source is corrupt",
+      throw EInOutError(kCompressedDataError,
+                        Concat("The gzip data of the source ", inflater_->name, " is corrupt"),
                         FailurePosition::kGzipCorrupt);
     }
     if (produced > 0) return produced;

@@ -27,8 +27,9 @@ class ByteSource {
   // ahead and still delivered by Read.
   Compression Sniff();
 
-  // From here on, Read delivers the gzip-decompressed bytes.
-  void Decompress();
+  // From here on, Read delivers the gzip-decompressed bytes; the reports of
+  // bad data name the file as `name`.
+  void Decompress(std::string_view name);
 
   // Reads up to `size` bytes; 0 at the end. Raises EInOutError for a failed
   // read and for compressed data that is corrupt or ends too early.

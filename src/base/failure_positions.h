@@ -14,12 +14,16 @@ enum class FailurePosition : std::uint32_t {
   // The platform layer.
   kOpenForReading = 0x10,
   kCreateForWriting = 0x20,
+  kOpenForWritingOver = 0x24,
+  kCreateNewFile = 0x25,
+  kOpenForAppending = 0x26,
   kRequireWritable = 0x28,
   kRequireWritableOpen = 0x29,  // Windows: opening the destination to test it
   kCreateWorkingFile = 0x30,
   kWorkingFileLocked = 0x31,    // a leftover that another run holds
   kWorkingFileCreated = 0x32,   // another run created it meanwhile
   kWorkingFileLockTaken = 0x33,
+  kCreateTemporaryFile = 0x38,
   kRead = 0x40,
   kWrite = 0x50,
   kWriteNothing = 0x51,  // Windows: a write that wrote no byte
@@ -32,11 +36,15 @@ enum class FailurePosition : std::uint32_t {
   kRename = 0xA0,
   kExamineWorkingFile = 0xA1,
   kWorkingFileReplaced = 0xA2,
+  kReopenWorkingFile = 0xA3,  // Windows: reading back a working file not renamed
+  kSizeOf = 0xB0,
+  kRewind = 0xB1,
+  kSetSize = 0xB2,
+  kReserveSpace = 0xB3,
   // The file pass.
   kOutputIsSource = 0x1200,
   kWorkingFileIsSource = 0x1210,
   kWorkingFileRefused = 0x1218,
-  kDestinationIsSource = 0x1220,
   kDirectoryRefused = 0x1228,
   kSourceNotReplaceable = 0x1230,
   kSourceCompressed = 0x1240,
@@ -46,6 +54,7 @@ enum class FailurePosition : std::uint32_t {
   kGzipWrite = 0x1320,
   kUnknownTimeZone = 0x1300,
   kNoTimeZones = 0x1310,
+  kNoTimeZoneDatabase = 0x1318,
   // The ceilings of a line and of a programme.
   kLineTooLong = 0x1400,
   kProgrammeTooLarge = 0x1410,

@@ -54,18 +54,68 @@ bool IsRegularFile(const File& file);
 // for being read-only.
 void RequireWritable(const std::string& name, const File& source);
 
-// Creates the working file `name` afresh for writing, never through a link,
-// and holds it exclusively (an advisory lock, or the share mode) until it is
-// committed or closed. Whatever stood at `name` is removed first, unless
-// another run holds it: that raises EInOutError naming it. Returns an invalid
-// File when the directory refuses the new file (no permission, a read-only
-// file system).
-File CreateWorkingFile(const std::string& name);
+// What CreateWorkingFile gives: the working file, or why there is none.
+struct WorkingFile {
+  File file;                 // invalid when no working file is possible
+  bool nameTooLong = false;  // none, because the name is too long for the system
+};
+
+// Creates the working file `name` afresh for writing and reading back, never
+// through a link, and holds it exclusively (an advisory lock, or the share
+// mode) until it is committed or closed. A leftover of an earlier run at
+// `name` is removed first; one that another run holds raises EInOutError
+// naming it. Gives no file when none is possible at `name`: the directory
+// refuses it (no permission, a read-only file system), a leftover there may
+// not be removed or cannot be opened to test its lock, or the name is too
+// long.
+WorkingFile CreateWorkingFile(const std::string& name);
 
 // Puts the working file `file`, created at `name`, in place of `to` in one
-// atomic step, then closes it. When `name` no longer leads to `file`, raises
-// and renames nothing.
-void CommitWorkingFile(File& file, const std::string& name, const std::string& to);
+// atomic step, closes it and returns true. When the system refuses to
+// replace `to` (another user's file in a sticky directory, a file mounted on
+// its own), returns false, having renamed nothing, with `file` open for
+// reading. When `name` no longer leads to `file`, raises and renames nothing.
+bool CommitWorkingFile(File& file, const std::string& name, const std::string& to);
+
+// Closes the working file `file` and removes it from `name`, where it still
+// is; a failed removal leaves a leftover that the next run removes.
+void RemoveWorkingFile(File& file, const std::string& name);
+
+// Creates a private file for writing and reading back in the system's
+// directory for temporary files (TMPDIR where it is set), exclusively and
+// for the user alone. It is gone once it is closed, or the process ends.
+// Raises EInOutError naming the directory when no file can be created there.
+File CreateTemporaryFile();
+
+// Opens the existing file `name` for writing over its content in place; a
+// symbolic link at `name` is not followed where the system can tell.
+File OpenForWritingOver(const std::string& name);
+
+// Creates `name` for writing, with the mode that new files get; raises when
+// anything, a link included, stands at `name`.
+File CreateNewFile(const std::string& name);
+
+// Opens `name` for writing at its end, never emptying it.
+File OpenForAppending(const std::string& name);
+
+// True when `name`, or a link on its way to a file, lies in /proc or /dev/fd:
+// it denotes a descriptor that is open already, or a file of the system's
+// own. Never where the system has no such directories.
+bool LeadsThroughProcessFiles(const std::string& name);
+
+// The number of bytes that `file` holds.
+std::uint64_t SizeOf(const File& file);
+
+// Moves to the start of `file`, to read it from there.
+void Rewind(File& file);
+
+// Cuts `file` to `size` bytes, or extends it.
+void SetSize(File& file, std::uint64_t size);
+
+// Claims room on disk for `size` bytes of `file` where the system can, so
+// that writing them cannot fail half-way for want of space; changes neither
+// its content nor its size.
+void ReserveSpace(File& file, std::uint64_t size);
 
 // The standard streams, not owned.
 File StandardInput();
@@ -94,12 +144,6 @@ void Close(File& file);
 // cannot be examined (too long, an unsearchable directory) counts as
 // existing, so that opening it reports the reason as a failure.
 bool IsExistingFile(const std::string& name);
-
-// True when creating `name` for writing would empty the open file `file`
-// without the system refusing it: `name` denotes that file under another
-// name. Where the share modes of the opener already make the create fail
-// (a sharing violation), this is false.
-bool CreatingWouldEmpty(const File& file, const std::string& name);
 
 // True when both open files are one and the same file on disk (never for
 // pipes and consoles).

@@ -4,13 +4,9 @@
 #include "base/failure.h"
 
 #include <cerrno>
-#include <clocale>
-#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <langinfo.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,10 +21,11 @@ namespace {
 
 enum class Operation { kOpenExisting, kCreate, kOther };
 
-// The program's codes for an errno. Codes that share a number with a row of
-// the message table but mean something else (EIO is 5, EINTR is 4) keep the
-// plain "I/O error N" message, so a disk error never reads "File access denied".
-[[noreturn]] void RaiseIoError(int error, Operation operation, FailurePosition position) {
+// The failure for an errno, with the program's code for it. Codes that share
+// a number with a row of the message table but mean something else (EIO is
+// 5, EINTR is 4) keep the plain "I/O error N" message, so a disk error never
+// reads "File access denied".
+EInOutError IoError(int error, Operation operation, FailurePosition position) {
   std::int32_t code = 0;
   switch (error) {
     case ENOENT: code = operation == Operation::kCreate ? 3 : 2; break;
@@ -41,9 +38,13 @@ enum class Operation { kOpenExisting, kCreate, kOther };
     case EPERM:
     case EROFS:
     case EISDIR: code = 5; break;
-    default: throw EInOutError(error, "I/O error " + FormatInt(error), position);
+    default: return EInOutError(error, "I/O error " + FormatInt(error), position);
   }
-  throw EInOutError(code, position);
+  return EInOutError(code, position);
+}
+
+[[noreturn]] void RaiseIoError(int error, Operation operation, FailurePosition position) {
+  throw IoError(error, operation, position);
 }
 
 int Descriptor(const File& file) { return static_cast<int>(file.handle()); }
@@ -54,37 +55,6 @@ bool IsRefusal(int error) { return error == EACCES || error == EPERM || error ==
 [[noreturn]] void RaiseInUse(const std::string& name, FailurePosition position) {
   throw EInOutError(EWOULDBLOCK, Concat("Working file ", name, " is in use by another run"),
                     position);
-}
-
-// The first literal byte of a strftime-style format: the separator between
-// its fields ("%m/%d/%y" gives "/").
-std::string SeparatorOf(const char* format, const char* fallback) {
-  if (format == nullptr) return fallback;
-  for (const char* p = format; *p != '\0'; ++p) {
-    if (*p == '%') {
-      ++p;
-      while (*p == 'E' || *p == 'O' || *p == '-' || *p == '_' || *p == '0' || *p == '^') ++p;
-      if (*p == '\0') break;
-      continue;
-    }
-    return std::string(1, *p);
-  }
-  return fallback;
-}
-
-// Large blocks start on this boundary and span whole multiples of it, so
-// that every part of them can be a large page.
-constexpr std::size_t kLargePage = std::size_t{2} << 20;
-
-std::size_t RoundToLargePages(std::size_t size) {
-  return (size + kLargePage - 1) & ~(kLargePage - 1);
-}
-
-// Only a hint: where the system has no large pages, nothing changes.
-void AdviseLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t size) {
-#ifdef MADV_HUGEPAGE
-  (void)::madvise(block, size, MADV_HUGEPAGE);
-#endif
 }
 
 }  // namespace
@@ -141,9 +111,11 @@ void RequireWritable(const std::string& name, const File&) {
 
 namespace {
 
-// One try of CreateWorkingFile: an invalid file when the name was taken
-// from under it.
-File TryCreateWorkingFile(const std::string& name, bool& refused) {
+// How one try of CreateWorkingFile ended.
+enum class Attempt { kCreated, kRefused, kNameTooLong, kTakenMeanwhile };
+
+// One try of CreateWorkingFile: `file` is set when it was created.
+Attempt TryCreateWorkingFile(const std::string& name, File& file) {
   struct stat entry {};
   if (::lstat(name.c_str(), &entry) == 0) {
     // A file left by an earlier run goes; one that another run is writing
@@ -152,33 +124,31 @@ File TryCreateWorkingFile(const std::string& name, bool& refused) {
     File leftover;
     if (S_ISREG(entry.st_mode)) {
       leftover = File(::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+      // Another user's file that this run may not open may be that user's
+      // live working file: without its lock tested, it is never removed.
+      if (!leftover.valid() && IsRefusal(errno)) return Attempt::kRefused;
       if (leftover.valid() && ::flock(Descriptor(leftover), LOCK_EX | LOCK_NB) != 0 &&
           errno == EWOULDBLOCK) {
         RaiseInUse(name, FailurePosition::kWorkingFileLocked);
       }
     }
     if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
-      if (IsRefusal(errno)) {
-        refused = true;
-        return File();
-      }
+      if (IsRefusal(errno)) return Attempt::kRefused;
       RaiseIoError(errno, Operation::kCreate, FailurePosition::kRemoveLeftover);
     }
   }
   // Created afresh and never through a link: a link planted at the name
-  // must never make the program write into another file.
-  const int fd =
-      ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  // must never make the program write into another file. Read as well as
+  // written: a file that the system will not rename is copied from.
+  const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     // Another run created it since the leftover went.
     if (errno == EEXIST) RaiseInUse(name, FailurePosition::kWorkingFileCreated);
-    if (IsRefusal(errno)) {
-      refused = true;
-      return File();
-    }
+    if (IsRefusal(errno)) return Attempt::kRefused;
+    if (errno == ENAMETOOLONG) return Attempt::kNameTooLong;
     RaiseIoError(errno, Operation::kCreate, FailurePosition::kCreateWorkingFile);
   }
-  File file(fd);
+  File created(fd);
   // A file system without locks (ENOLCK, EINVAL) still gets the working file.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
     RaiseInUse(name, FailurePosition::kWorkingFileLockTaken);
@@ -188,39 +158,179 @@ File TryCreateWorkingFile(const std::string& name, bool& refused) {
   struct stat open {}, named {};
   if (::fstat(fd, &open) == 0 && (::lstat(name.c_str(), &named) != 0 ||
                                   open.st_dev != named.st_dev || open.st_ino != named.st_ino)) {
-    return File();
+    return Attempt::kTakenMeanwhile;
   }
-  return file;
+  file = std::move(created);
+  return Attempt::kCreated;
+}
+
+// True when the open `file` is what the entry `name` holds, a link not followed.
+bool IsAt(const File& file, const std::string& name) {
+  struct stat open {}, named {};
+  return ::fstat(Descriptor(file), &open) == 0 && ::lstat(name.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// The next name in a chain of symbolic links: what the link `name` holds,
+// resolved against the link's own directory; false when `name` is no link.
+bool FollowLink(std::string& name) {
+  struct stat info {};
+  if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return false;
+  std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX), '\0');
+  const ssize_t n = ::readlink(name.c_str(), target.data(), target.size());
+  if (n < 0) return false;
+  target.resize(static_cast<std::size_t>(n));
+  if (!target.empty() && target.front() != '/') {
+    const std::size_t slash = name.rfind('/');
+    if (slash != std::string::npos) target = name.substr(0, slash + 1) + target;
+  }
+  name = target;
+  return true;
+}
+
+bool IsProcessPath(std::string_view path) {
+  return path == "/proc" || path.starts_with("/proc/") || path.starts_with("/dev/fd/");
+}
+
+// The directory that holds `name`, every link resolved ("/dev/fd" is
+// "/proc/self/fd"), with a final "/"; empty when it cannot be resolved.
+std::string ResolvedDirectory(const std::string& name) {
+  const std::size_t slash = name.rfind('/');
+  const std::string directory =
+      slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+  char* resolved = ::realpath(directory.c_str(), nullptr);
+  if (resolved == nullptr) return std::string();
+  std::string result = Concat(resolved, "/");
+  std::free(resolved);
+  return result;
 }
 
 }  // namespace
 
-File CreateWorkingFile(const std::string& name) {
+WorkingFile CreateWorkingFile(const std::string& name) {
   // A name taken from under a try is tried again: the other run then holds
   // it, or has left it, and the next try says which.
   for (int attempt = 0; attempt < 8; ++attempt) {
-    bool refused = false;
-    File file = TryCreateWorkingFile(name, refused);
-    if (file.valid() || refused) return file;
+    WorkingFile working;
+    switch (TryCreateWorkingFile(name, working.file)) {
+      case Attempt::kCreated:
+      case Attempt::kRefused: return working;
+      case Attempt::kNameTooLong: working.nameTooLong = true; return working;
+      case Attempt::kTakenMeanwhile: break;
+    }
   }
   RaiseInUse(name, FailurePosition::kWorkingFileCreated);
 }
 
-void CommitWorkingFile(File& file, const std::string& name, const std::string& to) {
-  struct stat open {}, named {};
+bool CommitWorkingFile(File& file, const std::string& name, const std::string& to) {
+  struct stat open {};
   if (::fstat(Descriptor(file), &open) != 0)
     RaiseIoError(errno, Operation::kOther, FailurePosition::kExamineWorkingFile);
-  if (::lstat(name.c_str(), &named) != 0 || open.st_dev != named.st_dev ||
-      open.st_ino != named.st_ino) {
+  if (!IsAt(file, name)) {
     throw EInOutError(
         ESTALE,
         Concat("Working file ", name, " was replaced by another program; nothing was renamed"),
         FailurePosition::kWorkingFileReplaced);
   }
-  if (::rename(name.c_str(), to.c_str()) != 0)
+  if (::rename(name.c_str(), to.c_str()) != 0) {
+    // Another user's file in a sticky directory, or a file mounted on its own.
+    if (errno == EACCES || errno == EPERM || errno == EBUSY) return false;
     RaiseIoError(errno, Operation::kOther, FailurePosition::kRename);
+  }
   // The lock ends here, with the working file already in its place.
   Close(file);
+  return true;
+}
+
+void RemoveWorkingFile(File& file, const std::string& name) {
+  if (IsAt(file, name)) (void)::unlink(name.c_str());
+  Close(file);
+}
+
+File CreateTemporaryFile() {
+  const char* variable = std::getenv("TMPDIR");
+  const std::string directory = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+  std::string name = Concat(directory, "/zelvane-XXXXXX");
+  // mkstemp creates the file exclusively, readable and writable by its owner alone.
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    const EInOutError reason =
+        IoError(errno, Operation::kCreate, FailurePosition::kCreateTemporaryFile);
+    throw EInOutError(reason.errorCode(),
+                      Concat("No temporary file could be created in ", directory, ": ",
+                             reason.message()),
+                      FailurePosition::kCreateTemporaryFile);
+  }
+  File file(fd);
+  (void)::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  // Removed at once: the open file stays, and whatever ends the run, no
+  // copy of the listing is left behind.
+  (void)::unlink(name.c_str());
+  return file;
+}
+
+File OpenForWritingOver(const std::string& name) {
+  // `name` is a file's own name, links resolved: a link planted there since
+  // is not followed, and a pipe put there does not stop the run.
+  const int fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) RaiseIoError(errno, Operation::kCreate, FailurePosition::kOpenForWritingOver);
+  return File(fd);
+}
+
+File CreateNewFile(const std::string& name) {
+  const int fd =
+      ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) RaiseIoError(errno, Operation::kCreate, FailurePosition::kCreateNewFile);
+  return File(fd);
+}
+
+File OpenForAppending(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) RaiseIoError(errno, Operation::kCreate, FailurePosition::kOpenForAppending);
+  return File(fd);
+}
+
+bool LeadsThroughProcessFiles(const std::string& name) {
+  std::string current = name;
+  // Each step of a chain of links counts, and so does where each step's
+  // directory leads: a directory link into /proc is as good as a name in it.
+  for (int depth = 0; depth < 40; ++depth) {
+    if (IsProcessPath(current) || IsProcessPath(ResolvedDirectory(current))) return true;
+    if (!FollowLink(current)) return false;
+  }
+  return false;
+}
+
+std::uint64_t SizeOf(const File& file) {
+  struct stat info {};
+  if (::fstat(Descriptor(file), &info) != 0)
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kSizeOf);
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+void Rewind(File& file) {
+  if (::lseek(Descriptor(file), 0, SEEK_SET) != 0)
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kRewind);
+}
+
+void SetSize(File& file, std::uint64_t size) {
+  if (::ftruncate(Descriptor(file), static_cast<off_t>(size)) != 0)
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kSetSize);
+}
+
+void ReserveSpace(File& file, std::uint64_t size) {
+#if defined(__linux__)
+  // Blocks beyond the end are claimed without moving the end; a file system
+  // that cannot claim them (no support) is simply written.
+  if (size > 0 && ::fallocate(Descriptor(file), FALLOC_FL_KEEP_SIZE, 0,
+                              static_cast<off_t>(size)) != 0 &&
+      errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) {
+    RaiseIoError(errno, Operation::kOther, FailurePosition::kReserveSpace);
+  }
+#else
+  static_cast<void>(file);
+  static_cast<void>(size);
+#endif
 }
 
 File StandardInput() { return File(STDIN_FILENO, false); }
@@ -284,13 +394,6 @@ bool IsExistingFile(const std::string& name) {
   return errno != ENOENT && errno != ENOTDIR;
 }
 
-bool CreatingWouldEmpty(const File& file, const std::string& name) {
-  // POSIX has no share modes: opening the source never keeps writers out.
-  struct stat open {}, named {};
-  return ::fstat(Descriptor(file), &open) == 0 && ::stat(name.c_str(), &named) == 0 &&
-         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
-}
-
 bool IsSameOpenFile(const File& a, const File& b) {
   struct stat first {}, second {};
   return ::fstat(Descriptor(a), &first) == 0 && ::fstat(Descriptor(b), &second) == 0 &&
@@ -308,18 +411,7 @@ std::string FinalName(const std::string& name) {
   std::string current = name;
   // Follow a chain of links one step at a time, so that a relative link is
   // resolved against the directory of the link that holds it.
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
-    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX), '\0');
-    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
-    if (n < 0) return current;
-    target.resize(static_cast<std::size_t>(n));
-    if (!target.empty() && target.front() != '/') {
-      const std::size_t slash = current.rfind('/');
-      if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
-    }
-    current = target;
+  for (int depth = 0; depth < 40 && FollowLink(current); ++depth) {
   }
   return current;
 }
@@ -350,86 +442,6 @@ void CutToWholeBlocks(File& file, std::size_t block) noexcept {
   const auto whole = static_cast<off_t>(static_cast<std::size_t>(at) / block * block);
   // Only a regular file can be cut; for anything else this fails harmlessly.
   (void)::ftruncate(Descriptor(file), whole);
-}
-
-bool IsTerminal(const File& file) { return ::isatty(Descriptor(file)) == 1; }
-
-void WriteStandardError(std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    text.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
-std::string ToConsoleCodePage(std::string_view text) { return std::string(text); }
-
-std::string ProgramName(const char* programPath) {
-  const std::string path = programPath != nullptr ? programPath : "";
-  const std::size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return name.empty() ? "zelvane" : name;
-}
-
-std::optional<std::string> RawCommandLine() { return std::nullopt; }
-
-void PrepareProcess() {
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
-}
-
-LocaleSeparators ReadLocaleSeparators() {
-  LocaleSeparators separators;
-  if (std::setlocale(LC_ALL, "") != nullptr) {
-    separators.date = SeparatorOf(nl_langinfo(D_FMT), "/");
-    separators.time = SeparatorOf(nl_langinfo(T_FMT), ":");
-    const char* radix = nl_langinfo(RADIXCHAR);
-    if (radix != nullptr && *radix != '\0') separators.decimal = radix;
-  }
-  // Nothing else in the program may depend on the locale.
-  std::setlocale(LC_ALL, "C");
-  return separators;
-}
-
-void* MapLargeBlock(std::size_t size) {
-  if (size == 0 || size > SIZE_MAX - 2 * kLargePage) return nullptr;
-  const std::size_t rounded = RoundToLargePages(size);
-  // Mapped with one large page to spare, then trimmed to start on a boundary.
-  void* mapped = ::mmap(nullptr, rounded + kLargePage, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapped == MAP_FAILED) return nullptr;
-  char* const start = static_cast<char*>(mapped);
-  const std::size_t skip =
-      (kLargePage - reinterpret_cast<std::uintptr_t>(start) % kLargePage) % kLargePage;
-  if (skip > 0) ::munmap(start, skip);
-  if (kLargePage - skip > 0) ::munmap(start + skip + rounded, kLargePage - skip);
-  AdviseLargePages(start + skip, rounded);
-  return start + skip;
-}
-
-void* GrowLargeBlock(void* block, std::size_t size, std::size_t newSize) {
-  if (newSize > SIZE_MAX - 2 * kLargePage) return nullptr;
-  const std::size_t rounded = RoundToLargePages(size);
-  const std::size_t newRounded = RoundToLargePages(newSize);
-  if (newRounded <= rounded) return block;
-#ifdef MREMAP_MAYMOVE
-  // The pages move by their page tables, never by copying.
-  void* moved = ::mremap(block, rounded, newRounded, MREMAP_MAYMOVE);
-  if (moved == MAP_FAILED) return nullptr;
-  AdviseLargePages(moved, newRounded);
-  return moved;
-#else
-  void* bigger = MapLargeBlock(newSize);
-  if (bigger == nullptr) return nullptr;
-  std::memcpy(bigger, block, size);
-  UnmapLargeBlock(block, size);
-  return bigger;
-#endif
-}
-
-void UnmapLargeBlock(void* block, std::size_t size) {
-  if (block != nullptr) ::munmap(block, RoundToLargePages(size));
 }
 
 }  // namespace zelvane::platform

@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <utility>
-#include <vector>
 
 namespace zelvane::platform {
 
@@ -66,13 +65,6 @@ bool SameAsNamed(HANDLE handle, const std::string& name, bool entry) {
   const bool same = Identify(query, named) && SameIdentity(open, named);
   if (query != INVALID_HANDLE_VALUE) CloseHandle(query);
   return same;
-}
-
-// One locale value, or `fallback` when the locale gives none.
-std::string LocaleValue(LCTYPE type, const char* fallback) {
-  char value[16] = {};
-  const int size = GetLocaleInfoA(GetThreadLocale(), type, value, sizeof value);
-  return size > 1 ? std::string(value) : std::string(fallback);
 }
 
 }  // namespace
@@ -148,7 +140,8 @@ void RequireWritable(const std::string& name, const File& source) {
   CloseHandle(handle);
 }
 
-File CreateWorkingFile(const std::string& name) {
+WorkingFile CreateWorkingFile(const std::string& name) {
+  WorkingFile working;
   // A file left by an earlier run goes. One that another run is writing now
   // is open without delete sharing, so the system refuses to delete it.
   if (DeleteFileA(name.c_str()) == 0) {
@@ -163,22 +156,34 @@ File CreateWorkingFile(const std::string& name) {
       }
     }
     if (error == ERROR_SHARING_VIOLATION) RaiseInUse(name, FailurePosition::kWorkingFileLocked);
+    // A leftover that may not be removed leaves no room for a working file.
+    if (error == ERROR_ACCESS_DENIED) return working;
+    if (error == ERROR_FILENAME_EXCED_RANGE) {
+      working.nameTooLong = true;
+      return working;
+    }
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
       RaiseIoError(error, FailurePosition::kRemoveLeftover);
   }
-  // Only readers may share the working file while it is written.
-  const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Only readers may share the working file while it is written. Read as
+  // well as written: a file that the system will not rename is copied from.
+  const HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_EXISTS) RaiseInUse(name, FailurePosition::kWorkingFileCreated);
-    if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return File();
+    if (error == ERROR_FILENAME_EXCED_RANGE) working.nameTooLong = true;
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
+        error == ERROR_FILENAME_EXCED_RANGE) {
+      return working;
+    }
     RaiseIoError(error, FailurePosition::kCreateWorkingFile);
   }
-  return Wrap(handle, true);
+  working.file = Wrap(handle, true);
+  return working;
 }
 
-void CommitWorkingFile(File& file, const std::string& name, const std::string& to) {
+bool CommitWorkingFile(File& file, const std::string& name, const std::string& to) {
   if (!SameAsNamed(Handle(file), name, true)) {
     throw EInOutError(
         ERROR_FILE_INVALID,
@@ -188,11 +193,102 @@ void CommitWorkingFile(File& file, const std::string& name, const std::string& t
   // The system renames no file that is open without delete sharing.
   Close(file);
   // Write-through: the rename is on disk when the call returns.
-  if (MoveFileExA(name.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
+  if (MoveFileExA(name.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
       0) {
-    RaiseLastError(FailurePosition::kRename);
+    return true;
+  }
+  const DWORD error = GetLastError();
+  if (error != ERROR_ACCESS_DENIED) RaiseIoError(error, FailurePosition::kRename);
+  // Refused: the working file is opened again, to be copied from.
+  const HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(FailurePosition::kReopenWorkingFile);
+  file = Wrap(handle, true);
+  return false;
+}
+
+void RemoveWorkingFile(File& file, const std::string& name) {
+  Close(file);
+  (void)DeleteFileA(name.c_str());
+}
+
+File CreateTemporaryFile() {
+  const char* variable = std::getenv("TMPDIR");
+  std::string directory;
+  if (variable != nullptr && *variable != '\0') {
+    directory = Concat(variable, "\\");
+  } else {
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(sizeof path, path);
+    if (length == 0 || length > MAX_PATH) RaiseLastError(FailurePosition::kCreateTemporaryFile);
+    directory.assign(path, length);
+  }
+  // Readable by no other opener, and deleted by the system when closed.
+  for (std::int64_t attempt = 0;; ++attempt) {
+    const std::string name = Concat(directory, "zelvane-", FormatInt(GetCurrentProcessId()), "-",
+                                    FormatInt(attempt), ".tmp");
+    const HANDLE handle =
+        CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) return Wrap(handle, true);
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS || attempt == 1000) {
+      const auto code = static_cast<std::int32_t>(error);
+      throw EInOutError(code,
+                        Concat("No temporary file could be created in ", directory, ": ",
+                               IoFailureMessage(code)),
+                        FailurePosition::kCreateTemporaryFile);
+    }
   }
 }
+
+File OpenForWritingOver(const std::string& name) {
+  const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(FailurePosition::kOpenForWritingOver);
+  return Wrap(handle, true);
+}
+
+File CreateNewFile(const std::string& name) {
+  const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(FailurePosition::kCreateNewFile);
+  return Wrap(handle, true);
+}
+
+File OpenForAppending(const std::string& name) {
+  const HANDLE handle = CreateFileA(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) RaiseLastError(FailurePosition::kOpenForAppending);
+  return Wrap(handle, true);
+}
+
+// Windows has neither /proc nor /dev/fd.
+bool LeadsThroughProcessFiles(const std::string&) { return false; }
+
+std::uint64_t SizeOf(const File& file) {
+  LARGE_INTEGER size {};
+  if (GetFileSizeEx(Handle(file), &size) == 0) RaiseLastError(FailurePosition::kSizeOf);
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void Rewind(File& file) {
+  if (SetFilePointerEx(Handle(file), LARGE_INTEGER{}, nullptr, FILE_BEGIN) == 0)
+    RaiseLastError(FailurePosition::kRewind);
+}
+
+void SetSize(File& file, std::uint64_t size) {
+  LARGE_INTEGER at {};
+  at.QuadPart = static_cast<LONGLONG>(size);
+  if (SetFilePointerEx(Handle(file), at, nullptr, FILE_BEGIN) == 0 ||
+      SetEndOfFile(Handle(file)) == 0) {
+    RaiseLastError(FailurePosition::kSetSize);
+  }
+}
+
+// The system claims the space as the file is written; nothing is promised
+// beforehand.
+void ReserveSpace(File&, std::uint64_t) {}
 
 File StandardInput() { return Wrap(GetStdHandle(STD_INPUT_HANDLE), false); }
 
@@ -256,14 +352,6 @@ bool IsExistingFile(const std::string& name) {
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
-bool CreatingWouldEmpty(const File& file, const std::string& name) {
-  // A file this program opened keeps writers out by its share mode, so the
-  // create fails by itself. A handle it was given (standard input) was
-  // opened by someone else, with sharing unknown.
-  if (file.owned()) return false;
-  return SameAsNamed(Handle(file), name, false);
-}
-
 bool IsSameOpenFile(const File& a, const File& b) {
   BY_HANDLE_FILE_INFORMATION first {}, second {};
   return Identify(Handle(a), first) && Identify(Handle(b), second) &&
@@ -297,74 +385,5 @@ void CutToWholeBlocks(File& file, std::size_t block) noexcept {
   whole.QuadPart = at.QuadPart - at.QuadPart % static_cast<LONGLONG>(block);
   if (SetFilePointerEx(Handle(file), whole, nullptr, FILE_BEGIN) != 0) SetEndOfFile(Handle(file));
 }
-
-bool IsTerminal(const File& file) {
-  DWORD mode = 0;
-  return GetConsoleMode(Handle(file), &mode) != 0;
-}
-
-void WriteStandardError(std::string_view text) {
-  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-  while (!text.empty()) {
-    DWORD written = 0;
-    const DWORD chunk = text.size() < (DWORD{1} << 30) ? static_cast<DWORD>(text.size())
-                                                         : (DWORD{1} << 30);
-    if (WriteFile(handle, text.data(), chunk, &written, nullptr) == 0 || written == 0) return;
-    text.remove_prefix(written);
-  }
-}
-
-std::string ToConsoleCodePage(std::string_view text) {
-  // CharToOemA converts a zero-ended string in place; each stretch between
-  // zero bytes is converted on its own, so that no byte is lost.
-  std::string converted(text);
-  converted.push_back('\0');
-  for (std::size_t at = 0; at < text.size(); at = converted.find('\0', at) + 1) {
-    CharToOemA(converted.data() + at, converted.data() + at);
-  }
-  converted.pop_back();
-  return converted;
-}
-
-// The module's own file name is asked of the system; argv[0] is not needed.
-std::string ProgramName(const char*) {
-  std::vector<char> path(MAX_PATH);
-  for (;;) {
-    const DWORD size = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (size == 0) return "zelvane.exe";
-    if (size < path.size()) {
-      const std::string full(path.data(), size);
-      const std::size_t separator = full.find_last_of("\\/:");
-      return separator == std::string::npos ? full : full.substr(separator + 1);
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-std::optional<std::string> RawCommandLine() { return std::string(GetCommandLineA()); }
-
-void PrepareProcess() {
-  // A drive without a medium is an I/O failure of the run, not a dialog box
-  // that a scheduled run would wait on forever.
-  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-}
-
-LocaleSeparators ReadLocaleSeparators() {
-  LocaleSeparators separators;
-  separators.date = LocaleValue(LOCALE_SDATE, "/");
-  separators.time = LocaleValue(LOCALE_STIME, ":");
-  separators.decimal = LocaleValue(LOCALE_SDECIMAL, ".");
-  return separators;
-}
-
-// The heap serves large blocks here: it commits their pages as they are
-// first touched, as the system's own calls would.
-void* MapLargeBlock(std::size_t size) { return size == 0 ? nullptr : std::malloc(size); }
-
-void* GrowLargeBlock(void* block, std::size_t, std::size_t newSize) {
-  return std::realloc(block, newSize);
-}
-
-void UnmapLargeBlock(void* block, std::size_t) { std::free(block); }
 
 }  // namespace zelvane::platform

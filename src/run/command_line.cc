@@ -24,12 +24,16 @@ bool MatchesOption(std::string_view word, std::string_view option) {
   return Lower(Left(word, Length(option))) == option;
 }
 
-// The value written into the word of an option that takes one, after an
-// "=" right behind the option's name ("--output=out.xml"); nullopt when the
-// word does not carry its value so, and the value is the next word.
+// The value written into the word of an option that takes one: the text
+// after the word's first "=", which stands after the option's name or after
+// a longer form of it ("--output=out.xml", "--outputfile=out.xml"); nullopt
+// when the word holds no "=", and the value is the next word. A longer form
+// that ignored its "=" would take the next word, an option perhaps, as its
+// value and the written value as a name.
 std::optional<std::string_view> AttachedValue(std::string_view word, std::string_view option) {
-  if (word.size() <= option.size() || word[option.size()] != '=') return std::nullopt;
-  return word.substr(option.size() + 1);
+  const std::size_t equals = word.find('=', option.size());
+  if (equals == std::string_view::npos) return std::nullopt;
+  return word.substr(equals + 1);
 }
 
 // The short forms are exact words: "-O" or "-qx" is a name as before.
@@ -87,8 +91,9 @@ constexpr std::string_view kHelp[] = {
     "                     output (the console lines then go to standard error)",
     "",
     "Long options match by their first letters in any case (--CET, --kenmerken);",
-    "an option that takes a value also accepts it as --option=value. -o, -q and -h",
-    "are exact words. Any other word is the source; the last one wins.",
+    "an option that takes a value also accepts it as --option=value, the value",
+    "being what follows the first \"=\" (--outputfile=x). -o, -q and -h are exact",
+    "words. Any other word is the source; the last one wins.",
     "",
     "Exit status: 0 when the listing was filtered, and for --help, --version or no",
     "arguments; 1 when a name is missing, the source does not exist or the run",

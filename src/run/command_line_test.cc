@@ -74,7 +74,12 @@ TEST(ParseArguments, MatchesOptionsByPrefixInAnyCase) {
       {{"z", "--output=x.xml", "o", "--cetzone", "'-1'", "i"}, {"i", "x.xml", true, -1}},
       {{"z", "i", "--OUTPUT='o.xml'", "--cet=-1", "--kenmerk"}, {"i", "o.xml", true, -1, true}},
       {{"z", "i", "--output=", "--cet=", "7"}, {"7", "", true, 0}},
-      {{"z", "i", "--rating=x", "--cet", "--outputs=o", "p"}, {"i", "p", true, 0}},
+      {{"z", "i", "--rating=x", "--cet", "--outputs=o", "p"}, {"p", "o", true, 0}},
+      {{"z", "--outputfile=x", "--cet", "-1", "i"}, {"i", "x", true, -1}},
+      {{"z", "i", "--cetoffset=3", "--kenmerk"}, {"i", "", true, 3, true}},
+      {{"z", "i", "--ratings=PG", "-o", "o"}, {"i", "o"}},
+      {{"z", "--OutputFile=a=b.xml", "--CETOFFSET='-2'", "i"}, {"i", "a=b.xml", true, -2}},
+      {{"z", "i", "--outputfile=", "--kenmerk"}, {"i", "", false, 0, true}},
       {{"z", "i", "--rating", "--cet=2"}, {"i", "", false, 0}},
       {{"z", "--cet=+2", "--tba=x", "--output", "=o"}, {"", "=o", true, 2, false, false, true}},
       {{"z", "--kenmerken", "--tbax", "--TALPA!", "i"}, {"i", "", false, 0, true, true, true}},
@@ -117,6 +122,7 @@ TEST(ParseArguments, TakesTheZoneAfterTz) {
       {{"z", "i", "--tz"}, true, "", "i", false},
       {{"z", "--TZ='Europe/London'", "i"}, true, "Europe/London", "i", false},
       {{"z", "--tz=", "i"}, true, "", "i", false},
+      {{"z", "--tzone=Asia/Tokyo", "-o", "t.xml", "i"}, true, "Asia/Tokyo", "i", false},
       {{"z", "--t", "UTC"}, false, "", "UTC", false},
   };
   for (const Case& c : cases) {
@@ -226,7 +232,7 @@ TEST(RunProgram, ShowsUsageWhenANameIsMissing) {
   for (const Case& c : cases) {
     std::string text, errors;
     LineWriter console(&text), errorConsole(&errors);
-    EXPECT_EQ(RunProgram(c.words, console, errorConsole), c.status);
+    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console, errorConsole), c.status);
     if (c.running) {
       const RunSettings settings = ParseArguments(c.words);
       EXPECT_EQ(text, "Running...\r\n\r\n" + Console(settings) + usage);
@@ -283,7 +289,7 @@ TEST(RunProgram, HelpAndVersionPrintNothingElse) {
   for (const Case& c : cases) {
     std::string text, errors;
     LineWriter console(&text), errorConsole(&errors);
-    EXPECT_EQ(RunProgram(c.words, console, errorConsole), 0) << c.words[1];
+    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console, errorConsole), 0) << c.words[1];
     EXPECT_EQ(text, c.out) << c.words[1];
     EXPECT_EQ(errors, "") << c.words[1];
   }
@@ -302,7 +308,7 @@ TEST(RunProgram, ConsoleLinesOfAListingOnStandardOutputGoToStandardError) {
   for (const Case& c : cases) {
     std::string text, errors;
     LineWriter console(&text), errorConsole(&errors);
-    EXPECT_EQ(RunProgram(c.words, console, errorConsole), 1) << c.words[1];
+    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console, errorConsole), 1) << c.words[1];
     EXPECT_EQ(text, "") << c.words[1];
     EXPECT_EQ(errors.substr(0, c.errors.size()), c.errors) << c.words[1];
     EXPECT_GT(errors.size(), c.errors.size() + 40) << c.words[1];

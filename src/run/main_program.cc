@@ -11,8 +11,8 @@
 
 namespace zelvane {
 
-int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput,
-               LineWriter& standardError) {
+int RunProgram(const std::vector<std::string>& words, const DateTimeSeparators& separators,
+               LineWriter& standardOutput, LineWriter& standardError) {
   if (words.size() <= 1) {
     PrintUsage(standardOutput);
     return 0;
@@ -47,11 +47,16 @@ int RunProgram(const std::vector<std::string>& words, LineWriter& standardOutput
   }
   // A console that cannot be written ends the run before any file is touched.
   console.Flush();
-  return RunFilePass(settings, console, &standardOutput);
+  return RunFilePass(settings, separators, console, &standardOutput);
 }
 
 int Main(int argc, char** argv) {
   platform::PrepareProcess();
+  // The locale is read once, before anything else may depend on it: only
+  // the report of an invalid time stamp uses its separators, and from here
+  // on the program runs in the "C" locale.
+  const platform::LocaleSeparators locale = platform::ReadLocaleSeparators();
+  const DateTimeSeparators separators{locale.date, locale.time, locale.decimal};
   const char* programPath = argc > 0 ? argv[0] : nullptr;
   platform::File output = platform::StandardOutput();
   const bool terminal = platform::IsTerminal(output);
@@ -65,7 +70,7 @@ int Main(int argc, char** argv) {
     } else {
       words.assign(argv, argv + argc);
     }
-    const int status = RunProgram(words, standardOutput, standardError);
+    const int status = RunProgram(words, separators, standardOutput, standardError);
     standardOutput.Flush();
     return status;
   } catch (const Exception& failure) {

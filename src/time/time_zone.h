@@ -15,7 +15,8 @@ namespace zelvane {
 class TimeZone {
  public:
   // Raises EConvertError naming the zone when the database holds no zone of
-  // that name, or when this build has no time-zone database.
+  // that name, when the database is missing (naming the directory looked
+  // in), or when this build has no time-zone database.
   explicit TimeZone(std::string_view name);
   ~TimeZone();
   TimeZone(const TimeZone&) = delete;

@@ -2,6 +2,7 @@
 
 #include "base/byte_string.h"
 #include "base/failure.h"
+#include "base/platform.h"
 
 #include <cctz/civil_time.h>
 #include <cctz/time_zone.h>
@@ -54,6 +55,15 @@ TimeZone::TimeZone(std::string_view name) : rules_(std::make_unique<Rules>()) {
       name.front() != '/' && name.find("..") == std::string_view::npos;
   if (!withinDatabase ||
       !cctz::load_time_zone(Concat(ZELVANE_ZONEINFO_DIR "/", name), &rules_->zone)) {
+    // Every database has a zone UTC: without it the database itself is
+    // missing (a container or a minimal system without tzdata), and the
+    // user needs to hear that rather than look for a typo in the name.
+    if (platform::KindOf(ZELVANE_ZONEINFO_DIR "/UTC") == platform::EntryKind::kAbsent) {
+      throw EConvertError(Concat("No time-zone database was found in " ZELVANE_ZONEINFO_DIR
+                                 ", so time zone \"",
+                                 name, "\" cannot be loaded; install it (Debian: tzdata)"),
+                          FailurePosition::kNoTimeZoneDatabase);
+    }
     // The zone's name on the command line cannot be turned into a zone: a
     // conversion of the user's value that fails, like an invalid date, not
     // a failed operation on the listing's files.
