@@ -136,6 +136,36 @@ const char* ScanToLineEnd(const char* lineBegin, const char* from, const char* t
   return ScanToLineEndInBlocks(32, lineBegin, from, to, marks);
 }
 
+const char* FindEitherBytewise(const char* from, const char* to, char a, char b) {
+  for (const char* at = from; at != to; ++at) {
+    if (*at == a || *at == b) return at;
+  }
+  return to;
+}
+
+const char* FindEither(const char* from, const char* to, char a, char b) {
+#if ZELVANE_MARKS_X86
+  // Sixteen bytes at a time; the last block ends at `to`, overlapping what
+  // was looked at before, whose bytes are left out.
+  constexpr std::ptrdiff_t kBlock = 16;
+  if (to - from >= kBlock) {
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
+    for (const char* at = from; at != to;) {
+      const char* block = to - at >= kBlock ? at : to - kBlock;
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+      const auto found = static_cast<std::uint32_t>(_mm_movemask_epi8(
+                             _mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second))))
+                         >> (at - block) << (at - block);
+      if (found != 0) return block + std::countr_zero(found);
+      at = block + kBlock;
+    }
+    return to;
+  }
+#endif
+  return FindEitherBytewise(from, to, a, b);
+}
+
 const char* FindOutsideQuotesBytewise(const char* from, const char* to, char target,
                                       char& quote) {
   for (const char* at = from; at != to; ++at) {

@@ -50,6 +50,12 @@ const char* ScanToLineEndBytewise(const char* lineBegin, const char* from, const
 // time where the processor allows.
 const char* FindOutsideQuotes(const char* from, const char* to, char target, char& quote);
 
+// The first `a` or `b` in [`from`, `to`), or `to`: a memchr of two bytes.
+const char* FindEither(const char* from, const char* to, char a, char b);
+
+// The same, byte by byte (the reference for tests).
+const char* FindEitherBytewise(const char* from, const char* to, char a, char b);
+
 // The same, byte by byte (the reference for tests).
 const char* FindOutsideQuotesBytewise(const char* from, const char* to, char target,
                                       char& quote);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -9,109 +10,10 @@
 #include "base/byte_string.h"
 #include "base/line_io.h"
 #include "filter/layout_state.h"
+#include "filter/line_shapes.h"
 #include "filter/line_scan.h"
 
 namespace zelvane {
-
-// The elements of a listing repeat a few shapes: the same start tag and end
-// tag around a text that differs. An element that begins and ends in text is
-// remembered by its shape, the bytes before and after its longest text run,
-// with what the walk over it and the filter's classification made of it. A
-// later element of the same shape, from the same place, with no "<" in its
-// text run, would be walked and classified the same way: the shape says how,
-// and only the bytes after it are walked. An element is found by its shape
-// as a whole line of the usual layout (its "<" counted by the reader) or
-// where a split leaves it.
-class LineShapes {
- public:
-  struct Shape {
-    static constexpr std::size_t kMaxPrefix = 64;
-    static constexpr std::size_t kMaxSuffix = 32;
-
-    // What finds the shape, first.
-    LayoutState::Where from = LayoutState::Where::kOutside;
-    std::uint8_t prefixSize = 0;
-    std::uint8_t suffixSize = 0;
-    // Remembered (a sentinel is not), and used since: kept on a clash once.
-    bool valid = false;
-    bool hit = false;
-    std::uint32_t tags = 0;  // the "<" of the prefix and the suffix
-    Shape* next = nullptr;   // the shape of the element that followed it last
-    // From the element's first "<" to its text run, and from the run's end
-    // to the end of the element's last markup.
-    char prefix[kMaxPrefix];
-    char suffix[kMaxSuffix];
-    // What the walk made of it.
-    LayoutState::Where to = LayoutState::Where::kOutside;
-    bool setsChild = false;  // the element opens a child other than the one open
-    std::string fromChild;
-    std::string toChild;
-    // The filter's answers for the prefix and suffix, places counted from the
-    // prefix's start; `ampersand` for an "&" among them.
-    LineScan scan;
-  };
-
-  // The shape of `line`, a whole line whose marks are `marks`, from where
-  // `state` stands; null when none fits. Its first "<" is at `head`, with
-  // white space before it. The shape that followed the last one found is
-  // tried first: elements come in the same order programme after programme.
-  const Shape* FindLine(std::string_view line, std::size_t head, const LineMarks& marks,
-                        const LayoutState& state) {
-    Shape* next = last_->next;
-    if (next != nullptr && FitsLine(*next, line, head, marks, state)) return Take(next);
-    return LookForLine(line, head, marks, state);
-  }
-
-  // The shape of the element at the start of `text`, a "<" where a split
-  // left the walk, from where `state` stands; null when none fits. The
-  // suffix stands at `suffixAt`.
-  const Shape* FindElement(std::string_view text, const LayoutState& state,
-                           std::size_t& suffixAt);
-
-  // An element was walked and left the state at `state`: the shape of the
-  // next one is guessed from there.
-  void Forget(const LayoutState& state) { last_ = &after_[static_cast<std::size_t>(state.where())]; }
-
-  // Remembers the shape of `element`, bytes from a first "<" on, around
-  // `run` (places counted from that "<"), walked from `from` (with child
-  // `fromChild`) to where `state` stands without a split.
-  void Remember(std::string_view element, LayoutState::TextRun run, LayoutState::Where from,
-                std::string_view fromChild, const LayoutState& state);
-
- private:
-  // Two ways a set: two shapes that share their first bytes, or a hash,
-  // do not push each other out.
-  static constexpr std::size_t kSets = 64;
-  static constexpr std::size_t kWays = 2;
-  static Shape* Set(Shape* shapes, const char* head, LayoutState::Where from);
-  static bool FitsPlace(const Shape& shape, const LayoutState& state) {
-    return shape.from == state.where() &&
-           (shape.from != LayoutState::Where::kChild || shape.fromChild == state.child());
-  }
-  static bool FitsLine(const Shape& shape, std::string_view line, std::size_t head,
-                       const LineMarks& marks, const LayoutState& state) {
-    return shape.tags == marks.tags &&
-           line.size() >= head + shape.prefixSize + std::size_t{shape.suffixSize} &&
-           FitsPlace(shape, state) && SameBytes(line.data() + head, shape.prefix, shape.prefixSize) &&
-           SameBytes(line.data() + line.size() - shape.suffixSize, shape.suffix, shape.suffixSize);
-  }
-  static bool FitsElement(const Shape& shape, std::string_view text, const LayoutState& state,
-                          std::size_t& suffixAt);
-  const Shape* LookForLine(std::string_view line, std::size_t head, const LineMarks& marks,
-                           const LayoutState& state);
-  const Shape* Take(Shape* shape) {
-    last_->next = shape;
-    last_ = shape;
-    shape->hit = true;
-    return shape;
-  }
-
-  Shape shapes_[kSets * kWays];
-  // No shape, but what followed an element that was walked, by where it
-  // left the state.
-  Shape after_[4];
-  Shape* last_ = &after_[0];  // the shape of the last element
-};
 
 // Cuts every line that the reader gives into element lines: each
 // `programme` and `channel` start and end tag, and each child of theirs,
@@ -165,7 +67,7 @@ class ElementLineSplitter {
         return line;
       }
       const auto head = static_cast<std::size_t>(std::countr_zero(marks_.headTagStarts | (1u << 31)));
-      if (head < 31 && IsWhite(line.data(), head)) {
+      if (head < 31 && IsWhite(line.data(), head, line.size())) {
         if (const LineShapes::Shape* shape = shapes_.FindLine(line, head, marks_, state_)) {
           state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
           ShapeScan(*shape, head, scan);
@@ -186,11 +88,23 @@ class ElementLineSplitter {
   // split point, the shape of a known element taken over.
   LayoutState::Stop WalkElement(std::string_view text, std::size_t from, bool whole,
                                 const LineShapes::Shape*& shape);
-  std::string_view Emit(std::string_view bytes, const LineShapes::Shape* shape, LineScan& scan);
+  // `bytes` as an element line, its scan from `shape` when it has one, the
+  // shape's element starting at `shapeAt`.
+  std::string_view Emit(std::string_view bytes, const LineShapes::Shape* shape,
+                        std::size_t shapeAt, LineScan& scan);
   void CheckSize(std::size_t size) const;
 
-  // True when the `size` bytes at `bytes` are blanks, tabs or CRs.
-  static bool IsWhite(const char* bytes, std::size_t size) {
+  // True when the first `size` of the `available` bytes at `bytes` are
+  // blanks, tabs or CRs. Indentation is mostly a few blanks: eight bytes are
+  // compared at once.
+  static bool IsWhite(const char* bytes, std::size_t size, std::size_t available) {
+    if (size < 8 && available >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes, sizeof word);
+      // The bytes of the indentation that are not blanks, in the low bits.
+      const std::uint64_t blanks = 0x2020202020202020u;
+      if (((word ^ blanks) & ((std::uint64_t{1} << (8 * size)) - 1)) == 0) return true;
+    }
     for (std::size_t at = 0; at < size; ++at) {
       if (bytes[at] != ' ' && bytes[at] != '\t' && bytes[at] != '\r') return false;
     }
@@ -222,8 +136,13 @@ class ElementLineSplitter {
   std::size_t walked_ = 0;    // bytes of the element line in pieces_ walked so far
   bool piecesWhole_ = false;  // pieces_ reaches the end of its line
   const LineShapes::Shape* piecesShape_ = nullptr;  // the shape the element in pieces_ has
+  // The shape of the element at the start of what is left, found where the
+  // element before it ended, and where its fixed bytes end.
+  const LineShapes::Shape* pending_ = nullptr;
+  std::size_t pendingEnd_ = 0;
   ByteBuffer assembled_;      // an element line with its indentation
   std::string fromChild_;     // the child open before a walk
+  bool learn_ = true;         // walks remember the shapes of what they walk
   LineMarks marks_;
 };
 

@@ -60,8 +60,7 @@ struct LayoutState::Markup {
   std::size_t after = 0;  // where the walk goes on
 };
 
-LayoutState::Markup LayoutState::Recognise(std::string_view text, std::size_t at,
-                                          bool whole) const {
+LayoutState::Markup LayoutState::Recognise(std::string_view text, std::size_t at, bool whole) {
   Markup markup;
   const std::size_t end = text.size();
   if (at + 1 >= end) {
@@ -111,7 +110,7 @@ LayoutState::Markup LayoutState::Recognise(std::string_view text, std::size_t at
   return markup;
 }
 
-bool LayoutState::IsSplitPoint(const Markup& markup) const {
+bool LayoutState::IsSplitPoint(const Markup& markup, Where where) {
   switch (markup.kind) {
     case Markup::kStartTag:
       // A programme or channel start tag is one anywhere, even where it
@@ -119,14 +118,14 @@ bool LayoutState::IsSplitPoint(const Markup& markup) const {
       if (markup.name == Markup::kRecord) return true;
       // The tv start tag has its place outside tv only; elsewhere it is
       // content, like any other element directly inside tv.
-      if (markup.name == Markup::kTv) return where_ == Where::kOutside;
-      return where_ == Where::kRecord;
+      if (markup.name == Markup::kTv) return where == Where::kOutside;
+      return where == Where::kRecord;
     case Markup::kEndTag:
       return markup.name != Markup::kOther;
     case Markup::kComment:
     case Markup::kPi:
     case Markup::kDeclaration:
-      return where_ != Where::kChild;
+      return where != Where::kChild;
     default:
       return false;
   }
@@ -134,10 +133,10 @@ bool LayoutState::IsSplitPoint(const Markup& markup) const {
 
 // The XMLTV writer's layout: tv at the margin, programmes and channels two
 // blanks in, their children four.
-std::uint8_t LayoutState::Indent(const Markup& markup) const {
+std::uint8_t LayoutState::Indent(const Markup& markup, Where where) {
   if (markup.name == Markup::kTv) return 0;
   if (markup.name == Markup::kRecord) return 2;
-  switch (where_) {
+  switch (where) {
     case Where::kOutside:
       return 0;
     case Where::kTv:
@@ -234,10 +233,35 @@ bool LayoutState::HasContentBefore(std::string_view text, std::size_t at) {
 
 // Walks a tag from `from` up to its ">", quoted attribute values passed
 // over; returns where the walk goes on, setting `ended` when the tag ends.
-std::size_t LayoutState::WalkTag(std::string_view text, std::size_t from, bool& ended) {
+std::size_t LayoutState::WalkTag(std::string_view text, std::size_t from, bool& ended,
+                                 Notes* notes) {
   const char* const begin = text.data();
   const char* const end = begin + text.size();
-  const char* const close = FindOutsideQuotes(begin + from, end, '>', quote_);
+  const char* close = end;
+  // The attribute values of a programme's or channel's start tag (times,
+  // channel names) differ from one to the next; those of their children
+  // (a language, a rating system) mostly repeat.
+  if (notes == nullptr || effect_ != Effect::kEnterRecord) {
+    close = FindOutsideQuotes(begin + from, end, '>', quote_);
+  } else {
+    // Byte by byte, noting the long quoted values.
+    std::size_t valueBegin = from;
+    for (const char* at = begin + from; at != end; ++at) {
+      const char c = *at;
+      if (quote_ != 0) {
+        if (c != quote_) continue;
+        const auto position = static_cast<std::size_t>(at - begin);
+        if (position - valueBegin >= Notes::kMinQuotedHole) notes->Add(valueBegin, position, c);
+        quote_ = 0;
+      } else if (c == '"' || c == '\'') {
+        quote_ = c;
+        valueBegin = static_cast<std::size_t>(at - begin) + 1;
+      } else if (c == '>') {
+        close = at;
+        break;
+      }
+    }
+  }
   if (close == end) return text.size();
   ended = true;
   // "/>" ends an empty-element tag: it enters nothing.
@@ -272,8 +296,15 @@ std::size_t LayoutState::WalkDeclaration(std::string_view text, std::size_t from
   return end;
 }
 
+bool LayoutState::SplitsBefore(std::string_view element, Where where, std::uint8_t& indent) {
+  const Markup markup = Recognise(element, 0, true);
+  if (!IsSplitPoint(markup, where)) return false;
+  indent = Indent(markup, where);
+  return true;
+}
+
 LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, bool whole,
-                                    TextRun* longestRun) {
+                                    Notes* notes) {
   const std::size_t end = text.size();
   std::size_t at = from;
   bool afterMarkup = false;  // `at` is where markup ended
@@ -302,10 +333,8 @@ LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, boo
         const auto tag = found == nullptr ? end
                                           : static_cast<std::size_t>(
                                                 static_cast<const char*>(found) - text.data());
-        if (longestRun != nullptr && afterMarkup &&
-            (longestRun->begin == kNone || tag - at > longestRun->end - longestRun->begin)) {
-          longestRun->begin = at;
-          longestRun->end = tag;
+        if (notes != nullptr && afterMarkup && found != nullptr && tag > at) {
+          notes->Add(at, tag, '<');
         }
         afterMarkup = false;
         if (found == nullptr) {
@@ -317,23 +346,23 @@ LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, boo
         if (markup.kind == Markup::kText) {
           content_ = true;
           at = tag + 1;
-          if (longestRun != nullptr) ++longestRun->tags;
+          if (notes != nullptr) ++notes->tags;
           break;
         }
-        if (IsSplitPoint(markup) && HasContentBefore(text, tag)) {
+        if (IsSplitPoint(markup, where_) && HasContentBefore(text, tag)) {
           // The next element line starts with this markup.
           content_ = false;
           byteOrderMark_ = false;
-          return {Stop::kSplit, tag, Indent(markup)};
+          return {Stop::kSplit, tag, Indent(markup, where_)};
         }
-        if (longestRun != nullptr) ++longestRun->tags;
+        if (notes != nullptr) ++notes->tags;
         content_ = true;
         Enter(markup, text);
         at = markup.after;
         break;
       }
       case Inside::kTag:
-        at = WalkTag(text, at, ended);
+        at = WalkTag(text, at, ended, notes);
         break;
       case Inside::kDeclaration:
         at = WalkDeclaration(text, at, ended);
@@ -352,12 +381,7 @@ LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, boo
         break;
     }
     afterMarkup = ended;
-    if (ended && longestRun != nullptr) longestRun->markupEnd = at;
-  }
-  // Markup that ends the bytes is followed by an empty run.
-  if (longestRun != nullptr && afterMarkup && longestRun->begin == kNone) {
-    longestRun->begin = end;
-    longestRun->end = end;
+    if (ended && notes != nullptr) notes->markupEnd = at;
   }
   if (whole) return {Stop::kLineEnd, end, 0};
   return {Stop::kNeedBytes, at, 0};

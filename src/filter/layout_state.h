@@ -37,25 +37,49 @@ class LayoutState {
     byteOrderMark_ = firstLine;
   }
 
-  // A stretch of text without "<" that follows the end of markup: whatever
-  // bytes stand there, the walk over the line around them goes the same way.
-  // With it a walk notes where its last markup ended (npos: none did) and
-  // how many "<" it met.
-  struct TextRun {
-    std::size_t begin = std::string_view::npos;
-    std::size_t end = 0;
+  // What a walk notes for remembering the shape of what it walked: the
+  // stretches whose bytes do not change how the walk goes, as long as they
+  // hold no byte that ends them (a text run after markup ends at "<", a long
+  // quoted attribute value of a programme's or channel's start tag at its
+  // quote); where its last markup ended (npos: none did); how many "<" it
+  // met.
+  struct Notes {
+    struct Hole {
+      std::size_t begin;
+      std::size_t end;
+      char stop;  // the byte that ends it, found at `end`
+    };
+    static constexpr std::size_t kMaxHoles = 16;
+    // Quoted values shorter than this stay as they are: a language code, a
+    // system name. Time stamps, channel names and addresses are longer.
+    static constexpr std::size_t kMinQuotedHole = 8;
+
+    Hole holes[kMaxHoles];
+    std::size_t holeCount = 0;
+    bool tooManyHoles = false;
     std::size_t markupEnd = std::string_view::npos;
     std::size_t tags = 0;
+
+    void Add(std::size_t begin, std::size_t end, char stop) {
+      if (holeCount == kMaxHoles) {
+        tooManyHoles = true;
+        return;
+      }
+      holes[holeCount++] = Hole{begin, end, stop};
+    }
   };
 
   // Walks `text`, the bytes of the current element line read so far, from
   // `from` on (what lies before was walked already). `whole`: `text` reaches
   // the end of its line. A split ends the element line at the split point;
   // the caller starts the next one there and walks it from its start.
-  // `longestRun`, when given, receives the longest TextRun walked, and the
-  // rest of what a TextRun notes.
-  Stop Walk(std::string_view text, std::size_t from, bool whole,
-            TextRun* longestRun = nullptr);
+  // `notes`, when given, receives what Notes note.
+  Stop Walk(std::string_view text, std::size_t from, bool whole, Notes* notes = nullptr);
+
+  // True when the markup that `element` starts with is a split point from
+  // `where`, an element line holding more than white space before it; then
+  // `indent` is the next element line's indentation.
+  static bool SplitsBefore(std::string_view element, Where where, std::uint8_t& indent);
 
   // True between markup, not within it.
   bool InText() const { return inside_ == Inside::kText; }
@@ -84,12 +108,12 @@ class LayoutState {
   };
   struct Markup;
 
-  Markup Recognise(std::string_view text, std::size_t at, bool whole) const;
-  bool IsSplitPoint(const Markup& markup) const;
-  std::uint8_t Indent(const Markup& markup) const;
+  static Markup Recognise(std::string_view text, std::size_t at, bool whole);
+  static bool IsSplitPoint(const Markup& markup, Where where);
+  static std::uint8_t Indent(const Markup& markup, Where where);
   void Enter(const Markup& markup, std::string_view text);
   bool HasContentBefore(std::string_view text, std::size_t at);
-  std::size_t WalkTag(std::string_view text, std::size_t from, bool& ended);
+  std::size_t WalkTag(std::string_view text, std::size_t from, bool& ended, Notes* notes);
   std::size_t WalkDeclaration(std::string_view text, std::size_t from, bool& ended);
   void EndTag(bool empty);
 

@@ -1,0 +1,191 @@
+#include "filter/line_shapes.h"
+
+#include "filter/line_rules.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace zelvane {
+
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// True when no "<" of `piece`, which follows a hole, can count for
+// ClassifyLine: a named element's start or the closing tag may stand at one
+// only where the bytes after it begin like one, and whether such a text lies
+// within the twenty characters that count depends on the holes' lengths.
+bool LeavesKindAlone(std::string_view piece) {
+  for (std::size_t at = piece.find('<'); at != kNone; at = piece.find('<', at + 1)) {
+    if (at + 1 == piece.size()) return false;
+    switch (piece[at + 1]) {
+      case 't':
+      case 's':
+      case 'd':
+      case 'k':
+        return false;
+      case '/':
+        if (at + 2 == piece.size() || piece[at + 2] == 'p') return false;
+        break;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+LineShapes::Shape* LineShapes::Set(Shape* shapes, const char* head, LayoutState::Where from) {
+  std::uint32_t word;
+  std::memcpy(&word, head, sizeof word);
+  const std::uint32_t key = word * 0x9E3779B1u + static_cast<std::uint32_t>(from) * 0x85EBCA6Bu;
+  return shapes + kWays * ((key * 0xC2B2AE35u) >> (32 - std::countr_zero(kSets)));
+}
+
+bool LineShapes::Matches(const Shape& shape, std::string_view text, std::size_t& end) {
+  const char* const data = text.data();
+  std::size_t at = 0;
+  for (std::size_t i = 0;; ++i) {
+    const std::size_t size = shape.PieceSize(i);
+    if (text.size() - at < size || !SameBytes(data + at, shape.bytes + shape.PieceBegin(i), size)) {
+      return false;
+    }
+    at += size;
+    if (i == shape.holes) break;
+    // The hole runs to its stop byte and holds no "<".
+    const char stop = shape.stops[i];
+    const char* found =
+        stop == '<' ? static_cast<const char*>(std::memchr(data + at, '<', text.size() - at))
+                    : FindEither(data + at, data + text.size(), stop, '<');
+    if (found == nullptr || found == data + text.size() || *found != stop) return false;
+    at = static_cast<std::size_t>(found - data);
+  }
+  end = at;
+  return true;
+}
+
+bool LineShapes::FitsLineAnyway(const Shape& shape, std::string_view line, std::size_t head,
+                                const LayoutState& state) {
+  std::size_t end = 0;
+  if (!FitsPlace(shape, state) || !Matches(shape, line.substr(head), end)) return false;
+  // No markup after the element's.
+  end += head;
+  return std::memchr(line.data() + end, '<', line.size() - end) == nullptr;
+}
+
+const LineShapes::Shape* LineShapes::LookForLine(std::string_view line, std::size_t head,
+                                                 const LineMarks& marks,
+                                                 const LayoutState& state) {
+  // The bytes that choose the set: the first "<" and three after it.
+  if (line.size() < head + 4) return nullptr;
+  Shape* set = Set(shapes_, line.data() + head, state.where());
+  for (std::size_t way = 0; way < kWays; ++way) {
+    if (set[way].valid && FitsLine(set[way], line, head, marks, state)) return Take(&set[way]);
+  }
+  return nullptr;
+}
+
+const LineShapes::Shape* LineShapes::FindElement(std::string_view text, const LayoutState& state,
+                                                 std::size_t& end) {
+  Shape* next = last_->next;
+  if (next != nullptr && FitsPlace(*next, state) && Matches(*next, text, end)) return Take(next);
+  if (text.size() < 4) return nullptr;
+  Shape* set = Set(shapes_, text.data(), state.where());
+  for (std::size_t way = 0; way < kWays; ++way) {
+    if (set[way].valid && FitsPlace(set[way], state) && Matches(set[way], text, end)) {
+      return Take(&set[way]);
+    }
+  }
+  return nullptr;
+}
+
+void LineShapes::Remember(std::string_view element, const LayoutState::Notes& notes,
+                          LayoutState::Where from, std::string_view fromChild,
+                          const LayoutState& state) {
+  if (notes.tooManyHoles || notes.markupEnd == kNone) return;
+  // The holes before the end of the last markup; the pieces between them.
+  std::size_t holes = 0;
+  std::size_t holeBytes = 0;
+  while (holes < notes.holeCount && notes.holes[holes].end <= notes.markupEnd) {
+    holeBytes += notes.holes[holes].end - notes.holes[holes].begin;
+    ++holes;
+  }
+  // The first piece holds the bytes by which the shape is found.
+  if (holes > Shape::kMaxHoles || notes.markupEnd - holeBytes > Shape::kMaxBytes ||
+      (holes > 0 ? notes.holes[0].begin : notes.markupEnd) < 4) {
+    return;
+  }
+  std::string_view pieces[Shape::kMaxHoles + 1];
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i <= holes; ++i) {
+    const std::size_t end = i < holes ? notes.holes[i].begin : notes.markupEnd;
+    pieces[i] = element.substr(begin, end - begin);
+    if (i < holes) begin = notes.holes[i].end;
+  }
+  // What the filter makes of an element of this shape comes from its
+  // pieces: an opening only in the first, whose place does not move.
+  LineScan scan;
+  std::uint32_t tags = 0;
+  std::string fixed;
+  scan.kindKnown = true;
+  for (std::size_t i = 0; i <= holes; ++i) {
+    const LineScan pieceScan = ScanLine(pieces[i]);
+    if (pieceScan.openingAt != kNone) {
+      if (i > 0) return;
+      scan.openingAt = pieceScan.openingAt;
+    }
+    scan.tagMarkup = scan.tagMarkup || pieceScan.tagMarkup;
+    scan.ampersand = scan.ampersand || pieceScan.ampersand;
+    if (i > 0 && !LeavesKindAlone(pieces[i])) scan.kindKnown = false;
+    tags += static_cast<std::uint32_t>(std::count(pieces[i].begin(), pieces[i].end(), '<'));
+    fixed.append(pieces[i]);
+  }
+  // Its classification, the holes left out: a text found in the first piece
+  // stands at the same place whatever the holes hold.
+  if (scan.kindKnown) {
+    scan.kind = ClassifyLine(fixed, ScanLine(fixed).headTagStarts);
+    const bool found = scan.kind.lineClass != LineClass::kFurther || scan.kind.demoted;
+    if (found && scan.kind.at >= pieces[0].size()) scan.kindKnown = false;
+  }
+  // A way not in use, else one not used since it was remembered; shapes in
+  // use get a second chance.
+  Shape* set = Set(shapes_, element.data(), from);
+  Shape* way = nullptr;
+  for (std::size_t i = 0; i < kWays && way == nullptr; ++i) {
+    if (!set[i].valid) way = &set[i];
+  }
+  for (std::size_t i = 0; i < kWays && way == nullptr; ++i) {
+    if (!set[i].hit) way = &set[i];
+  }
+  if (way == nullptr) {
+    for (std::size_t i = 0; i < kWays; ++i) set[i].hit = false;
+    return;
+  }
+  Shape& shape = *way;
+  shape.valid = true;
+  shape.hit = false;
+  shape.next = nullptr;
+  shape.from = from;
+  shape.to = state.where();
+  shape.fromChild.assign(from == LayoutState::Where::kChild ? fromChild : std::string_view());
+  shape.toChild.assign(shape.to == LayoutState::Where::kChild ? state.child() : std::string());
+  shape.setsChild = shape.to == LayoutState::Where::kChild &&
+                    !(from == LayoutState::Where::kChild && fromChild == shape.toChild);
+  shape.startsSplit = LayoutState::SplitsBefore(element, from, shape.startIndent);
+  shape.holes = static_cast<std::uint8_t>(holes);
+  shape.tags = tags;
+  std::size_t end = 0;
+  for (std::size_t i = 0; i <= holes; ++i) {
+    std::memcpy(shape.bytes + end, pieces[i].data(), pieces[i].size());
+    end += pieces[i].size();
+    shape.ends[i] = static_cast<std::uint8_t>(end);
+    if (i < holes) shape.stops[i] = notes.holes[i].stop;
+  }
+  shape.scan = scan;
+  last_->next = &shape;
+  last_ = &shape;
+}
+
+}  // namespace zelvane
