@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    zelvane::LineReader reader(zelvane::platform::OpenForReading(argv[1]));
+    zelvane::LineReader reader(zelvane::platform::OpenForReading(argv[1]),
+                               zelvane::ByteScanner('<', '&'));
     zelvane::LineWriter writer(zelvane::platform::CreateForWriting(argv[2]), false);
     while (!reader.AtEnd()) writer.WriteLine(reader.ReadLine());
     writer.Close();

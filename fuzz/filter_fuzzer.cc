@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t readBlock = block < 128 ? 1 + block % 64 : LineReader::kReadBlock;
   const std::string_view listing = input.Rest();
 
-  LineReader reader(FileHolding(listing), readBlock);
+  LineReader reader(FileHolding(listing), MarkupScanner(), readBlock);
   std::vector<std::string> lines;
   LineMarks marks;
   while (!reader.AtEnd()) {

@@ -92,13 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // The look-ahead shows the first bytes as they are and consumes nothing.
-  LineReader peeking(FileHolding(listing), readBlock);
+  LineReader peeking(FileHolding(listing), MarkupScanner(), readBlock);
   if (peeking.AtEnd()) return 0;
   const std::string head(peeking.Peek(kEncodingLookAhead));
   Require(head == std::string_view(listing).substr(0, kEncodingLookAhead),
           "the look-ahead shows the first 64 KiB", head);
   const std::vector<std::string> lines = ReadLines(peeking);
-  LineReader plain(FileHolding(listing), readBlock);
+  LineReader plain(FileHolding(listing), MarkupScanner(), readBlock);
   Require(ReadLines(plain) == lines, "the look-ahead changes no line", listing);
   Require(!lines.empty(), "a listing not at its end has a first line", listing);
 

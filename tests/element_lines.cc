@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    zelvane::LineReader reader(zelvane::platform::OpenForReading(argv[argc - 1]));
+    zelvane::LineReader reader(zelvane::platform::OpenForReading(argv[argc - 1]),
+                               zelvane::MarkupScanner());
     zelvane::ElementLineSplitter lines(reader);
     zelvane::LineWriter out(zelvane::platform::StandardOutput(), false);
     std::string_view line;

@@ -22,8 +22,8 @@ const char* FindLineEnd(const char* from, const char* to) {
 
 }  // namespace
 
-LineReader::LineReader(ByteSource source, std::size_t readBlock)
-    : source_(std::move(source)), readBlock_(readBlock > 0 ? readBlock : 1) {
+LineReader::LineReader(ByteSource source, const ByteScanner& scanner, std::size_t readBlock)
+    : source_(std::move(source)), readBlock_(readBlock > 0 ? readBlock : 1), scanner_(scanner) {
   buffer_.reserve(readBlock_);
 }
 
@@ -33,6 +33,8 @@ bool LineReader::Fill() {
   if (endOfFile_) return false;
   // Positions found so far move or go stale with the buffer's content.
   cr_.valid = false;
+  ctrlZ_.valid = false;
+  rareKnown_ = false;
   const std::size_t unread = end_ - begin_;
   // The buffer grows only while the piece of a line being read does not
   // fit, and a piece ends after a read block: it stays near two blocks.
@@ -65,6 +67,8 @@ void LineReader::SkipRestOfLine() {
     }
     begin_ = end_ = 0;  // nothing of the skipped line is kept
     cr_.valid = false;
+    ctrlZ_.valid = false;
+    rareKnown_ = false;
     if (!Fill()) return;
   }
 }
@@ -99,12 +103,23 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
   marks.Clear();
   std::size_t scanned = begin_;
   std::size_t stop = 0;
+  bool byCtrlZ = false;
   for (;;) {
     // One pass finds the line's end and its marks; a refill goes on where
     // the last one stopped, so a long line is still looked at once.
     const char* data = buffer_.data();
     stop = static_cast<std::size_t>(
-        ScanToLineEnd(data + begin_, data + scanned, data + end_, marks) - data);
+        scanner_.ToLineEnd(data + begin_, data + scanned, data + end_, marks) - data);
+    // A Ctrl-Z ends the line where it stands; the marks of the bytes after
+    // it are taken back.
+    const std::size_t ctrlZ = NextRare(ctrlZ_, kCtrlZ, begin_);
+    if (ctrlZ < stop) {
+      stop = ctrlZ;
+      byCtrlZ = true;
+      marks.Clear();
+      scanner_.ToLineEnd(data + begin_, data + begin_, data + stop, marks);
+      break;
+    }
     if (stop != end_) break;
     const std::size_t offset = end_ - begin_;
     // A line that fills a read block goes out in pieces.
@@ -119,8 +134,7 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
   char* text = buffer_.data() + begin_;
   std::size_t length = stop - begin_;
   const bool ended = stop != end_ || endOfFile_;
-  const bool byLineFeed = stop != end_ && buffer_.data()[stop] == '\n';
-  const bool byCtrlZ = stop != end_ && buffer_.data()[stop] == kCtrlZ;
+  const bool byLineFeed = stop != end_ && !byCtrlZ;
   if (byLineFeed && length > 0 && text[length - 1] == '\r') --length;
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
   // The CR of a CR LF split between two pieces is dropped as well.
@@ -129,6 +143,7 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
     marks.complete = false;  // the bytes after it have moved
   }
   if (!ended) marks.complete = false;  // a piece: what follows it is not known
+  rareKnown_ = cr_.valid && ctrlZ_.valid;
 
   begin_ = stop == end_ ? end_ : stop + 1;
   skipPending_ = byCtrlZ;

@@ -8,7 +8,7 @@
 
 #include "base/byte_buffer.h"
 #include "base/byte_stream.h"
-#include "base/line_marks.h"
+#include "base/byte_scan.h"
 #include "base/platform.h"
 
 namespace zelvane {
@@ -27,10 +27,11 @@ class LineReader {
   static constexpr char kCtrlZ = 26;
 
   // Reads at most `readBlock` bytes per call (small values let tests put a
-  // refill, and the end of a piece, at every position of a line).
-  explicit LineReader(ByteSource source, std::size_t readBlock = kReadBlock);
-  explicit LineReader(platform::File file, std::size_t readBlock = kReadBlock)
-      : LineReader(ByteSource(std::move(file)), readBlock) {}
+  // refill, and the end of a piece, at every position of a line), finding
+  // line ends and noting each line's marks with `scanner`.
+  LineReader(ByteSource source, const ByteScanner& scanner, std::size_t readBlock = kReadBlock);
+  LineReader(platform::File file, const ByteScanner& scanner, std::size_t readBlock = kReadBlock)
+      : LineReader(ByteSource(std::move(file)), scanner, readBlock) {}
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
@@ -60,18 +61,18 @@ class LineReader {
   // marks, or returns false at the end of the input.
   bool NextLine(std::string_view& line, LineMarks& marks) {
     // Most lines end with an LF in the bytes read, hold no CR but perhaps
-    // one before the LF, and follow a line that did not end with a Ctrl-Z:
-    // they are read here, in the caller's loop. Any other line is read again
-    // from its start by the full path, and so is the end of the input.
-    if (!skipPending_ && cr_.valid && !inLine_) {
+    // one before the LF, no Ctrl-Z, and follow a line that did not end with
+    // one: they are read here, in the caller's loop. Any other line is read
+    // again from its start by the full path, and so is the end of the input.
+    if (!skipPending_ && rareKnown_ && !inLine_) {
       marks.Clear();
       char* data = buffer_.data();
-      const char* stop = ScanToLineEnd(data + begin_, data + begin_, data + end_, marks);
-      if (stop != data + end_ && *stop == '\n') {
+      const char* stop = scanner_.ToLineEnd(data + begin_, data + begin_, data + end_, marks);
+      if (stop != data + end_) {
         char* text = data + begin_;
         auto length = static_cast<std::size_t>(stop - text);
         if (length > 0 && text[length - 1] == '\r') --length;
-        if (cr_.at >= begin_ + length) {
+        if (cr_.at >= begin_ + length && ctrlZ_.at > begin_ + length) {
           begin_ += static_cast<std::size_t>(stop - text) + 1;
           line = std::string_view(text, length);
           return true;
@@ -96,6 +97,9 @@ class LineReader {
   // Closes the file; a failure raises.
   void Close();
 
+  // The scanner that finds the line ends.
+  const ByteScanner& scanner() const { return scanner_; }
+
  private:
   struct RareByte {
     bool valid = false;
@@ -116,7 +120,12 @@ class LineReader {
   bool endOfFile_ = false;
   bool skipPending_ = false;
   bool inLine_ = false;  // the last text given was a piece, and its line goes on
+  // The next CR and Ctrl-Z in the bytes read, rare in a listing: looked for
+  // once a buffer, not once a line.
   RareByte cr_;
+  RareByte ctrlZ_;
+  bool rareKnown_ = false;  // both are known
+  ByteScanner scanner_;
 };
 
 // Writes lines, each as its bytes and CR LF, through a large buffer. A file

@@ -16,6 +16,11 @@
 namespace zelvane {
 namespace {
 
+// The reader notes "<" and "&", as the program's does; the bytewise scan is
+// the reference for its marks.
+const ByteScanner kScanner('<', '&');
+const ByteScanner kBytewise('<', '&', VectorLevel::kNone);
+
 // A file under the temporary directory that is removed at the end of the test.
 class TempFile {
  public:
@@ -62,7 +67,7 @@ std::string ReadWholeLine(LineReader& reader, LineMarks& marks) {
 std::vector<std::string> ReadAllLines(const std::string& bytes, std::size_t readBlock) {
   TempFile file;
   file.Write(bytes);
-  LineReader reader(platform::OpenForReading(file.name()), readBlock);
+  LineReader reader(platform::OpenForReading(file.name()), kScanner, readBlock);
   std::vector<std::string> lines;
   LineMarks marks;
   while (!reader.AtEnd()) {
@@ -70,9 +75,9 @@ std::vector<std::string> ReadAllLines(const std::string& bytes, std::size_t read
     lines.push_back(line);
     if (!marks.complete) continue;
     LineMarks expected;
-    ScanToLineEndBytewise(line.data(), line.data(), line.data() + line.size(), expected);
-    EXPECT_EQ(marks.ampersand, expected.ampersand) << line;
-    EXPECT_EQ(marks.headTagStarts, expected.headTagStarts) << line;
+    kBytewise.ToLineEnd(line.data(), line.data(), line.data() + line.size(), expected);
+    EXPECT_EQ(marks.flagged, expected.flagged) << line;
+    EXPECT_EQ(marks.headTags, expected.headTags) << line;
     EXPECT_EQ(marks.tags, expected.tags) << line;
   }
   reader.Close();
@@ -129,7 +134,7 @@ TEST_P(LineReaderCases, PeekShowsTheBytesAheadAndConsumesNothing) {
     for (std::size_t size : {std::size_t{0}, std::size_t{4}, std::size_t{1} << 20}) {
       TempFile file;
       file.Write(c.input);
-      LineReader reader(platform::OpenForReading(file.name()), GetParam());
+      LineReader reader(platform::OpenForReading(file.name()), kScanner, GetParam());
       EXPECT_EQ(reader.Peek(size), c.input.substr(0, size)) << c.what;
       std::vector<std::string> lines;
       LineMarks marks;
@@ -173,7 +178,7 @@ TEST(LineReader, FindsCrLfSplitAcrossRefills) {
 TEST(LineReader, AtEndCanBeAskedRepeatedly) {
   TempFile file;
   file.Write("a" + kZ + "rest\nb");
-  LineReader reader(platform::OpenForReading(file.name()));
+  LineReader reader(platform::OpenForReading(file.name()), kScanner);
   EXPECT_FALSE(reader.AtEnd());
   EXPECT_FALSE(reader.AtEnd());
   EXPECT_EQ(reader.ReadLine(), "a");
@@ -186,7 +191,7 @@ TEST(LineReader, AtEndCanBeAskedRepeatedly) {
 TEST(LineReader, MissingFileIsFileNotFound) {
   TempFile file;
   try {
-    LineReader reader(platform::OpenForReading(file.name()));
+    LineReader reader(platform::OpenForReading(file.name()), kScanner);
     FAIL() << "opened a missing file";
   } catch (const EInOutError& failure) {
     EXPECT_EQ(failure.errorCode(), 2);

@@ -67,8 +67,8 @@ std::string_view ElementLineSplitter::WalkLine(LineScan& scan, bool remember) {
       scan = ScanMarkedLine(rest_, marks_);
     } else {
       ShapeScan(*shape, head, scan);
-      scan.ampersand = marks_.ampersand;
-      scan.headTagStarts = marks_.headTagStarts;
+      scan.ampersand = marks_.flagged;
+      scan.headTagStarts = marks_.headTags;
     }
     return rest_;
   }
@@ -190,7 +190,7 @@ std::string_view ElementLineSplitter::Emit(std::string_view bytes, const LineSha
     line = assembled_;
   }
   if (shape == nullptr) {
-    scan = ScanLine(line);
+    scan = ScanLine(line, reader_.scanner());
     return line;
   }
   ShapeScan(*shape, indent_ + shapeAt, scan);
@@ -198,7 +198,7 @@ std::string_view ElementLineSplitter::Emit(std::string_view bytes, const LineSha
   scan.ampersand =
       shape->scan.ampersand || std::memchr(run.data(), '&', run.size()) != nullptr;
   scan.headTagStarts = 0;
-  if (!scan.kindKnown) scan.headTagStarts = ScanLine(line).headTagStarts;
+  if (!scan.kindKnown) scan.headTagStarts = ScanLine(line, reader_.scanner()).headTagStarts;
   return line;
 }
 

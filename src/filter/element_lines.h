@@ -27,7 +27,8 @@ class ElementLineSplitter {
   // take all the memory there is.
   static constexpr std::size_t kMaxLine = std::size_t{256} << 20;
 
-  explicit ElementLineSplitter(LineReader& reader) : reader_(reader) {}
+  explicit ElementLineSplitter(LineReader& reader)
+      : reader_(reader), state_(reader.scanner()), shapes_(reader.scanner()) {}
   ElementLineSplitter(const ElementLineSplitter&) = delete;
   ElementLineSplitter& operator=(const ElementLineSplitter&) = delete;
 
@@ -66,13 +67,13 @@ class ElementLineSplitter {
         scan = ScanMarkedLine(line, marks_);
         return line;
       }
-      const auto head = static_cast<std::size_t>(std::countr_zero(marks_.headTagStarts | (1u << 31)));
+      const auto head = static_cast<std::size_t>(std::countr_zero(marks_.headTags | (1u << 31)));
       if (head < 31 && IsWhite(line.data(), head, line.size())) {
         if (const LineShapes::Shape* shape = shapes_.FindLine(line, head, marks_, state_)) {
           state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
           ShapeScan(*shape, head, scan);
-          scan.ampersand = marks_.ampersand;
-          scan.headTagStarts = marks_.headTagStarts;
+          scan.ampersand = marks_.flagged;
+          scan.headTagStarts = marks_.headTags;
           return line;
         }
       }

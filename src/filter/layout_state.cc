@@ -1,7 +1,6 @@
 #include "filter/layout_state.h"
 
 #include "base/byte_string.h"
-#include "base/line_marks.h"
 
 #include <algorithm>
 #include <array>
@@ -242,7 +241,7 @@ std::size_t LayoutState::WalkTag(std::string_view text, std::size_t from, bool& 
   // channel names) differ from one to the next; those of their children
   // (a language, a rating system) mostly repeat.
   if (notes == nullptr || effect_ != Effect::kEnterRecord) {
-    close = FindOutsideQuotes(begin + from, end, '>', quote_);
+    close = scanner_->OutsideQuotes(begin + from, end, '>', quote_);
   } else {
     // Byte by byte, noting the long quoted values.
     std::size_t valueBegin = from;

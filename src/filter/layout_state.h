@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_scan.h"
+
 namespace zelvane {
 
 // Where the bytes read so far stand in the listing's structure, as far as
@@ -14,6 +16,9 @@ namespace zelvane {
 // instruction, a declaration). It carries from one line to the next.
 class LayoutState {
  public:
+  // Finds the ends of tags with `scanner`, which must outlive the state.
+  explicit LayoutState(const ByteScanner& scanner) : scanner_(&scanner) {}
+
   // Outside tv, directly inside it, directly inside a programme or channel
   // (between its children), or inside one of their children.
   enum class Where : std::uint8_t { kOutside, kTv, kRecord, kChild };
@@ -117,6 +122,7 @@ class LayoutState {
   std::size_t WalkDeclaration(std::string_view text, std::size_t from, bool& ended);
   void EndTag(bool empty);
 
+  const ByteScanner* scanner_;
   Where where_ = Where::kOutside;
   Inside inside_ = Inside::kText;
   Effect effect_ = Effect::kNone;  // of the tag being walked

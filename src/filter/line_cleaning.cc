@@ -2,6 +2,7 @@
 
 #include "base/byte_buffer.h"
 #include "base/byte_string.h"
+#include "filter/markup.h"
 
 #include <cstdint>
 #include <cstring>
@@ -14,13 +15,6 @@ namespace zelvane {
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
-
-// Replaced by one blank each, one whole pass per text in this order. The
-// order matters: a blank left by an earlier pass can complete a later text,
-// so "<br<p>/>" becomes "<br />" and then a single blank. The texts are
-// lower case; the line is compared without regard to ASCII case.
-constexpr std::array<std::string_view, 5> kMarkup = {"<p>", "</p>", "<br>", "<br />",
-                                                     "&lt;br&gt;"};
 
 // Index of the first byte `c` at or after `from`, or kNone.
 std::size_t FindByte(std::string_view text, char c, std::size_t from) {
@@ -39,15 +33,6 @@ std::size_t FindNextByte(std::string_view text, char c, std::size_t from) {
     if (text[at] == c) return at;
   }
   return FindByte(text, c, near);
-}
-
-// Whether `markup` stands at `at`, ASCII case ignored.
-bool MarkupAt(std::string_view text, std::size_t at, std::string_view markup) {
-  if (text.size() - at < markup.size()) return false;
-  for (std::size_t k = 0; k < markup.size(); ++k) {
-    if (LowerAscii(text[at + k]) != markup[k]) return false;
-  }
-  return true;
 }
 
 // Index of the first `markup` at or after `from`, or kNone. Every markup text
@@ -90,23 +75,6 @@ void AppendWithoutMarkup(std::string_view text, std::string_view markup, std::si
     read = at + markup.size();
   }
   out.append(text.substr(read));
-}
-
-// The length of the tag markup (one of the first four kMarkup texts) that
-// starts at the "<" at `at`, or 0.
-std::size_t TagMarkupLength(std::string_view text, std::size_t at) {
-  if (text.size() - at < 3) return 0;
-  switch (LowerAscii(text[at + 1])) {
-    case 'p':
-      return text[at + 2] == '>' ? kMarkup[0].size() : 0;
-    case '/':
-      return MarkupAt(text, at, kMarkup[1]) ? kMarkup[1].size() : 0;
-    case 'b':
-      if (MarkupAt(text, at, kMarkup[2])) return kMarkup[2].size();
-      return MarkupAt(text, at, kMarkup[3]) ? kMarkup[3].size() : 0;
-    default:
-      return 0;
-  }
 }
 
 enum class TagPasses {

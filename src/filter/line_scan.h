@@ -4,12 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "base/line_marks.h"
+#include "base/byte_scan.h"
+#include "filter/markup.h"
 
 namespace zelvane {
-
-// The text that opens a programme's line.
-inline constexpr std::string_view kProgrammeOpening = "<programme ";
 
 // What a line inside a programme is.
 enum class LineClass : std::uint8_t { kTitle, kSubTitle, kDesc, kKenmerken, kClosing, kFurther };
@@ -34,8 +32,7 @@ struct LineScan {
   std::size_t openingAt = std::string_view::npos;
   // Bit i is set when byte i of the line is a "<", for the first 32 bytes.
   std::uint32_t headTagStarts = 0;
-  // Some "<" is followed by "p>", "/p>" or "br" (any case): tag markup may
-  // stand here.
+  // Some tag markup (TagMarkupLength) stands in the line.
   bool tagMarkup = false;
   // The line holds an "&".
   bool ampersand = false;
@@ -47,31 +44,26 @@ struct LineScan {
   bool MayNeedCleaning() const { return tagMarkup || ampersand; }
 };
 
-// The first position at or after `from` where the byte `first` is followed
-// by the letter `secondLower` in either case, or npos; sixteen positions at
-// a time where the processor allows. `secondLower` is a lower-case ASCII
-// letter.
-std::size_t FindPairFolded(std::string_view text, std::size_t from, char first, char secondLower);
-
-// Scans `line` sixteen bytes at a time where the processor allows.
-LineScan ScanLine(std::string_view line);
+// The scanner of the reading: it notes the "<" and "&" of each line, at the
+// vector level `level` or the best below it.
+ByteScanner MarkupScanner(VectorLevel level = BestVectorLevel());
 
 // ScanMarkedLine for a line with a "<", or incomplete marks.
 LineScan ScanMarkedTags(std::string_view line, const LineMarks& marks);
 
-// The same answers for a line whose "<" and "&" the reader noted in `marks`,
-// looking only at the bytes after each "<" (all of them, unless the marks are
+// The answers for a line whose "<" and "&" the reader noted in `marks`,
+// looking only at the bytes after each "<" (unless the marks are
 // incomplete).
 inline LineScan ScanMarkedLine(std::string_view line, const LineMarks& marks) {
   if (!marks.complete || marks.tags != 0) return ScanMarkedTags(line, marks);
   LineScan scan;
-  scan.ampersand = marks.ampersand;
-  scan.headTagStarts = marks.headTagStarts;
+  scan.ampersand = marks.flagged;
+  scan.headTagStarts = marks.headTags;
   return scan;
 }
 
-// The same answers, byte by byte (the reference for tests, and the code on
-// processors without vector instructions).
-LineScan ScanLineBytewise(std::string_view line);
+// The same answers for any text, looked at with `scanner`.
+LineScan ScanLine(std::string_view text, const ByteScanner& scanner);
+LineScan ScanLine(std::string_view text);
 
 }  // namespace zelvane

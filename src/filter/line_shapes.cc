@@ -44,7 +44,7 @@ LineShapes::Shape* LineShapes::Set(Shape* shapes, const char* head, LayoutState:
   return shapes + kWays * ((key * 0xC2B2AE35u) >> (32 - std::countr_zero(kSets)));
 }
 
-bool LineShapes::Matches(const Shape& shape, std::string_view text, std::size_t& end) {
+bool LineShapes::Matches(const Shape& shape, std::string_view text, std::size_t& end) const {
   const char* const data = text.data();
   std::size_t at = 0;
   for (std::size_t i = 0;; ++i) {
@@ -58,7 +58,7 @@ bool LineShapes::Matches(const Shape& shape, std::string_view text, std::size_t&
     const char stop = shape.stops[i];
     const char* found =
         stop == '<' ? static_cast<const char*>(std::memchr(data + at, '<', text.size() - at))
-                    : FindEither(data + at, data + text.size(), stop, '<');
+                    : scanner_->Either(data + at, data + text.size(), stop, '<');
     if (found == nullptr || found == data + text.size() || *found != stop) return false;
     at = static_cast<std::size_t>(found - data);
   }
@@ -67,7 +67,7 @@ bool LineShapes::Matches(const Shape& shape, std::string_view text, std::size_t&
 }
 
 bool LineShapes::FitsLineAnyway(const Shape& shape, std::string_view line, std::size_t head,
-                                const LayoutState& state) {
+                                const LayoutState& state) const {
   std::size_t end = 0;
   if (!FitsPlace(shape, state) || !Matches(shape, line.substr(head), end)) return false;
   // No markup after the element's.
@@ -131,7 +131,7 @@ void LineShapes::Remember(std::string_view element, const LayoutState::Notes& no
   std::string fixed;
   scan.kindKnown = true;
   for (std::size_t i = 0; i <= holes; ++i) {
-    const LineScan pieceScan = ScanLine(pieces[i]);
+    const LineScan pieceScan = ScanLine(pieces[i], *scanner_);
     if (pieceScan.openingAt != kNone) {
       if (i > 0) return;
       scan.openingAt = pieceScan.openingAt;
@@ -145,7 +145,7 @@ void LineShapes::Remember(std::string_view element, const LayoutState::Notes& no
   // Its classification, the holes left out: a text found in the first piece
   // stands at the same place whatever the holes hold.
   if (scan.kindKnown) {
-    scan.kind = ClassifyLine(fixed, ScanLine(fixed).headTagStarts);
+    scan.kind = ClassifyLine(fixed, ScanLine(fixed, *scanner_).headTagStarts);
     const bool found = scan.kind.lineClass != LineClass::kFurther || scan.kind.demoted;
     if (found && scan.kind.at >= pieces[0].size()) scan.kindKnown = false;
   }

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "base/byte_string.h"
-#include "base/line_marks.h"
+#include "base/byte_scan.h"
 #include "filter/layout_state.h"
 #include "filter/line_scan.h"
 
@@ -22,6 +22,9 @@ namespace zelvane {
 // layout, or where a split leaves the walk.
 class LineShapes {
  public:
+  // Searches the holes of shapes with `scanner`, which must outlive them.
+  explicit LineShapes(const ByteScanner& scanner) : scanner_(&scanner) {}
+
   struct Shape {
     static constexpr std::size_t kMaxHoles = 8;
     static constexpr std::size_t kMaxBytes = 160;
@@ -98,8 +101,8 @@ class LineShapes {
   // For a line of at most one text run, the reader's count of "<" says
   // that the run holds none, and nothing after the pieces: the second piece
   // must end the line.
-  static bool FitsLine(const Shape& shape, std::string_view line, std::size_t head,
-                       const LineMarks& marks, const LayoutState& state) {
+  bool FitsLine(const Shape& shape, std::string_view line, std::size_t head,
+                const LineMarks& marks, const LayoutState& state) const {
     if (!shape.ByCount()) return FitsLineAnyway(shape, line, head, state);
     const std::size_t prefix = shape.ends[0];
     const std::size_t suffix = shape.holes == 0 ? 0 : shape.ends[1] - prefix;
@@ -107,11 +110,11 @@ class LineShapes {
            FitsPlace(shape, state) && SameBytes(line.data() + head, shape.bytes, prefix) &&
            SameBytes(line.data() + line.size() - suffix, shape.bytes + prefix, suffix);
   }
-  static bool FitsLineAnyway(const Shape& shape, std::string_view line, std::size_t head,
-                             const LayoutState& state);
+  bool FitsLineAnyway(const Shape& shape, std::string_view line, std::size_t head,
+                      const LayoutState& state) const;
   // True when `text` begins with the pieces and holes of `shape`; `end` is
   // then where its last piece ends.
-  static bool Matches(const Shape& shape, std::string_view text, std::size_t& end);
+  bool Matches(const Shape& shape, std::string_view text, std::size_t& end) const;
   const Shape* LookForLine(std::string_view line, std::size_t head, const LineMarks& marks,
                            const LayoutState& state);
   const Shape* Take(Shape* shape) {
@@ -121,6 +124,7 @@ class LineShapes {
     return shape;
   }
 
+  const ByteScanner* scanner_;
   Shape shapes_[kSets * kWays];
   // No shape, but what followed an element that was walked, by where it
   // left the state.

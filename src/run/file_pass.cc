@@ -108,7 +108,7 @@ int RunFilePass(const RunSettings& settings, const DateTimeSeparators& separator
   ByteSource source = OpenSource(settings);
   Destination destination(settings.destination, settings.source, source.file(),
                           standardOutput != nullptr ? *standardOutput : console);
-  LineReader reader(std::move(source));
+  LineReader reader(std::move(source), MarkupScanner());
   try {
     CopyListing(reader, destination.writer(), options);
     reader.Close();
