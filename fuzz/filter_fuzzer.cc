@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "a line holds no line end and no Ctrl-Z", line);
     // The scan made from the reader's marks is the scan of the line's bytes.
     const LineScan marked = ScanMarkedLine(line, marks);
-    const LineScan bytewise = ScanLineBytewise(line);
+    const LineScan bytewise = ScanLine(line, MarkupScanner(VectorLevel::kNone));
     Require(marked.openingAt == bytewise.openingAt && marked.tagMarkup == bytewise.tagMarkup &&
                 marked.ampersand == bytewise.ampersand &&
                 marked.headTagStarts == bytewise.headTagStarts,

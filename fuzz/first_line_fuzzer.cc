@@ -7,6 +7,7 @@
 #include "base/line_io.h"
 #include "base/platform.h"
 #include "filter/first_line.h"
+#include "filter/line_scan.h"
 #include "fuzz_check.h"
 #include "memory_file.h"
 

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view line = input.Rest();
 
   const LineScan scan = ScanLine(line);
-  const LineScan bytewise = ScanLineBytewise(line);
+  const LineScan bytewise = ScanLine(line, MarkupScanner(VectorLevel::kNone));
   Require(scan.openingAt == bytewise.openingAt && scan.tagMarkup == bytewise.tagMarkup &&
               scan.ampersand == bytewise.ampersand &&
               scan.headTagStarts == bytewise.headTagStarts,

@@ -136,7 +136,6 @@ class ElementLineSplitter {
   std::size_t piecesStart_ = 0;
   std::size_t walked_ = 0;    // bytes of the element line in pieces_ walked so far
   bool piecesWhole_ = false;  // pieces_ reaches the end of its line
-  const LineShapes::Shape* piecesShape_ = nullptr;  // the shape the element in pieces_ has
   // The shape of the element at the start of what is left, found where the
   // element before it ended, and where its fixed bytes end.
   const LineShapes::Shape* pending_ = nullptr;
