@@ -24,7 +24,7 @@ const char* FindLineEnd(const char* from, const char* to) {
 
 LineReader::LineReader(ByteSource source, const ByteScanner& scanner, std::size_t readBlock)
     : source_(std::move(source)), readBlock_(readBlock > 0 ? readBlock : 1), scanner_(scanner) {
-  buffer_.reserve(readBlock_);
+  buffer_.reserve(kReadableBefore + readBlock_ + kReadableAfter);
 }
 
 // Reads more bytes behind the unread ones, moving them to the front and
@@ -38,13 +38,15 @@ bool LineReader::Fill() {
   const std::size_t unread = end_ - begin_;
   // The buffer grows only while the piece of a line being read does not
   // fit, and a piece ends after a read block: it stays near two blocks.
-  const std::size_t wanted = unread + (readBlock_ + 1) / 2;
-  if (begin_ > 0) std::memmove(buffer_.data(), buffer_.data() + begin_, unread);
+  const std::size_t wanted = kReadableBefore + unread + (readBlock_ + 1) / 2 + kReadableAfter;
+  if (begin_ != kReadableBefore) {
+    std::memmove(buffer_.data() + kReadableBefore, buffer_.data() + begin_, unread);
+  }
   // Growing keeps the unread bytes, which now stand at the front.
   buffer_.reserve(wanted);
-  begin_ = 0;
-  end_ = unread;
-  const std::size_t room = std::min(buffer_.capacity() - end_, readBlock_);
+  begin_ = kReadableBefore;
+  end_ = begin_ + unread;
+  const std::size_t room = std::min(buffer_.capacity() - end_ - kReadableAfter, readBlock_);
   const std::size_t n = source_.Read(buffer_.data() + end_, room);
   if (n == 0) {
     endOfFile_ = true;
@@ -65,7 +67,7 @@ void LineReader::SkipRestOfLine() {
       begin_ = static_cast<std::size_t>(stop - buffer_.data()) + (*stop == '\n' ? 1 : 0);
       return;
     }
-    begin_ = end_ = 0;  // nothing of the skipped line is kept
+    begin_ = end_ = kReadableBefore;  // nothing of the skipped line is kept
     cr_.valid = false;
     ctrlZ_.valid = false;
     rareKnown_ = false;

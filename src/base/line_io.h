@@ -25,6 +25,11 @@ class LineReader {
   static constexpr std::size_t kReadBlock = 256 * 1024;
   // Ends a line, and the input at the start of one.
   static constexpr char kCtrlZ = 26;
+  // A line that ReadLine or NextLine gives may be read this many bytes
+  // before its start and after its end, though what stands there is not
+  // known: a comparison of whole words need not stop at the line's ends.
+  static constexpr std::size_t kReadableBefore = 16;
+  static constexpr std::size_t kReadableAfter = 64;
 
   // Reads at most `readBlock` bytes per call (small values let tests put a
   // refill, and the end of a piece, at every position of a line), finding
@@ -115,8 +120,8 @@ class LineReader {
   ByteSource source_;
   std::size_t readBlock_;
   ByteBuffer buffer_;
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
+  std::size_t begin_ = kReadableBefore;
+  std::size_t end_ = kReadableBefore;
   bool endOfFile_ = false;
   bool skipPending_ = false;
   bool inLine_ = false;  // the last text given was a piece, and its line goes on

@@ -184,8 +184,33 @@ void LineShapes::Remember(std::string_view element, const LayoutState::Notes& no
     if (i < holes) shape.stops[i] = notes.holes[i].stop;
   }
   shape.scan = scan;
+  PutInWords(shape);
   last_->next = &shape;
   last_ = &shape;
+}
+
+void LineShapes::PutInWords(Shape& shape) {
+  const std::size_t prefix = shape.ends[0];
+  const std::size_t suffix = shape.holes == 0 ? 0 : shape.ends[1] - prefix;
+  shape.inWords = shape.ByCount() && prefix <= 32 && suffix <= 16;
+  if (!shape.inWords) return;
+  // Bytes in the order of memory, as Word loads them.
+  char head[32] = {};
+  char headMask[32] = {};
+  std::memcpy(head, shape.bytes, prefix);
+  std::memset(headMask, 0xFF, prefix);
+  char tail[16] = {};
+  char tailMask[16] = {};
+  std::memcpy(tail + 16 - suffix, shape.bytes + prefix, suffix);
+  std::memset(tailMask + 16 - suffix, 0xFF, suffix);
+  for (std::size_t i = 0; i < 4; ++i) {
+    shape.headWords[i] = Word(head + 8 * i);
+    shape.headMasks[i] = Word(headMask + 8 * i);
+  }
+  for (std::size_t i = 0; i < 2; ++i) {
+    shape.tailWords[i] = Word(tail + 8 * i);
+    shape.tailMasks[i] = Word(tailMask + 8 * i);
+  }
 }
 
 }  // namespace zelvane

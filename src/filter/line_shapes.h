@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,14 @@ class LineShapes {
     std::uint8_t holes = 0;
     std::uint32_t tags = 0;  // the "<" of the fixed bytes
     Shape* next = nullptr;   // the shape of the element that followed it last
+    // A shape told apart by its count of "<" with a first piece of at most
+    // 32 bytes and a second of at most 16, in words with masks that keep
+    // their bytes: the first piece from its start, the second to its end.
+    bool inWords = false;
+    std::uint64_t headWords[4];
+    std::uint64_t headMasks[4];
+    std::uint64_t tailWords[2];
+    std::uint64_t tailMasks[2];
     // The fixed bytes: piece i from ends[i - 1] (0 for the first) to
     // ends[i], hole i between pieces i and i + 1, ended by stops[i].
     std::uint8_t ends[kMaxHoles + 1];
@@ -64,7 +73,8 @@ class LineShapes {
 
   // The shape of `line`, a whole line whose marks are `marks`, from where
   // `state` stands; null when none fits. Its first "<" is at `head`, with
-  // white space before it. The shape that followed the last one found is
+  // white space before it. The line may be read as the reader's lines may
+  // (LineReader::kReadableBefore, kReadableAfter). The shape that followed the last one found is
   // tried first: elements come in the same order programme after programme.
   const Shape* FindLine(std::string_view line, std::size_t head, const LineMarks& marks,
                         const LayoutState& state) {
@@ -106,15 +116,37 @@ class LineShapes {
     if (!shape.ByCount()) return FitsLineAnyway(shape, line, head, state);
     const std::size_t prefix = shape.ends[0];
     const std::size_t suffix = shape.holes == 0 ? 0 : shape.ends[1] - prefix;
-    return shape.tags == marks.tags && line.size() >= head + prefix + suffix &&
-           FitsPlace(shape, state) && SameBytes(line.data() + head, shape.bytes, prefix) &&
-           SameBytes(line.data() + line.size() - suffix, shape.bytes + prefix, suffix);
+    if (shape.tags != marks.tags || line.size() < head + prefix + suffix ||
+        !FitsPlace(shape, state)) {
+      return false;
+    }
+    if (!shape.inWords) {
+      return SameBytes(line.data() + head, shape.bytes, prefix) &&
+             SameBytes(line.data() + line.size() - suffix, shape.bytes + prefix, suffix);
+    }
+    // Whole words, the bytes beyond the pieces masked out.
+    const char* const first = line.data() + head;
+    const char* const last = line.data() + line.size() - 16;
+    std::uint64_t differ = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+      differ |= (Word(first + 8 * i) ^ shape.headWords[i]) & shape.headMasks[i];
+    }
+    for (std::size_t i = 0; i < 2; ++i) {
+      differ |= (Word(last + 8 * i) ^ shape.tailWords[i]) & shape.tailMasks[i];
+    }
+    return differ == 0;
   }
   bool FitsLineAnyway(const Shape& shape, std::string_view line, std::size_t head,
                       const LayoutState& state) const;
   // True when `text` begins with the pieces and holes of `shape`; `end` is
   // then where its last piece ends.
   bool Matches(const Shape& shape, std::string_view text, std::size_t& end) const;
+  static std::uint64_t Word(const char* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+  }
+  static void PutInWords(Shape& shape);
   const Shape* LookForLine(std::string_view line, std::size_t head, const LineMarks& marks,
                            const LayoutState& state);
   const Shape* Take(Shape* shape) {
