@@ -67,6 +67,13 @@ class ElementLineSplitter {
         scan = ScanMarkedLine(line, marks_);
         return line;
       }
+      if (const LineShapes::Shape* shape = shapes_.FindUsualLine(line, marks_, state_)) {
+        state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
+        scan = shape->line.scan;
+        scan.ampersand = marks_.flagged;
+        scan.headTagStarts = marks_.headTags;
+        return line;
+      }
       const auto head = static_cast<std::size_t>(std::countr_zero(marks_.headTags | (1u << 31)));
       if (head < 31 && IsWhite(line.data(), head, line.size())) {
         if (const LineShapes::Shape* shape = shapes_.FindLine(line, head, marks_, state_)) {
@@ -113,12 +120,7 @@ class ElementLineSplitter {
   }
   // The scan of an element line that begins with `shape`'s prefix at `at`.
   static void ShapeScan(const LineShapes::Shape& shape, std::size_t at, LineScan& scan) {
-    scan = shape.scan;
-    if (scan.openingAt != std::string_view::npos) scan.openingAt += at;
-    // A line of no named element has no place for it.
-    if (scan.kind.lineClass != LineClass::kFurther || scan.kind.demoted) {
-      scan.kind.at += static_cast<std::uint32_t>(at);
-    }
+    scan = shape.ScanAt(at);
   }
 
   LineReader& reader_;

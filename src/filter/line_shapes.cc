@@ -75,9 +75,9 @@ bool LineShapes::FitsLineAnyway(const Shape& shape, std::string_view line, std::
   return std::memchr(line.data() + end, '<', line.size() - end) == nullptr;
 }
 
-const LineShapes::Shape* LineShapes::LookForLine(std::string_view line, std::size_t head,
-                                                 const LineMarks& marks,
-                                                 const LayoutState& state) {
+LineShapes::Shape* LineShapes::LookForLine(std::string_view line, std::size_t head,
+                                           const LineMarks& marks,
+                                           const LayoutState& state) {
   // The bytes that choose the set: the first "<" and three after it.
   if (line.size() < head + 4) return nullptr;
   Shape* set = Set(shapes_, line.data() + head, state.where());
@@ -167,6 +167,7 @@ void LineShapes::Remember(std::string_view element, const LayoutState::Notes& no
   shape.valid = true;
   shape.hit = false;
   shape.next = nullptr;
+  shape.other = nullptr;
   shape.from = from;
   shape.to = state.where();
   shape.fromChild.assign(from == LayoutState::Where::kChild ? fromChild : std::string_view());
@@ -184,9 +185,88 @@ void LineShapes::Remember(std::string_view element, const LayoutState::Notes& no
     if (i < holes) shape.stops[i] = notes.holes[i].stop;
   }
   shape.scan = scan;
+  shape.line.key = 0;
   PutInWords(shape);
-  last_->next = &shape;
+  Follow(&shape);
   last_ = &shape;
+}
+
+bool LineShapes::QuotedHolesFit(const Shape& shape, std::string_view line, std::size_t at) {
+  const char* const data = line.data();
+  for (std::size_t i = 0; i < shape.holes; ++i) {
+    // The first stop byte, looked for a word at a time: values are short.
+    const std::uint64_t ones = 0x0101010101010101u;
+    const std::uint64_t stops = ones * static_cast<unsigned char>(shape.stops[i]);
+    for (;;) {
+      if (at >= line.size()) return false;
+      const std::uint64_t match = Word(data + at) ^ stops;
+      const std::uint64_t zero = (match - ones) & ~match & (ones << 7);
+      if (zero != 0) {
+        at += static_cast<std::size_t>(std::countr_zero(zero)) / 8;
+        break;
+      }
+      at += 8;
+    }
+    const std::size_t size = shape.PieceSize(i + 1);
+    if (line.size() < at || line.size() - at < size ||
+        !SameBytes(data + at, shape.bytes + shape.PieceBegin(i + 1), size)) {
+      return false;
+    }
+    at += size;
+  }
+  return true;
+}
+
+bool LineShapes::FitsLineFurther(const Shape& shape, std::string_view line,
+                                 const LayoutState& state) {
+  if (!FitsPlace(shape, state)) return false;
+  const std::size_t indent = shape.line.indent;
+  const std::size_t prefix = indent + shape.ends[0];
+  if (prefix > 32 && !SameBytes(line.data() + 32, shape.bytes + 32 - indent, prefix - 32)) {
+    return false;
+  }
+  if (shape.holes == 0) return true;
+  if (shape.stops[0] != '<') return QuotedHolesFit(shape, line, prefix);
+  // One text run: the last piece ends the line.
+  const std::size_t suffix = shape.ends[1] - shape.ends[0];
+  return line.size() >= prefix + suffix &&
+         SameBytes(line.data() + line.size() - suffix, shape.bytes + shape.ends[0], suffix);
+}
+
+void LineShapes::LearnLine(Shape& shape, std::string_view line, std::size_t head) {
+  Shape::LineForm& form = shape.line;
+  if (form.key != 0 && form.indent == head) return;
+  form.key = 0;
+  if (head > 16) return;
+  bool quoted = shape.holes > 0 && !shape.ByCount();
+  for (std::size_t i = 0; i < shape.holes && quoted; ++i) quoted = shape.stops[i] != '<';
+  if (!shape.ByCount() && !quoted) return;
+  const std::size_t prefix = head + shape.ends[0];
+  const std::size_t suffix = shape.ByCount() && shape.holes == 1 ? shape.ends[1] - shape.ends[0] : 0;
+  // Bytes in the order of memory, as Word loads them.
+  char bytes[32] = {};
+  char masks[32] = {};
+  const std::size_t kept = std::min<std::size_t>(prefix, 32);
+  std::memcpy(bytes, line.data(), kept);
+  std::memset(masks, 0xFF, kept);
+  char tail[16] = {};
+  char tailMask[16] = {};
+  const std::size_t tailKept = std::min<std::size_t>(suffix, 16);
+  std::memcpy(tail + 16 - tailKept, shape.bytes + shape.ends[0] + suffix - tailKept, tailKept);
+  std::memset(tailMask + 16 - tailKept, 0xFF, tailKept);
+  for (std::size_t i = 0; i < 4; ++i) {
+    form.headWords[i] = Word(bytes + 8 * i);
+    form.headMasks[i] = Word(masks + 8 * i);
+  }
+  for (std::size_t i = 0; i < 2; ++i) {
+    form.tailWords[i] = Word(tail + 8 * i);
+    form.tailMasks[i] = Word(tailMask + 8 * i);
+  }
+  form.size = prefix + suffix;
+  form.plain = !quoted && prefix <= 32 && suffix <= 16 && shape.from != LayoutState::Where::kChild;
+  form.indent = static_cast<std::uint8_t>(head);
+  form.scan = shape.ScanAt(head);
+  form.key = LineKey(shape.tags, shape.from);
 }
 
 void LineShapes::PutInWords(Shape& shape) {

@@ -38,6 +38,7 @@ class LineShapes {
     std::uint8_t holes = 0;
     std::uint32_t tags = 0;  // the "<" of the fixed bytes
     Shape* next = nullptr;   // the shape of the element that followed it last
+    Shape* other = nullptr;  // the one that followed it before, if another
     // A shape told apart by its count of "<" with a first piece of at most
     // 32 bytes and a second of at most 16, in words with masks that keep
     // their bytes: the first piece from its start, the second to its end.
@@ -51,6 +52,25 @@ class LineShapes {
     std::uint8_t ends[kMaxHoles + 1];
     char stops[kMaxHoles];
     char bytes[kMaxBytes];
+    // The shape as a whole line, learned from the last such line that was
+    // found by it: that line's first 32 bytes (its indentation and the
+    // start of the shape) and last 16, in words with masks that keep the
+    // fixed bytes, and the line's scan. The holes are text runs found by
+    // the count of "<", or quoted values, each found by its stop byte.
+    struct LineForm {
+      // The count of "<" and the place it is found from; 0 for none.
+      std::uint64_t key = 0;
+      std::uint64_t headWords[4];
+      std::uint64_t headMasks[4];
+      std::uint64_t tailWords[2];
+      std::uint64_t tailMasks[2];
+      std::size_t size = 0;  // the bytes that the words compare, at least
+      // The words say it all: no more fixed bytes, no quoted values, no
+      // child to compare.
+      bool plain = false;
+      std::uint8_t indent = 0;
+      LineScan scan;
+    } line;
     // What the walk made of it.
     LayoutState::Where to = LayoutState::Where::kOutside;
     bool setsChild = false;  // the element opens a child other than the one open
@@ -69,7 +89,37 @@ class LineShapes {
     // At most one text run, between two pieces: a line that the count of
     // its "<" tells apart.
     bool ByCount() const { return holes == 0 || (holes == 1 && stops[0] == '<'); }
+    // The scan of an element line with this shape at `at`.
+    LineScan ScanAt(std::size_t at) const {
+      LineScan placed = scan;
+      if (placed.openingAt != std::string_view::npos) placed.openingAt += at;
+      // A line of no named element has no place for it.
+      if (placed.kind.lineClass != LineClass::kFurther || placed.kind.demoted) {
+        placed.kind.at += static_cast<std::uint32_t>(at);
+      }
+      return placed;
+    }
   };
+
+  // The shape that followed the last one found, when `line`, whose marks
+  // are `marks`, is a whole line of it as that shape's line form has it,
+  // from where `state` stands; else null. Elements come in the same order
+  // programme after programme, and lines of the usual layout are indented
+  // alike: most lines are found here, a few words compared.
+  [[gnu::always_inline]] const Shape* FindUsualLine(std::string_view line,
+                                                    const LineMarks& marks,
+                                                    const LayoutState& state) {
+    const std::uint64_t key = LineKey(marks.tags, state.where());
+    Shape* next = last_->next;
+    if (next != nullptr && FitsUsualLine(*next, line, key, state)) {
+      last_ = next;
+      next->hit = true;
+      return next;
+    }
+    Shape* other = last_->other;
+    if (other != nullptr && FitsUsualLine(*other, line, key, state)) return Take(other);
+    return nullptr;
+  }
 
   // The shape of `line`, a whole line whose marks are `marks`, from where
   // `state` stands; null when none fits. Its first "<" is at `head`, with
@@ -79,8 +129,11 @@ class LineShapes {
   const Shape* FindLine(std::string_view line, std::size_t head, const LineMarks& marks,
                         const LayoutState& state) {
     Shape* next = last_->next;
-    if (next != nullptr && FitsLine(*next, line, head, marks, state)) return Take(next);
-    return LookForLine(line, head, marks, state);
+    Shape* found = next != nullptr && FitsLine(*next, line, head, marks, state)
+                       ? Take(next)
+                       : LookForLine(line, head, marks, state);
+    if (found != nullptr) LearnLine(*found, line, head);
+    return found;
   }
 
   // The shape of the element at the start of `text`, a "<" where a split
@@ -138,6 +191,33 @@ class LineShapes {
   }
   bool FitsLineAnyway(const Shape& shape, std::string_view line, std::size_t head,
                       const LayoutState& state) const;
+  static std::uint64_t LineKey(std::uint32_t tags, LayoutState::Where from) {
+    return std::uint64_t{tags} << 8 | (static_cast<std::uint64_t>(from) + 1);
+  }
+  [[gnu::always_inline]] static bool FitsUsualLine(const Shape& shape, std::string_view line,
+                                                   std::uint64_t key, const LayoutState& state) {
+    const Shape::LineForm& form = shape.line;
+    if (form.key != key || line.size() < form.size) return false;
+    const char* const first = line.data();
+    const char* const last = first + line.size() - 16;
+    std::uint64_t differ = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+      differ |= (Word(first + 8 * i) ^ form.headWords[i]) & form.headMasks[i];
+    }
+    for (std::size_t i = 0; i < 2; ++i) {
+      differ |= (Word(last + 8 * i) ^ form.tailWords[i]) & form.tailMasks[i];
+    }
+    return differ == 0 && (form.plain || FitsLineFurther(shape, line, state));
+  }
+  // The checks of FitsUsualLine beyond the words.
+  static bool FitsLineFurther(const Shape& shape, std::string_view line, const LayoutState& state);
+  // The holes of a line that begins with the first piece of `shape`, whose
+  // holes are quoted values, up to `at`. The line holds no more "<" than
+  // the pieces: none stands in a hole, or after the last piece.
+  static bool QuotedHolesFit(const Shape& shape, std::string_view line, std::size_t at);
+  // Learns `line`, found by `shape` with its first "<" at `head`, as the
+  // shape's line form.
+  static void LearnLine(Shape& shape, std::string_view line, std::size_t head);
   // True when `text` begins with the pieces and holes of `shape`; `end` is
   // then where its last piece ends.
   bool Matches(const Shape& shape, std::string_view text, std::size_t& end) const;
@@ -147,10 +227,16 @@ class LineShapes {
     return word;
   }
   static void PutInWords(Shape& shape);
-  const Shape* LookForLine(std::string_view line, std::size_t head, const LineMarks& marks,
-                           const LayoutState& state);
-  const Shape* Take(Shape* shape) {
+  Shape* LookForLine(std::string_view line, std::size_t head, const LineMarks& marks,
+                     const LayoutState& state);
+  // `shape` follows the last one.
+  void Follow(Shape* shape) {
+    if (last_->next == shape) return;
+    last_->other = last_->next;
     last_->next = shape;
+  }
+  Shape* Take(Shape* shape) {
+    Follow(shape);
     last_ = shape;
     shape->hit = true;
     return shape;
