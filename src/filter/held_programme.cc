@@ -12,7 +12,7 @@ constexpr std::size_t kKeptMemory = std::size_t{1} << 20;
 void LineList::ReplaceLast(std::string_view line) {
   bytes_.set_size(Start(Size() - 1));
   LineBlock::AppendEnded(bytes_, line);
-  SetLastEnd(bytes_.size());
+  EndLastAtTheEnd();
 }
 
 void LineList::InsertIntoLast(std::size_t at, std::string_view first, std::string_view second) {
@@ -25,7 +25,7 @@ void LineList::InsertIntoLast(std::size_t at, std::string_view first, std::strin
   if (!first.empty()) std::memcpy(to, first.data(), first.size());
   if (!second.empty()) std::memcpy(to + first.size(), second.data(), second.size());
   bytes_.set_size(size + added);
-  SetLastEnd(End(Size() - 1) + added);
+  EndLastAtTheEnd();
 }
 
 void HeldProgramme::InsertIntoLastDesc(std::size_t at, std::string_view first,

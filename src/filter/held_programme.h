@@ -87,7 +87,9 @@ class LineList {
     std::memcpy(&end, ends_.data() + i * sizeof end, sizeof end);
     return end;
   }
-  void SetLastEnd(std::size_t end) {
+  // The last line ends where the bytes end.
+  void EndLastAtTheEnd() {
+    const std::size_t end = bytes_.size();
     std::memcpy(ends_.data() + ends_.size() - sizeof end, &end, sizeof end);
   }
 
