@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -207,6 +208,76 @@ TEST(Hostile, ProgrammeWithAMillionFurtherLines) {
       const long listingKiB = static_cast<long>(listingBytes / 1024);
       EXPECT_LT(run.peakKiB, 8 * listingKiB + 16 * 1024) << "listing of " << listingKiB << " KiB";
     }
+  }
+}
+
+// Writes `head`, then `piece` again and again until at least `bytes` of
+// pieces are written, then `tail`. Returns the number of pieces.
+std::size_t WriteRepeated(const fs::path& path, const std::string& head, const std::string& piece,
+                          std::size_t bytes, const std::string& tail) {
+  std::ofstream file(path, std::ios::binary);
+  file << head;
+  std::string block;
+  while (block.size() < (std::size_t{1} << 20)) block += piece;
+  std::size_t written = 0;
+  for (; written < bytes; written += block.size()) {
+    file.write(block.data(), static_cast<std::streamsize>(block.size()));
+  }
+  file << tail;
+  file.close();
+  EXPECT_TRUE(file) << path;
+  return written / piece.size();
+}
+
+TEST(Hostile, WhatWouldBeHeldBeyondTheCeilingsEndsTheRunInBoundedMemory) {
+  if (kAddressSanitizer) GTEST_SKIP() << "memory is not measured under AddressSanitizer";
+  // The ceilings count the memory held, not the bytes of the lines: a
+  // programme's buffers (a desc line also costs where it ends and how it is
+  // cleaned) and the buffer that gathers a long line. A run stops there
+  // with its report and its memory near 256 MiB; buffers that grew past the
+  // ceiling held up to 533 MiB of a programme of short desc lines.
+  const std::string opening =
+      "<tv>\n  <programme start=\"20070715203000\" stop=\"20070715213000\" channel=\"a\">\n";
+  const std::string programmeReport = "A programme of the source is larger than 256 MiB.";
+  const std::string lineReport = "A line of the source is longer than 256 MiB.";
+  struct Case {
+    const char* what;
+    std::string head, piece;
+    std::size_t mebibytes;  // of pieces
+    std::string tail;
+    std::string report;  // none when the run succeeds
+  } cases[] = {
+      // 27 bytes a line, which hold 28.
+      {"short further lines", opening, "    <actor>Someone</actor>\n", 256, "", programmeReport},
+      // 14 bytes a line, which hold 24.
+      {"short desc lines", opening, "<desc></desc>\n", 170, "", programmeReport},
+      // Holding 240 MiB, just below the ceiling.
+      {"fewer short desc lines", opening, "<desc></desc>\n", 140, "  </programme>\n</tv>\n", ""},
+      // The line's ceiling is met first, while the programme holds nothing
+      // of the line yet.
+      {"one desc line", opening + "    <desc>", "x", 257, "</desc>\n", lineReport},
+  };
+  for (const Case& c : cases) {
+    const fs::path dir = FreshDirectory("hostile_ceiling");
+    const std::size_t pieces =
+        WriteRepeated(dir / "listing.xml", c.head, c.piece, c.mebibytes << 20, c.tail);
+    const MeasuredRun run = RunMeasured(Arguments("listing.xml", "out.xml"), dir);
+    if (c.report.empty()) {
+      EXPECT_EQ(run.result.status, 0) << c.what;
+      EXPECT_EQ(run.result.err, "") << c.what;
+      // Every line is written with a CR, the stamps with an offset, and the
+      // declaration is put in front.
+      const std::uintmax_t lines = 4 + pieces;
+      EXPECT_EQ(fs::file_size(dir / "out.xml"),
+                fs::file_size(dir / "listing.xml") + lines + 2 * 6 + kDeclaration.size() + 2)
+          << c.what;
+    } else {
+      EXPECT_EQ(run.result.status, 1) << c.what;
+      ExpectFailureReport(run.result.err, "EInOutError", c.report);
+      EXPECT_FALSE(fs::exists(dir / "out.xml")) << c.what;
+    }
+    EXPECT_LT(run.peakKiB, 320 * 1024) << c.what;
+    fs::remove_all(dir);
   }
 }
 

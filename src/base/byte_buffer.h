@@ -1,10 +1,22 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
 namespace zelvane {
+
+// A ceiling on the memory that several buffers hold together, counted as
+// their capacities: memory is held whether its bytes are in use or not.
+// Where doubling would take more, a buffer under it grows by what it needs
+// or a quarter of what is free, whichever is more; where even what it needs
+// would pass `most`, it calls `raise`, which raises.
+struct MemoryCeiling {
+  std::size_t most = 0;
+  void (*raise)() = nullptr;
+  std::size_t held = 0;  // the capacities of the buffers under it
+};
 
 // A growing string of bytes: the one buffer of the pass (the reader's block,
 // the writer's block, a held programme's lines, a cleaned line). Growing never
@@ -17,6 +29,8 @@ class ByteBuffer {
   static constexpr std::size_t kLargeBlock = std::size_t{4} << 20;
 
   ByteBuffer() = default;
+  // A buffer whose capacity counts for `ceiling`, which must outlive it.
+  explicit ByteBuffer(MemoryCeiling* ceiling) : ceiling_(ceiling) {}
   ByteBuffer(const ByteBuffer&) = delete;
   ByteBuffer& operator=(const ByteBuffer&) = delete;
   ~ByteBuffer();
@@ -32,18 +46,26 @@ class ByteBuffer {
   operator std::string_view() const { return std::string_view(bytes_, size_); }
 
   // Makes room for at least `size` bytes, keeping those held; at least
-  // doubles when it grows. Raises std::bad_alloc.
+  // doubles when it grows. Raises std::bad_alloc, and what the ceiling's
+  // `raise` raises.
   void reserve(std::size_t size) {
-    if (size > capacity_) Grow(size);
+    if (size > capacity_) Grow(size, SIZE_MAX);
+  }
+  // As reserve, but grows to no more than `most` bytes where `size` allows:
+  // a buffer near a ceiling takes what it needs, not twice as much.
+  void reserve(std::size_t size, std::size_t most) {
+    if (size > capacity_) Grow(size, most);
   }
   void clear() { size_ = 0; }
+  // Empties the buffer and gives its memory back.
+  void release();
   // Sets the size to `size`, at most capacity(): the bytes up to it are those
   // held, or those written into data() beyond the old size.
   void set_size(std::size_t size) { size_ = size; }
   void pop_back() { --size_; }
 
   void push_back(char c) {
-    if (size_ == capacity_) Grow(size_ + 1);
+    if (size_ == capacity_) Grow(size_ + 1, SIZE_MAX);
     bytes_[size_++] = c;
   }
   ByteBuffer& append(const char* bytes, std::size_t count) {
@@ -61,12 +83,14 @@ class ByteBuffer {
   }
 
  private:
-  void Grow(std::size_t size);
+  void Grow(std::size_t size, std::size_t most);
+  void Free();
 
   char* bytes_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
   bool large_ = false;  // the bytes are a large block of the system's
+  MemoryCeiling* ceiling_ = nullptr;
 };
 
 }  // namespace zelvane

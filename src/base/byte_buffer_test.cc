@@ -84,5 +84,61 @@ TEST(ByteBuffer, BuildsTextAcrossTheLargeBlockBoundary) {
   EXPECT_EQ(std::string_view(buffer), "ab");
 }
 
+TEST(ByteBuffer, GrowsNoFurtherThanAskedNearACeiling) {
+  ByteBuffer block;
+  block.reserve(5000, 6000);
+  EXPECT_EQ(block.capacity(), 6000u);  // not doubled to 8192
+  block.reserve(7000, 6000);
+  EXPECT_EQ(block.capacity(), 7000u);  // what it needs, nothing more
+  block.reserve(9000, 20000);
+  EXPECT_EQ(block.capacity(), 14000u);  // doubled, which stays below
+  // The same for a large block of the system's, keeping its bytes.
+  block.data()[0] = 'x';
+  block.data()[13999] = 'y';
+  block.reserve(3 * ByteBuffer::kLargeBlock, 3 * ByteBuffer::kLargeBlock + 1);
+  EXPECT_EQ(block.capacity(), 3 * ByteBuffer::kLargeBlock + 1);
+  EXPECT_EQ(block.data()[0], 'x');
+  EXPECT_EQ(block.data()[13999], 'y');
+  block.release();
+  EXPECT_EQ(block.capacity(), 0u);
+  EXPECT_TRUE(block.empty());
+  block += "again";
+  EXPECT_EQ(std::string_view(block), "again");
+}
+
+struct CeilingReached {};
+
+TEST(MemoryCeiling, CountsTheCapacitiesOfItsBuffers) {
+  MemoryCeiling ceiling{100000, [] { throw CeilingReached(); }};
+  {
+    ByteBuffer a(&ceiling);
+    ByteBuffer b(&ceiling);
+    a.reserve(10);
+    EXPECT_EQ(ceiling.held, 4096u);  // a first block, few of its bytes in use
+    a.reserve(5000);
+    EXPECT_EQ(a.capacity(), 8192u);  // doubled, far below the ceiling
+    // Doubling would take more than a quarter of the 91,808 bytes free: b
+    // takes what it needs, and then a quarter of what is free.
+    b.reserve(50000);
+    EXPECT_EQ(b.capacity(), 50000u);
+    b.reserve(50001);
+    EXPECT_EQ(b.capacity(), 50000u + 41808u / 4);
+    EXPECT_EQ(ceiling.held, 8192u + 60452u);
+    // One byte more than is free: the buffer is left as it was.
+    a.data()[0] = 'a';
+    EXPECT_THROW(a.reserve(8192 + 31357), CeilingReached);
+    EXPECT_EQ(a.capacity(), 8192u);
+    EXPECT_EQ(a.data()[0], 'a');
+    a.reserve(8192 + 31356);
+    EXPECT_EQ(ceiling.held, 100000u);
+    EXPECT_EQ(a.data()[0], 'a');
+    b.set_size(b.capacity());
+    EXPECT_THROW(b.push_back('b'), CeilingReached);
+    b.release();
+    EXPECT_EQ(ceiling.held, 8192u + 31356u);
+  }
+  EXPECT_EQ(ceiling.held, 0u);
+}
+
 }  // namespace
 }  // namespace zelvane

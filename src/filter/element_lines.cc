@@ -173,6 +173,8 @@ std::string_view ElementLineSplitter::NextOfPieces(LineScan& scan) {
       piecesStart_ = 0;
     }
     const std::string_view piece = reader_.ReadLine(marks_);
+    // Never doubled past the ceiling: at most a line of kMaxLine and a piece.
+    pieces_.reserve(pieces_.size() + piece.size(), kMaxLine);
     pieces_.append(piece);
     piecesWhole_ = !reader_.LineGoesOn();
   }

@@ -2,15 +2,22 @@
 
 namespace zelvane {
 
+namespace {
+
+// The memory that a programme's buffers keep for the next one.
+constexpr std::size_t kKeptMemory = std::size_t{1} << 20;
+
+}  // namespace
+
 void LineList::ReplaceLast(std::string_view line) {
-  bytes_.set_size(Start(ends_.size() - 1));
+  bytes_.set_size(Start(Size() - 1));
   LineBlock::AppendEnded(bytes_, line);
-  ends_.back() = bytes_.size();
+  EndLastAtTheEnd();
 }
 
 void LineList::InsertIntoLast(std::size_t at, std::string_view first, std::string_view second) {
   const std::size_t added = first.size() + second.size();
-  const std::size_t from = Start(ends_.size() - 1) + at;
+  const std::size_t from = Start(Size() - 1) + at;
   const std::size_t size = bytes_.size();
   bytes_.reserve(size + added);
   char* to = bytes_.data() + from;
@@ -18,25 +25,35 @@ void LineList::InsertIntoLast(std::size_t at, std::string_view first, std::strin
   if (!first.empty()) std::memcpy(to, first.data(), first.size());
   if (!second.empty()) std::memcpy(to + first.size(), second.data(), second.size());
   bytes_.set_size(size + added);
-  ends_.back() += added;
+  EndLastAtTheEnd();
 }
 
 void HeldProgramme::InsertIntoLastDesc(std::size_t at, std::string_view first,
                                        std::string_view second, std::uint8_t cleaning) {
   descs_.InsertIntoLast(at, first, second);
-  descCleaning_.back() |= cleaning;
-  bytes_ += first.size() + second.size();
+  AddToLastDescCleaning(cleaning);
 }
 
 void HeldProgramme::Clear() {
+  furtherDesc = false;
+  // Real programmes hold a few KiB, and their buffers serve the next one.
+  // A far larger one gives its memory back, so that the memory it held does
+  // not count against the next.
+  if (ceiling_.held > kKeptMemory) {
+    head_.Release();
+    subTitles_.Release();
+    descs_.Release();
+    descCleaning_.release();
+    kenmerken_.release();
+    further_.Release();
+    return;
+  }
   head_.Clear();
   subTitles_.Clear();
   descs_.Clear();
   descCleaning_.clear();
   kenmerken_.clear();
   further_.Clear();
-  furtherDesc = false;
-  bytes_ = 0;
 }
 
 }  // namespace zelvane

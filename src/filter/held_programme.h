@@ -3,9 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "base/byte_buffer.h"
 #include "base/line_io.h"
@@ -19,10 +17,15 @@ namespace zelvane {
 // allocation. A programme writes no empty line, so none is held.
 class LineBlock {
  public:
+  // A block whose memory counts for `ceiling`, which must outlive it.
+  explicit LineBlock(MemoryCeiling* ceiling = nullptr) : bytes_(ceiling) {}
+
   void Add(std::string_view line) {
     if (!line.empty()) AppendEnded(bytes_, line);
   }
   void Clear() { bytes_.clear(); }
+  // Clears the block and gives its memory back.
+  void Release() { bytes_.release(); }
   // Every line with its line end, in order.
   std::string_view EndedLines() const { return bytes_; }
 
@@ -46,9 +49,13 @@ class LineBlock {
 // can be read on its own and the last replaced.
 class LineList {
  public:
+  // A list whose memory counts for `ceiling`, which must outlive it.
+  explicit LineList(MemoryCeiling* ceiling = nullptr) : bytes_(ceiling), ends_(ceiling) {}
+
   void Add(std::string_view line) {
     LineBlock::AppendEnded(bytes_, line);
-    ends_.push_back(bytes_.size());
+    const std::size_t end = bytes_.size();
+    ends_.append(reinterpret_cast<const char*>(&end), sizeof end);
   }
   // Puts `line` in place of the last line.
   void ReplaceLast(std::string_view line);
@@ -56,12 +63,17 @@ class LineList {
     bytes_.clear();
     ends_.clear();
   }
+  // Clears the list and gives its memory back.
+  void Release() {
+    bytes_.release();
+    ends_.release();
+  }
   bool Empty() const { return ends_.empty(); }
-  std::size_t Size() const { return ends_.size(); }
+  std::size_t Size() const { return ends_.size() / sizeof(std::size_t); }
   // Line `i` without its line end.
   std::string_view operator[](std::size_t i) const {
     return std::string_view(bytes_.data() + Start(i),
-                            ends_[i] - Start(i) - LineWriter::kLineEnd.size());
+                            End(i) - Start(i) - LineWriter::kLineEnd.size());
   }
   // Every line with its line end, in order.
   std::string_view EndedLines() const { return bytes_; }
@@ -69,10 +81,23 @@ class LineList {
   void InsertIntoLast(std::size_t at, std::string_view first, std::string_view second);
 
  private:
-  std::size_t Start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+  std::size_t Start(std::size_t i) const { return i == 0 ? 0 : End(i - 1); }
+  std::size_t End(std::size_t i) const {
+    std::size_t end;
+    std::memcpy(&end, ends_.data() + i * sizeof end, sizeof end);
+    return end;
+  }
+  // The last line ends where the bytes end.
+  void EndLastAtTheEnd() {
+    const std::size_t end = bytes_.size();
+    std::memcpy(ends_.data() + ends_.size() - sizeof end, &end, sizeof end);
+  }
 
   ByteBuffer bytes_;
-  std::vector<std::size_t> ends_;
+  // Where each line ends, with its line end, as std::size_t values: a byte
+  // buffer grows without copying, where a vector of a million short lines
+  // would hold its old and its new array at once.
+  ByteBuffer ends_;
 };
 
 // The lines of the programme being gathered, in the order they are written.
@@ -92,13 +117,22 @@ inline LineScan ScanOfCleaning(std::uint8_t cleaning) {
 
 class HeldProgramme {
  public:
+  // Holds at most `most` bytes of memory, counted as the capacities of its
+  // buffers. A line that would take more calls `raise`, which raises; the
+  // programme is then left part held, to be thrown away.
+  HeldProgramme(std::size_t most, void (*raise)()) : ceiling_{most, raise} {}
+  HeldProgramme(const HeldProgramme&) = delete;
+  HeldProgramme& operator=(const HeldProgramme&) = delete;
+
   // The opening line, the lines its start tag runs on, then the titles: the
   // opening is complete before the first title comes.
   const LineBlock& Head() const { return head_; }
   const LineBlock& SubTitles() const { return subTitles_; }
   const LineList& Descs() const { return descs_; }  // as read
   // What CleaningOf gives for desc line `i`.
-  std::uint8_t DescCleaning(std::size_t i) const { return descCleaning_[i]; }
+  std::uint8_t DescCleaning(std::size_t i) const {
+    return static_cast<std::uint8_t>(descCleaning_[i]);
+  }
   // As read: the most recent kenmerken line, or empty.
   std::string_view Kenmerken() const { return kenmerken_; }
   const LineScan& KenmerkenScan() const { return kenmerkenScan_; }
@@ -106,21 +140,18 @@ class HeldProgramme {
   // A further line starts a desc element.
   bool furtherDesc = false;
 
-  void AddToHead(std::string_view line) { Add(line, head_); }
-  void AddSubTitle(std::string_view line) { Add(line, subTitles_); }
-  void AddFurther(std::string_view line) { Add(line, further_); }
+  void AddToHead(std::string_view line) { head_.Add(line); }
+  void AddSubTitle(std::string_view line) { subTitles_.Add(line); }
+  void AddFurther(std::string_view line) { further_.Add(line); }
   void AddDesc(std::string_view line, std::uint8_t cleaning) {
     descs_.Add(line);
-    descCleaning_.push_back(cleaning);
-    bytes_ += line.size() + LineWriter::kLineEnd.size();
+    descCleaning_.push_back(static_cast<char>(cleaning));
   }
   // Puts `line` in place of the last desc line, which then needs cleaning
   // where it did or where `cleaning` says.
   void ReplaceLastDesc(std::string_view line, std::uint8_t cleaning) {
-    bytes_ -= descs_[descs_.Size() - 1].size();
-    bytes_ += line.size();
     descs_.ReplaceLast(line);
-    descCleaning_.back() |= cleaning;
+    AddToLastDescCleaning(cleaning);
   }
   // Puts `first` and `second` into the last desc line before its byte `at`;
   // the line then needs cleaning where it did or where `cleaning` says.
@@ -129,8 +160,6 @@ class HeldProgramme {
   // Where the kenmerken line's first "<kenmerken" stands.
   std::size_t KenmerkenAt() const { return kenmerkenAt_; }
   void SetKenmerken(std::string_view line, const LineScan& scan, std::size_t at) {
-    bytes_ -= kenmerken_.size();
-    bytes_ += line.size();
     kenmerken_.clear();
     kenmerken_.append(line);
     kenmerkenScan_ = scan;
@@ -138,28 +167,27 @@ class HeldProgramme {
   }
   void ClearKenmerken() { SetKenmerken(std::string_view(), kenmerkenScan_, 0); }
 
+  // Forgets the programme, ready for the next.
   void Clear();
-  // The bytes held for the programme: every line with its line end, the
-  // kenmerken line without one.
-  std::size_t HeldBytes() const { return bytes_; }
 
  private:
-  void Add(std::string_view line, LineBlock& block) {
-    block.Add(line);
-    bytes_ += line.size() + LineWriter::kLineEnd.size();
+  void AddToLastDescCleaning(std::uint8_t cleaning) {
+    char& last = descCleaning_[descCleaning_.size() - 1];
+    last = static_cast<char>(last | cleaning);
   }
 
-  LineBlock head_;
-  LineBlock subTitles_;
-  LineList descs_;
-  // One per desc line, as CleaningOf gives it: two bytes a line at most, so
-  // that a programme of many short desc lines costs little beyond its bytes.
-  std::vector<std::uint8_t> descCleaning_;
-  ByteBuffer kenmerken_;
+  // Declared first, so that it outlives the buffers that count for it.
+  MemoryCeiling ceiling_;
+  LineBlock head_{&ceiling_};
+  LineBlock subTitles_{&ceiling_};
+  LineList descs_{&ceiling_};
+  // One per desc line, as CleaningOf gives it: a byte a line, so that a
+  // programme of many short desc lines costs little beyond its bytes.
+  ByteBuffer descCleaning_{&ceiling_};
+  ByteBuffer kenmerken_{&ceiling_};
   LineScan kenmerkenScan_;
   std::size_t kenmerkenAt_ = 0;
-  LineBlock further_;
-  std::size_t bytes_ = 0;
+  LineBlock further_{&ceiling_};
 };
 
 }  // namespace zelvane

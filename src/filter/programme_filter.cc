@@ -83,7 +83,6 @@ void ProgrammeFilter::ContinueOpening(std::string_view line, const LineScan& sca
   if (line.find('>') != kNone) openingContinues_ = false;
   if (line.empty()) return;
   held_.AddToHead(cleaner_.Clean(Rewritten(line), scan));
-  CheckHeldSize();
 }
 
 void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
@@ -113,7 +112,6 @@ void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
       if (!line.empty()) held_.AddFurther(cleaner_.Clean(line, scan));
       break;
   }
-  if (inProgramme_) CheckHeldSize();
 }
 
 void ProgrammeFilter::CloseProgramme(const std::string_view* closingLine,

@@ -18,8 +18,9 @@ namespace zelvane {
 // is its own; one filter serves one pass.
 class ProgrammeFilter {
  public:
-  // A programme is held whole until it ends; one beyond this ends the run
-  // instead of taking all memory. Real programmes hold a few KiB.
+  // A programme is held whole until it ends; one that would hold more memory
+  // than this ends the run instead of taking all there is. Real programmes
+  // hold a few KiB.
   static constexpr std::size_t kMaxProgramme = std::size_t{256} << 20;
 
   // Writes to `writer` with `options`; both must outlive the filter.
@@ -28,15 +29,16 @@ class ProgrammeFilter {
   ProgrammeFilter& operator=(const ProgrammeFilter&) = delete;
 
   // Decides the fate of `line`. Raises EConvertError for an invalid time
-  // stamp, EInOutError for a programme beyond kMaxProgramme and when a write
-  // fails.
+  // stamp, EInOutError for a programme that would hold more than
+  // kMaxProgramme and when a write fails.
   void FilterLine(std::string_view line) { FilterLine(line, ScanLine(line)); }
   // As FilterLine, for a line whose ScanLine answers are `scan`.
   void FilterLine(std::string_view line, const LineScan& scan);
 
   // Ends the pass after the last line: a programme still open is finished as
   // a closing line would finish it (drop rules, merge, its lines written),
-  // with no closing line of its own. Raises EInOutError when a write fails.
+  // with no closing line of its own. Raises EInOutError when a write fails
+  // and when the merge would take the programme beyond kMaxProgramme.
   void Finish();
 
  private:
@@ -51,9 +53,6 @@ class ProgrammeFilter {
   void WriteBlock(const LineBlock& block);
   // The line with its time stamps normalised: `line` itself when it has none.
   std::string_view Rewritten(std::string_view line);
-  void CheckHeldSize() const {
-    if (held_.HeldBytes() > kMaxProgramme) RaiseProgrammeTooLarge();
-  }
   [[noreturn]] static void RaiseProgrammeTooLarge();
 
   LineWriter& writer_;
@@ -63,7 +62,7 @@ class ProgrammeFilter {
   bool inProgramme_ = false;
   bool dropProgramme_ = false;
   bool openingContinues_ = false;  // the opening start tag goes on on the next line
-  HeldProgramme held_;
+  HeldProgramme held_{kMaxProgramme, &RaiseProgrammeTooLarge};
   std::string rewritten_;  // an opening line with its time stamps replaced
   std::string merged_;     // the desc line that takes the kenmerken text
 };
