@@ -1,11 +1,15 @@
-// The whole filter: a listing read by the line reader from a file in memory,
-// every line through a ProgrammeFilter with options from the first fuzz bytes,
-// into an in-memory writer.
+// The whole filter: a listing read by the line reader from a file in memory
+// and cut into element lines, every element line through a ProgrammeFilter
+// with options from the first fuzz bytes, into an in-memory writer. The
+// listing is also fed compacted, as producers write it on one line or one
+// programme a line.
 #include "base/byte_string.h"
 #include "base/failure.h"
 #include "base/line_io.h"
 #include "base/platform.h"
+#include "filter/element_lines.h"
 #include "filter/line_cleaning.h"
+#include "filter/line_rules.h"
 #include "filter/line_scan.h"
 #include "filter/programme_filter.h"
 #include "fuzz_check.h"
@@ -44,53 +48,70 @@ FilterOptions SettingsFrom(Input& input) {
   return settings;
 }
 
-}  // namespace
-}  // namespace zelvane::fuzz
+struct ElementLine {
+  std::string text;
+  LineScan scan;
+};
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace zelvane;
-  using namespace zelvane::fuzz;
-  Input input(data, size);
-  const FilterOptions settings = SettingsFrom(input);
-  // Small read blocks put a refill at every place of a line; large ones are
-  // the program's own.
-  const std::uint8_t block = input.Byte();
-  const std::size_t readBlock = block < 128 ? 1 + block % 64 : LineReader::kReadBlock;
-  const std::string_view listing = input.Rest();
-
+// The element lines of `listing`, read `readBlock` bytes at a time, each
+// with the scan the splitter hands out, which says what the line's own scan
+// and classification say.
+std::vector<ElementLine> ElementLines(std::string_view listing, std::size_t readBlock) {
   LineReader reader(FileHolding(listing), MarkupScanner(), readBlock);
-  std::vector<std::string> lines;
-  LineMarks marks;
-  while (!reader.AtEnd()) {
-    const std::string_view line = reader.ReadLine(marks);
+  ElementLineSplitter splitter(reader);
+  std::vector<ElementLine> lines;
+  std::string_view line;
+  LineScan scan;
+  while (splitter.Next(line, scan)) {
     Require(line.find_first_of(std::string_view("\r\n\x1A", 3)) == std::string_view::npos,
             "a line holds no line end and no Ctrl-Z", line);
-    // The scan made from the reader's marks is the scan of the line's bytes.
-    const LineScan marked = ScanMarkedLine(line, marks);
-    const LineScan bytewise = ScanLine(line, MarkupScanner(VectorLevel::kNone));
-    Require(marked.openingAt == bytewise.openingAt && marked.tagMarkup == bytewise.tagMarkup &&
-                marked.ampersand == bytewise.ampersand &&
-                marked.headTagStarts == bytewise.headTagStarts,
-            "marks give the line's scan", line);
-    lines.emplace_back(line);
+    const LineScan own = ScanLine(line, MarkupScanner(VectorLevel::kNone));
+    Require(scan.openingAt == own.openingAt && scan.tagMarkup == own.tagMarkup &&
+                scan.ampersand == own.ampersand,
+            "the scan handed out is the line's own", line);
+    const LineKind kind = ClassifyLine(line, own.headTagStarts);
+    const LineKind given = scan.kindKnown ? scan.kind : ClassifyLine(line, scan.headTagStarts);
+    Require(given.lineClass == kind.lineClass && given.at == kind.at &&
+                given.demoted == kind.demoted,
+            "the classification handed out is the line's own", line);
+    lines.push_back({std::string(line), scan});
   }
   reader.Close();
+  return lines;
+}
+
+// Filters `listing`, read `readBlock` bytes at a time, with `settings`, and
+// checks what comes out.
+void CheckFilter(std::string_view listing, const FilterOptions& settings, std::size_t readBlock) {
+  const std::vector<ElementLine> lines = ElementLines(listing, readBlock);
   std::size_t total = 0;
-  for (const std::string& line : lines) total += line.size();
-  Require(total <= listing.size(), "lines hold no more than the file", listing);
+  std::string layout;
+  for (const ElementLine& line : lines) {
+    total += line.text.size();
+    layout.append(line.text).append("\n");
+  }
+  // A split adds at most four blanks of indentation.
+  Require(total <= listing.size() + 4 * lines.size(), "lines hold no more than the file",
+          listing);
+  // The element lines are a listing in the usual layout, which is not cut
+  // any further.
+  const std::vector<ElementLine> again = ElementLines(layout, readBlock);
+  const auto sameText = [](const ElementLine& a, const ElementLine& b) { return a.text == b.text; };
+  Require(std::equal(again.begin(), again.end(), lines.begin(), lines.end(), sameText),
+          "element lines read again are themselves", listing);
 
   std::string out;
   LineWriter writer(&out);
   ProgrammeFilter filter(writer, settings);
   try {
-    for (const std::string& line : lines) filter.FilterLine(line);
+    for (const ElementLine& line : lines) filter.FilterLine(line.text, line.scan);
     filter.Finish();
   } catch (const EConvertError&) {
     // Only a stamp whose date is read can fail: a CET stamp, or a zone-less
     // one with the cet switch.
     Require(settings.cet || UpperCopy(listing).find(" CET") != std::string::npos,
             "EConvertError only with cet or CET stamps", listing);
-    return 0;
+    return;
   }
 
   // Lines ended by CR LF, and nothing else.
@@ -113,15 +134,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(out.size() <= 5 * (total + 64 * lines.size()), "output proportional to input", out);
 
   // Without programmes the filter is the line cleaning, line by line.
-  const bool anyProgramme = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-    return line.find("<programme ") != std::string::npos;
+  const bool anyProgramme = std::any_of(lines.begin(), lines.end(), [](const ElementLine& line) {
+    return line.text.find("<programme ") != std::string::npos;
   });
   if (!anyProgramme) {
     std::string expected;
-    for (const std::string& line : lines) {
-      expected.append(CleanLine(line, settings.encoding)).append("\r\n");
+    for (const ElementLine& line : lines) {
+      expected.append(CleanLine(line.text, settings.encoding)).append("\r\n");
     }
     Require(out == expected, "outside programmes every line is cleaned and written", listing);
   }
+}
+
+}  // namespace
+}  // namespace zelvane::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace zelvane;
+  using namespace zelvane::fuzz;
+  Input input(data, size);
+  const FilterOptions settings = SettingsFrom(input);
+  // Small read blocks put a refill at every place of a line; large ones are
+  // the program's own.
+  const std::uint8_t block = input.Byte();
+  const std::size_t readBlock = block < 128 ? 1 + block % 64 : LineReader::kReadBlock;
+  const std::string_view listing = input.Rest();
+  CheckFilter(listing, settings, readBlock);
+  CheckFilter(WithoutLineEnds(listing, false), settings, readBlock);
+  CheckFilter(WithoutLineEnds(listing, true), settings, readBlock);
   return 0;
 }

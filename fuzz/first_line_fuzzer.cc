@@ -1,11 +1,13 @@
 // The first line of a listing: the reader's look at the first 64 KiB, the
 // UTF-8 test of those bytes against a plain model, and the declaration that
-// the first line goes out with. Whatever the bytes, the output declares the
-// encoding its references are decoded for, exactly once, and the line itself
-// comes through whole.
+// the first element line goes out with. Whatever the bytes, the output
+// declares the encoding its references are decoded for, exactly once, and
+// the line itself comes through whole. The listing is also fed compacted, as
+// producers write it on one line or one programme a line.
 #include "base/byte_string.h"
 #include "base/line_io.h"
 #include "base/platform.h"
+#include "filter/element_lines.h"
 #include "filter/first_line.h"
 #include "filter/line_scan.h"
 #include "fuzz_check.h"
@@ -25,9 +27,10 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
 constexpr std::string_view kInserted = " encoding=\"ISO-8859-1\"";
 
-std::vector<std::string> ReadLines(LineReader& reader) {
+// The element lines of what `reader` reads, from those of `splitter` on.
+std::vector<std::string> ReadLines(LineReader& reader, ElementLineSplitter& splitter) {
   std::vector<std::string> lines;
-  while (!reader.AtEnd()) lines.emplace_back(reader.ReadLine());
+  while (!splitter.AtEnd()) lines.emplace_back(splitter.ReadLine());
   reader.Close();
   return lines;
 }
@@ -67,40 +70,21 @@ bool ModelLooksLikeUtf8(std::string_view head) {
   return false;
 }
 
-}  // namespace
-}  // namespace zelvane::fuzz
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace zelvane;
-  using namespace zelvane::fuzz;
-  Input input(data, size);
-  // Small read blocks put a refill at every place of the look-ahead; large
-  // ones are the program's own.
-  const std::uint8_t block = input.Byte();
-  // Blanks after the first line move what follows to the edge of the bytes
-  // that decide the encoding; such a listing is read in larger blocks, so
-  // that a run stays short.
-  const std::uint8_t shift = input.Byte();
-  const std::size_t readBlock = block >= 128 ? LineReader::kReadBlock
-                                : shift >= 128 ? (1 + block % 64) * 1021u
-                                               : 1 + block % 64u;
-  std::string listing(input.Rest());
-  if (shift >= 128) {
-    const std::size_t lineEnd = listing.find('\n');
-    const std::size_t at = lineEnd == std::string::npos ? listing.size() : lineEnd + 1;
-    const std::size_t target = kEncodingLookAhead - (shift & 63u);
-    if (at < target) listing.insert(at, target - at, ' ');
-  }
-
+// Checks the first element line of `listing`, read `readBlock` bytes at a
+// time, and its look-ahead.
+void CheckFirstLine(const std::string& listing, std::size_t readBlock) {
   // The look-ahead shows the first bytes as they are and consumes nothing.
+  // It is taken, as the program takes it, before the first line is read.
   LineReader peeking(FileHolding(listing), MarkupScanner(), readBlock);
-  if (peeking.AtEnd()) return 0;
+  ElementLineSplitter peekingLines(peeking);
+  if (peekingLines.AtEnd()) return;
   const std::string head(peeking.Peek(kEncodingLookAhead));
   Require(head == std::string_view(listing).substr(0, kEncodingLookAhead),
           "the look-ahead shows the first 64 KiB", head);
-  const std::vector<std::string> lines = ReadLines(peeking);
+  const std::vector<std::string> lines = ReadLines(peeking, peekingLines);
   LineReader plain(FileHolding(listing), MarkupScanner(), readBlock);
-  Require(ReadLines(plain) == lines, "the look-ahead changes no line", listing);
+  ElementLineSplitter plainLines(plain);
+  Require(ReadLines(plain, plainLines) == lines, "the look-ahead changes no line", listing);
   Require(!lines.empty(), "a listing not at its end has a first line", listing);
 
   const bool headIsUtf8 = LooksLikeUtf8(head);
@@ -147,5 +131,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(headIsUtf8 && encoding == ListingEncoding::kUtf8 && out == line + "\r\n",
             "the declaration written is the one read, unless there is none", out);
   }
+}
+
+}  // namespace
+}  // namespace zelvane::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace zelvane;
+  using namespace zelvane::fuzz;
+  Input input(data, size);
+  // Small read blocks put a refill at every place of the look-ahead; large
+  // ones are the program's own.
+  const std::uint8_t block = input.Byte();
+  // Blanks after the first line move what follows to the edge of the bytes
+  // that decide the encoding; such a listing is read in larger blocks, so
+  // that a run stays short.
+  const std::uint8_t shift = input.Byte();
+  const std::size_t readBlock = block >= 128 ? LineReader::kReadBlock
+                                : shift >= 128 ? (1 + block % 64) * 1021u
+                                               : 1 + block % 64u;
+  std::string listing(input.Rest());
+  if (shift >= 128) {
+    const std::size_t lineEnd = listing.find('\n');
+    const std::size_t at = lineEnd == std::string::npos ? listing.size() : lineEnd + 1;
+    const std::size_t target = kEncodingLookAhead - (shift & 63u);
+    if (at < target) listing.insert(at, target - at, ' ');
+  }
+  CheckFirstLine(listing, readBlock);
+  CheckFirstLine(WithoutLineEnds(listing, false), readBlock);
+  CheckFirstLine(WithoutLineEnds(listing, true), readBlock);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace zelvane::fuzz {
@@ -53,6 +54,22 @@ class Input {
  private:
   std::string_view text_;
 };
+
+// `listing` as compact producers write it: with no LF at all, or with none
+// inside a programme (from a "<programme" to the next "</programme>"), one
+// programme a line.
+inline std::string WithoutLineEnds(std::string_view listing, bool insideProgrammesOnly) {
+  std::string compact;
+  compact.reserve(listing.size());
+  bool inside = false;
+  for (std::size_t at = 0; at < listing.size(); ++at) {
+    const std::string_view rest = listing.substr(at);
+    if (rest.starts_with("<programme")) inside = true;
+    if (rest.starts_with("</programme>")) inside = false;
+    if (listing[at] != '\n' || (insideProgrammesOnly && !inside)) compact.push_back(listing[at]);
+  }
+  return compact;
+}
 
 // True when every `&` in `text` begins a predefined entity or a numeric
 // character reference that ends with ";": what a well-formed XML text allows.

@@ -51,6 +51,16 @@ def write(target, seeds):
         (directory / hashlib.sha1(seed).hexdigest()).write_bytes(seed)
 
 
+def compact_listings():
+    """The example listing as compact producers write it, on one line and one
+    programme a line, and a first line that holds tv and a programme."""
+    one_line = b''.join(line.strip() for line in
+                        pathlib.Path('examples/listing.xml').read_bytes().split(b'\n'))
+    return [one_line, re.sub(rb'(<programme |<channel |</tv>)', rb'\n\1', one_line),
+            b'<?xml version="1.0"?><tv><programme start="20070715213000 CET" channel="a">'
+            b'<title>TALPA</title><desc>x<br>y</desc><kenmerken>k</kenmerken></programme></tv>']
+
+
 def main():
     write('integer_reader', literals('src/base/byte_string_test.cc'))
     write('command_line', literals('src/run/command_line_test.cc') +
@@ -71,6 +81,11 @@ def main():
     # offset's choice, the read block.
     write('filter', [bytes([switches, 0, block]) + listing for listing in listings
                      for switches, block in ((0x0F, 255), (0x13, 7), (0x00, 255))])
+    # Compact listings, and the splitter's cases, most of them on one line.
+    write('filter', [bytes([switches, 0, block]) + listing for listing in compact_listings()
+                     for switches, block in ((0x0F, 255), (0x13, 7))] +
+          [b'\x0f\x00\xff' + case for case in literals('src/filter/element_lines_test.cc')
+           if case.startswith(b'<tv><programme')])
     # Settings bytes: the read block, then the shift of what follows the first
     # line towards the end of the bytes that decide the encoding.
     # The first lines of the unit tests are followed by a UTF-8 character.
@@ -80,7 +95,8 @@ def main():
     write('first_line', [bytes([block, shift]) + listing for listing in files
                          for block, shift in ((255, 0), (3, 0), (255, 129), (5, 128))] +
           [bytes([block, shift]) + listing for listing in lines
-           for block, shift in ((255, 0), (7, 130))])
+           for block, shift in ((255, 0), (7, 130))] +
+          [bytes([block, 0]) + listing for listing in compact_listings() for block in (255, 3)])
     # Through a destination: the mode byte, the plan of what fails (the
     # destination there, the working file's fate, the temporary file, the
     # rename, the final write, the working or temporary file's writes) and

@@ -175,6 +175,12 @@ TEST(Compressed, WhatWouldBeHeldBeyond256MiBEndsTheRun) {
     std::string head, piece, report;
   } cases[] = {
       {"one line", "<tv>\n", "x", "A line of the source is longer than 256 MiB"},
+      // Cut into element lines, a line whose quote or comment never ends is
+      // still one element line.
+      {"an unclosed quote", "<tv>\n  <programme a=\"", "x<title>",
+       "A line of the source is longer than 256 MiB"},
+      {"an unclosed comment", "<tv>\n  <!--", "x--<programme>",
+       "A line of the source is longer than 256 MiB"},
       {"one programme", "<tv>\n  <programme start=\"20070715203000\">\n", "    <x/>\n",
        "A programme of the source is larger than 256 MiB"},
   };

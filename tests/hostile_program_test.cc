@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -279,6 +280,92 @@ TEST(Hostile, WhatWouldBeHeldBeyondTheCeilingsEndsTheRunInBoundedMemory) {
     EXPECT_LT(run.peakKiB, 320 * 1024) << c.what;
     fs::remove_all(dir);
   }
+}
+
+// Compares two files of any size a block at a time.
+void ExpectSameFiles(const fs::path& actual, const fs::path& expected) {
+  ASSERT_EQ(fs::file_size(actual), fs::file_size(expected));
+  std::ifstream actualFile(actual, std::ios::binary);
+  std::ifstream expectedFile(expected, std::ios::binary);
+  std::vector<char> actualBlock(1 << 20);
+  std::vector<char> expectedBlock(1 << 20);
+  for (std::uintmax_t at = 0;; at += actualBlock.size()) {
+    actualFile.read(actualBlock.data(), static_cast<std::streamsize>(actualBlock.size()));
+    expectedFile.read(expectedBlock.data(), static_cast<std::streamsize>(expectedBlock.size()));
+    const auto size = static_cast<std::size_t>(actualFile.gcount());
+    ASSERT_EQ(std::memcmp(actualBlock.data(), expectedBlock.data(), size), 0)
+        << "a difference in the block from byte " << at;
+    if (size < actualBlock.size()) return;
+  }
+}
+
+TEST(Hostile, ListingOnOneLineIsFilteredAsUsualInLittleMemory) {
+  // 300 MB without a line end, as some panels export a whole listing; the
+  // sanitizers are many times slower and get less.
+  const std::size_t size = (kAddressSanitizer ? 8 : 300) * std::size_t{1000 * 1000};
+  const fs::path dir = FreshDirectory("hostile_one_line");
+  {
+    // The same programmes as one line and in the usual layout, written as
+    // they are made.
+    std::ofstream oneLine(dir / "one_line.xml", std::ios::binary);
+    std::ofstream usual(dir / "usual.xml", std::ios::binary);
+    oneLine << kDeclaration << "<tv>";
+    usual << kDeclaration << "\n<tv>\n";
+    std::string compact;
+    std::string lines;
+    for (std::size_t i = 0, written = 0; written < size; ++i) {
+      const std::string month = i % 2 == 0 ? "01" : "07";
+      const std::string title = i % 7 == 3    ? "To be announced"
+                                : i % 11 == 5 ? "TALPA"
+                                              : "Nieuws " + std::to_string(i);
+      const std::string programme[] = {
+          "<programme start=\"2007" + month + "15203000 CET\" stop=\"2007" + month +
+              "15213000 CET\" channel=\"ned1\">",
+          "<title lang=\"nl\">" + title + "</title>",
+          i % 5 == 1 ? "<!-- herhaling -->" : "<sub-title>Deel 1</sub-title>",
+          "<desc lang=\"nl\">Tom & Jerry in het caf\xE9.<br>Met ondertiteling</desc>",
+          "<kenmerken>Breedbeeld</kenmerken>",
+          "</programme>",
+      };
+      compact.clear();
+      lines.clear();
+      for (const std::string& element : programme) {
+        compact += element;
+        lines.append(element.starts_with("<programme") || element == "</programme>" ? "  " : "    ")
+            .append(element)
+            .append("\n");
+      }
+      oneLine << compact;
+      usual << lines;
+      written += compact.size();
+    }
+    oneLine << "</tv>";
+    usual << "</tv>\n";
+    ASSERT_TRUE(oneLine.flush() && usual.flush());
+  }
+  const MeasuredRun run = RunMeasured(Arguments("one_line.xml", "one_line.out"), dir);
+  EXPECT_EQ(run.result.status, 0);
+  EXPECT_EQ(run.result.err, "");
+  if (!kAddressSanitizer) {
+    EXPECT_LT(run.peakKiB, 64 * 1024);
+  }
+  const ProgramResult usualRun = RunProgram(Arguments("usual.xml", "usual.out"), dir);
+  EXPECT_EQ(usualRun.status, 0);
+  ExpectSameFiles(dir / "one_line.out", dir / "usual.out");
+  std::ifstream out(dir / "one_line.out", std::ios::binary);
+  std::string head(512, '\0');
+  out.read(head.data(), static_cast<std::streamsize>(head.size()));
+  EXPECT_TRUE(head.starts_with(CrLf({
+      kDeclaration,
+      "<tv>",
+      "  <programme start=\"20070115203000 +0100\" stop=\"20070115213000 +0100\" "
+      "channel=\"ned1\">",
+      "    <title lang=\"nl\">Nieuws 0</title>",
+      "    <sub-title>Deel 1</sub-title>",
+      "    <desc lang=\"nl\">Tom &amp; Jerry in het caf\xE9. Met ondertiteling. "
+      "Kenmerken: Breedbeeld</desc>",
+      "  </programme>",
+  }))) << head;
 }
 
 TEST(Hostile, FilesOfOnlyLineControlBytes) {
