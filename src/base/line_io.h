@@ -28,7 +28,7 @@ class LineReader {
   // A line that ReadLine or NextLine gives may be read this many bytes
   // before its start and after its end, though what stands there is not
   // known: a comparison of whole words need not stop at the line's ends.
-  static constexpr std::size_t kReadableBefore = 16;
+  static constexpr std::size_t kReadableBefore = 32;
   static constexpr std::size_t kReadableAfter = 64;
 
   // Reads at most `readBlock` bytes per call (small values let tests put a

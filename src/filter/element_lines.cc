@@ -28,6 +28,22 @@ std::string_view WithoutWhiteEnd(std::string_view text) {
 
 }  // namespace
 
+std::string_view ElementLineSplitter::StartOther(std::string_view line, LineScan& scan) {
+  if (!firstLine_ && state_.InText() && marks_.complete) {
+    const auto head = static_cast<std::size_t>(std::countr_zero(marks_.headTags | (1u << 31)));
+    if (head < 31 && IsWhite(line.data(), head, line.size())) {
+      if (const LineShapes::Shape* shape = shapes_.FindLine(line, head, marks_, state_)) {
+        state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
+        ShapeScan(*shape, head, scan);
+        scan.ampersand = marks_.flagged;
+        scan.headTagStarts = marks_.headTags;
+        return line;
+      }
+    }
+  }
+  return StartCutting(line, scan);
+}
+
 std::string_view ElementLineSplitter::StartCutting(std::string_view line, LineScan& scan) {
   const bool firstLine = firstLine_;
   state_.StartLine(firstLine);

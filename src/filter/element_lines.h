@@ -21,6 +21,10 @@ namespace zelvane {
 // it. A line in the usual layout holds no split point and comes out as it
 // is; the filter and the first-line rules see element lines only.
 class ElementLineSplitter {
+  // The line forms of shapes compare whole words at the ends of a line.
+  static_assert(LineReader::kReadableBefore >= 8 * LineShapes::kTailWords &&
+                LineReader::kReadableAfter >= 8 * LineShapes::kLineWords);
+
  public:
   // A longer element line ends the run: real listings have lines of a few
   // KiB, and a source without structure (a device, a binary file) must not
@@ -59,7 +63,7 @@ class ElementLineSplitter {
 
  private:
   // The first element line of `line`, just read.
-  std::string_view StartLine(std::string_view line, LineScan& scan) {
+  [[gnu::noinline]] std::string_view StartLine(std::string_view line, LineScan& scan) {
     // Most lines are known by their shape, and a line without "<" changes
     // nothing where it begins in text.
     if (!firstLine_ && state_.InText() && marks_.complete) {
@@ -74,21 +78,15 @@ class ElementLineSplitter {
         scan.headTagStarts = marks_.headTags;
         return line;
       }
-      const auto head = static_cast<std::size_t>(std::countr_zero(marks_.headTags | (1u << 31)));
-      if (head < 31 && IsWhite(line.data(), head, line.size())) {
-        if (const LineShapes::Shape* shape = shapes_.FindLine(line, head, marks_, state_)) {
-          state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
-          ShapeScan(*shape, head, scan);
-          scan.ampersand = marks_.flagged;
-          scan.headTagStarts = marks_.headTags;
-          return line;
-        }
-      }
     }
-    return StartCutting(line, scan);
+    return StartOther(line, scan);
   }
+  // StartLine for a line that the shapes that followed the last one do not
+  // find as they found its like: found by another shape, walked, or in
+  // pieces.
+  [[gnu::noinline]] std::string_view StartOther(std::string_view line, LineScan& scan);
   // StartLine for a line that has to be walked, or comes in pieces.
-  [[gnu::noinline]] std::string_view StartCutting(std::string_view line, LineScan& scan);
+  std::string_view StartCutting(std::string_view line, LineScan& scan);
   std::string_view WalkLine(LineScan& scan, bool remember);
   std::string_view NextOfLine(LineScan& scan);
   std::string_view NextOfPieces(LineScan& scan);

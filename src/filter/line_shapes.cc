@@ -222,7 +222,8 @@ bool LineShapes::FitsLineFurther(const Shape& shape, std::string_view line,
   if (!FitsPlace(shape, state)) return false;
   const std::size_t indent = shape.line.indent;
   const std::size_t prefix = indent + shape.ends[0];
-  if (prefix > 32 && !SameBytes(line.data() + 32, shape.bytes + 32 - indent, prefix - 32)) {
+  const std::size_t head = 8 * kLineWords;
+  if (prefix > head && !SameBytes(line.data() + head, shape.bytes + head - indent, prefix - head)) {
     return false;
   }
   if (shape.holes == 0) return true;
@@ -244,26 +245,30 @@ void LineShapes::LearnLine(Shape& shape, std::string_view line, std::size_t head
   const std::size_t prefix = head + shape.ends[0];
   const std::size_t suffix = shape.ByCount() && shape.holes == 1 ? shape.ends[1] - shape.ends[0] : 0;
   // Bytes in the order of memory, as Word loads them.
-  char bytes[32] = {};
-  char masks[32] = {};
-  const std::size_t kept = std::min<std::size_t>(prefix, 32);
+  char bytes[8 * kLineWords] = {};
+  char masks[8 * kLineWords] = {};
+  const std::size_t kept = std::min(prefix, sizeof bytes);
   std::memcpy(bytes, line.data(), kept);
   std::memset(masks, 0xFF, kept);
-  char tail[16] = {};
-  char tailMask[16] = {};
-  const std::size_t tailKept = std::min<std::size_t>(suffix, 16);
-  std::memcpy(tail + 16 - tailKept, shape.bytes + shape.ends[0] + suffix - tailKept, tailKept);
-  std::memset(tailMask + 16 - tailKept, 0xFF, tailKept);
-  for (std::size_t i = 0; i < 4; ++i) {
+  char tail[8 * kTailWords] = {};
+  char tailMask[8 * kTailWords] = {};
+  const std::size_t tailKept = std::min(suffix, sizeof tail);
+  std::memcpy(tail + sizeof tail - tailKept, shape.bytes + shape.ends[0] + suffix - tailKept,
+              tailKept);
+  std::memset(tailMask + sizeof tail - tailKept, 0xFF, tailKept);
+  for (std::size_t i = 0; i < kLineWords; ++i) {
     form.headWords[i] = Word(bytes + 8 * i);
     form.headMasks[i] = Word(masks + 8 * i);
   }
-  for (std::size_t i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < kTailWords; ++i) {
     form.tailWords[i] = Word(tail + 8 * i);
     form.tailMasks[i] = Word(tailMask + 8 * i);
   }
   form.size = prefix + suffix;
-  form.plain = !quoted && prefix <= 32 && suffix <= 16 && shape.from != LayoutState::Where::kChild;
+  const bool inChild = shape.from == LayoutState::Where::kChild;
+  form.child = inChild ? ChildKey(shape.fromChild) : 0;
+  form.plain = !quoted && prefix <= sizeof bytes && suffix <= sizeof tail &&
+               (!inChild || shape.fromChild.size() <= 7);
   form.indent = static_cast<std::uint8_t>(head);
   form.scan = shape.ScanAt(head);
   form.key = LineKey(shape.tags, shape.from);

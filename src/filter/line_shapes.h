@@ -26,6 +26,10 @@ class LineShapes {
   // Searches the holes of shapes with `scanner`, which must outlive them.
   explicit LineShapes(const ByteScanner& scanner) : scanner_(&scanner) {}
 
+  // The words of a line form's head and tail.
+  static constexpr std::size_t kLineWords = 5;
+  static constexpr std::size_t kTailWords = 3;
+
   struct Shape {
     static constexpr std::size_t kMaxHoles = 8;
     static constexpr std::size_t kMaxBytes = 160;
@@ -53,17 +57,18 @@ class LineShapes {
     char stops[kMaxHoles];
     char bytes[kMaxBytes];
     // The shape as a whole line, learned from the last such line that was
-    // found by it: that line's first 32 bytes (its indentation and the
-    // start of the shape) and last 16, in words with masks that keep the
+    // found by it: that line's first 40 bytes (its indentation and the
+    // start of the shape) and last 24, in words with masks that keep the
     // fixed bytes, and the line's scan. The holes are text runs found by
     // the count of "<", or quoted values, each found by its stop byte.
     struct LineForm {
       // The count of "<" and the place it is found from; 0 for none.
       std::uint64_t key = 0;
-      std::uint64_t headWords[4];
-      std::uint64_t headMasks[4];
-      std::uint64_t tailWords[2];
-      std::uint64_t tailMasks[2];
+      std::uint64_t child = 0;  // the child it is found in, as ChildKey has it
+      std::uint64_t headWords[kLineWords];
+      std::uint64_t headMasks[kLineWords];
+      std::uint64_t tailWords[kTailWords];
+      std::uint64_t tailMasks[kTailWords];
       std::size_t size = 0;  // the bytes that the words compare, at least
       // The words say it all: no more fixed bytes, no quoted values, no
       // child to compare.
@@ -110,14 +115,16 @@ class LineShapes {
                                                     const LineMarks& marks,
                                                     const LayoutState& state) {
     const std::uint64_t key = LineKey(marks.tags, state.where());
+    const std::uint64_t child =
+        state.where() == LayoutState::Where::kChild ? ChildKey(state.child()) : 0;
     Shape* next = last_->next;
-    if (next != nullptr && FitsUsualLine(*next, line, key, state)) {
+    if (next != nullptr && FitsUsualLine(*next, line, key, child, state)) {
       last_ = next;
       next->hit = true;
       return next;
     }
     Shape* other = last_->other;
-    if (other != nullptr && FitsUsualLine(*other, line, key, state)) return Take(other);
+    if (other != nullptr && FitsUsualLine(*other, line, key, child, state)) return Take(other);
     return nullptr;
   }
 
@@ -194,17 +201,27 @@ class LineShapes {
   static std::uint64_t LineKey(std::uint32_t tags, LayoutState::Where from) {
     return std::uint64_t{tags} << 8 | (static_cast<std::uint64_t>(from) + 1);
   }
+  // The name of a child in a word: exact for names of up to seven bytes,
+  // their first seven bytes for longer ones. A name is held where a word
+  // can be read (a string holds at least 15 bytes).
+  static std::uint64_t ChildKey(const std::string& name) {
+    const std::size_t size = name.size();
+    const std::uint64_t bytes = Word(name.data()) & ((std::uint64_t{1} << 56) - 1);
+    if (size > 7) return bytes | std::uint64_t{0xFF} << 56;
+    return (bytes & ((std::uint64_t{1} << (8 * size)) - 1)) | std::uint64_t{size} << 56;
+  }
   [[gnu::always_inline]] static bool FitsUsualLine(const Shape& shape, std::string_view line,
-                                                   std::uint64_t key, const LayoutState& state) {
+                                                   std::uint64_t key, std::uint64_t child,
+                                                   const LayoutState& state) {
     const Shape::LineForm& form = shape.line;
-    if (form.key != key || line.size() < form.size) return false;
+    if (form.key != key || form.child != child || line.size() < form.size) return false;
     const char* const first = line.data();
-    const char* const last = first + line.size() - 16;
+    const char* const last = first + line.size() - 8 * kTailWords;
     std::uint64_t differ = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < kLineWords; ++i) {
       differ |= (Word(first + 8 * i) ^ form.headWords[i]) & form.headMasks[i];
     }
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kTailWords; ++i) {
       differ |= (Word(last + 8 * i) ^ form.tailWords[i]) & form.tailMasks[i];
     }
     return differ == 0 && (form.plain || FitsLineFurther(shape, line, state));
