@@ -22,8 +22,8 @@ namespace zelvane {
 // is; the filter and the first-line rules see element lines only.
 class ElementLineSplitter {
   // The line forms of shapes compare whole words at the ends of a line.
-  static_assert(LineReader::kReadableBefore >= 8 * LineShapes::kTailWords &&
-                LineReader::kReadableAfter >= 8 * LineShapes::kLineWords);
+  static_assert(LineReader::kReadableBefore >= 16 * LineShapes::kTailBlocks &&
+                LineReader::kReadableAfter >= 16 * LineShapes::kHeadBlocks);
 
  public:
   // A longer element line ends the run: real listings have lines of a few

@@ -222,7 +222,7 @@ bool LineShapes::FitsLineFurther(const Shape& shape, std::string_view line,
   if (!FitsPlace(shape, state)) return false;
   const std::size_t indent = shape.line.indent;
   const std::size_t prefix = indent + shape.ends[0];
-  const std::size_t head = 8 * kLineWords;
+  const std::size_t head = 16 * kHeadBlocks;
   if (prefix > head && !SameBytes(line.data() + head, shape.bytes + head - indent, prefix - head)) {
     return false;
   }
@@ -245,24 +245,24 @@ void LineShapes::LearnLine(Shape& shape, std::string_view line, std::size_t head
   const std::size_t prefix = head + shape.ends[0];
   const std::size_t suffix = shape.ByCount() && shape.holes == 1 ? shape.ends[1] - shape.ends[0] : 0;
   // Bytes in the order of memory, as Word loads them.
-  char bytes[8 * kLineWords] = {};
-  char masks[8 * kLineWords] = {};
+  char bytes[16 * kHeadBlocks] = {};
+  char masks[16 * kHeadBlocks] = {};
   const std::size_t kept = std::min(prefix, sizeof bytes);
   std::memcpy(bytes, line.data(), kept);
   std::memset(masks, 0xFF, kept);
-  char tail[8 * kTailWords] = {};
-  char tailMask[8 * kTailWords] = {};
+  char tail[16 * kTailBlocks] = {};
+  char tailMask[16 * kTailBlocks] = {};
   const std::size_t tailKept = std::min(suffix, sizeof tail);
   std::memcpy(tail + sizeof tail - tailKept, shape.bytes + shape.ends[0] + suffix - tailKept,
               tailKept);
   std::memset(tailMask + sizeof tail - tailKept, 0xFF, tailKept);
-  for (std::size_t i = 0; i < kLineWords; ++i) {
-    form.headWords[i] = Word(bytes + 8 * i);
-    form.headMasks[i] = Word(masks + 8 * i);
+  for (std::size_t i = 0; i < kHeadBlocks; ++i) {
+    form.head[i] = Load16(bytes + 16 * i);
+    form.headMask[i] = Load16(masks + 16 * i);
   }
-  for (std::size_t i = 0; i < kTailWords; ++i) {
-    form.tailWords[i] = Word(tail + 8 * i);
-    form.tailMasks[i] = Word(tailMask + 8 * i);
+  for (std::size_t i = 0; i < kTailBlocks; ++i) {
+    form.tail[i] = Load16(tail + 16 * i);
+    form.tailMask[i] = Load16(tailMask + 16 * i);
   }
   form.size = prefix + suffix;
   const bool inChild = shape.from == LayoutState::Where::kChild;

@@ -26,9 +26,11 @@ class LineShapes {
   // Searches the holes of shapes with `scanner`, which must outlive them.
   explicit LineShapes(const ByteScanner& scanner) : scanner_(&scanner) {}
 
-  // The words of a line form's head and tail.
-  static constexpr std::size_t kLineWords = 5;
-  static constexpr std::size_t kTailWords = 3;
+  // Sixteen bytes, compared at once where the processor can.
+  using Bytes16 = unsigned char __attribute__((vector_size(16)));
+  // The blocks of a line form's head and tail.
+  static constexpr std::size_t kHeadBlocks = 3;
+  static constexpr std::size_t kTailBlocks = 2;
 
   struct Shape {
     static constexpr std::size_t kMaxHoles = 8;
@@ -57,20 +59,20 @@ class LineShapes {
     char stops[kMaxHoles];
     char bytes[kMaxBytes];
     // The shape as a whole line, learned from the last such line that was
-    // found by it: that line's first 40 bytes (its indentation and the
-    // start of the shape) and last 24, in words with masks that keep the
-    // fixed bytes, and the line's scan. The holes are text runs found by
-    // the count of "<", or quoted values, each found by its stop byte.
+    // found by it: that line's first 48 bytes (its indentation and the
+    // start of the shape) and last 32, with masks that keep the fixed
+    // bytes, and the line's scan. The holes are text runs found by the
+    // count of "<", or quoted values, each found by its stop byte.
     struct LineForm {
       // The count of "<" and the place it is found from; 0 for none.
       std::uint64_t key = 0;
       std::uint64_t child = 0;  // the child it is found in, as ChildKey has it
-      std::uint64_t headWords[kLineWords];
-      std::uint64_t headMasks[kLineWords];
-      std::uint64_t tailWords[kTailWords];
-      std::uint64_t tailMasks[kTailWords];
-      std::size_t size = 0;  // the bytes that the words compare, at least
-      // The words say it all: no more fixed bytes, no quoted values, no
+      Bytes16 head[kHeadBlocks];
+      Bytes16 headMask[kHeadBlocks];
+      Bytes16 tail[kTailBlocks];
+      Bytes16 tailMask[kTailBlocks];
+      std::size_t size = 0;  // the bytes that the blocks compare, at least
+      // The blocks say it all: no more fixed bytes, no quoted values, no
       // child to compare.
       bool plain = false;
       std::uint8_t indent = 0;
@@ -216,15 +218,16 @@ class LineShapes {
     const Shape::LineForm& form = shape.line;
     if (form.key != key || form.child != child || line.size() < form.size) return false;
     const char* const first = line.data();
-    const char* const last = first + line.size() - 8 * kTailWords;
-    std::uint64_t differ = 0;
-    for (std::size_t i = 0; i < kLineWords; ++i) {
-      differ |= (Word(first + 8 * i) ^ form.headWords[i]) & form.headMasks[i];
+    const char* const last = first + line.size() - 16 * kTailBlocks;
+    Bytes16 differ = {};
+    for (std::size_t i = 0; i < kHeadBlocks; ++i) {
+      differ |= (Load16(first + 16 * i) ^ form.head[i]) & form.headMask[i];
     }
-    for (std::size_t i = 0; i < kTailWords; ++i) {
-      differ |= (Word(last + 8 * i) ^ form.tailWords[i]) & form.tailMasks[i];
+    for (std::size_t i = 0; i < kTailBlocks; ++i) {
+      differ |= (Load16(last + 16 * i) ^ form.tail[i]) & form.tailMask[i];
     }
-    return differ == 0 && (form.plain || FitsLineFurther(shape, line, state));
+    return Word(differ, 0) == 0 && Word(differ, 8) == 0 &&
+           (form.plain || FitsLineFurther(shape, line, state));
   }
   // The checks of FitsUsualLine beyond the words.
   static bool FitsLineFurther(const Shape& shape, std::string_view line, const LayoutState& state);
@@ -238,6 +241,16 @@ class LineShapes {
   // True when `text` begins with the pieces and holes of `shape`; `end` is
   // then where its last piece ends.
   bool Matches(const Shape& shape, std::string_view text, std::size_t& end) const;
+  static Bytes16 Load16(const char* bytes) {
+    Bytes16 block;
+    std::memcpy(&block, bytes, sizeof block);
+    return block;
+  }
+  static std::uint64_t Word(const Bytes16& block, std::size_t at) {
+    std::uint64_t word;
+    std::memcpy(&word, reinterpret_cast<const char*>(&block) + at, sizeof word);
+    return word;
+  }
   static std::uint64_t Word(const char* bytes) {
     std::uint64_t word;
     std::memcpy(&word, bytes, sizeof word);
