@@ -4,7 +4,9 @@
 // nothing and fails when the scan given with an element line is not what
 // the line's own scan and classification say.
 //
-//   element_lines [--check] SOURCE
+//   element_lines [--check] [--block BYTES] SOURCE
+//
+// --block reads BYTES at a time, so that lines come in pieces.
 
 #include "base/failure.h"
 #include "base/line_io.h"
@@ -14,6 +16,7 @@
 #include "filter/line_scan.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -37,14 +40,25 @@ bool SameScan(std::string_view line, const zelvane::LineScan& given) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool check = argc == 3 && std::strcmp(argv[1], "--check") == 0;
-  if (argc != 2 && !check) {
-    std::fputs("usage: element_lines [--check] SOURCE\n", stderr);
+  bool check = false;
+  std::size_t block = zelvane::LineReader::kReadBlock;
+  int at = 1;
+  for (; at + 1 < argc; ++at) {
+    if (std::strcmp(argv[at], "--check") == 0) {
+      check = true;
+    } else if (std::strcmp(argv[at], "--block") == 0 && at + 2 < argc) {
+      block = std::strtoul(argv[++at], nullptr, 10);
+    } else {
+      break;
+    }
+  }
+  if (at + 1 != argc) {
+    std::fputs("usage: element_lines [--check] [--block BYTES] SOURCE\n", stderr);
     return 2;
   }
   try {
-    zelvane::LineReader reader(zelvane::platform::OpenForReading(argv[argc - 1]),
-                               zelvane::MarkupScanner());
+    zelvane::LineReader reader(zelvane::platform::OpenForReading(argv[at]),
+                               zelvane::MarkupScanner(), block);
     zelvane::ElementLineSplitter lines(reader);
     zelvane::LineWriter out(zelvane::platform::StandardOutput(), false);
     std::string_view line;

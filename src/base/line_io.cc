@@ -140,9 +140,11 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
   if (byLineFeed && length > 0 && text[length - 1] == '\r') --length;
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
   // The CR of a CR LF split between two pieces is dropped as well.
+  pieceChanged_ = false;
   if (NextRare(cr_, '\r', begin_) < begin_ + length) {
     length = static_cast<std::size_t>(std::remove(text, text + length, '\r') - text);
     marks.complete = false;  // the bytes after it have moved
+    pieceChanged_ = true;
   }
   if (!ended) marks.complete = false;  // a piece: what follows it is not known
   rareKnown_ = cr_.valid && ctrlZ_.valid;

@@ -93,6 +93,25 @@ class LineReader {
   // next ReadLine goes on with (perhaps with nothing more than its end).
   bool LineGoesOn() const { return inLine_; }
 
+  // The bytes of `text`, the text the last ReadLine or NextLine gave, for
+  // the caller to change until the next call.
+  char* Writable(std::string_view text) {
+    return buffer_.data() + (text.data() - buffer_.data());
+  }
+
+  // Takes back the last `size` bytes of the piece the last ReadLine gave,
+  // unchanged: the next ReadLine gives them again, with what follows them.
+  // Nothing is taken back, and false returned, where the piece is not the
+  // bytes as read (lone CRs were taken out of it), or no piece was given.
+  bool GiveBack(std::size_t size) {
+    if (!inLine_ || pieceChanged_ || size > begin_ - kReadableBefore) return false;
+    begin_ -= size;
+    return true;
+  }
+
+  // The read block: a line longer than that comes in pieces.
+  std::size_t readBlock() const { return readBlock_; }
+
   // Up to `size` of the bytes not read yet, as the file delivers them (line
   // ends and Ctrl-Z included), fewer only where the file ends first. Nothing
   // is consumed. The view stays valid until the next call of AtEnd, ReadLine
@@ -125,6 +144,7 @@ class LineReader {
   bool endOfFile_ = false;
   bool skipPending_ = false;
   bool inLine_ = false;  // the last text given was a piece, and its line goes on
+  bool pieceChanged_ = false;  // lone CRs were taken out of it
   // The next CR and Ctrl-Z in the bytes read, rare in a listing: looked for
   // once a buffer, not once a line.
   RareByte cr_;

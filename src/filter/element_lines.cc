@@ -49,17 +49,16 @@ std::string_view ElementLineSplitter::StartCutting(std::string_view line, LineSc
   state_.StartLine(firstLine);
   firstLine_ = false;
   indent_ = 0;
-  if (reader_.LineGoesOn()) {
+  text_ = reader_.Writable(line);
+  textSize_ = line.size();
+  start_ = 0;
+  walked_ = 0;
+  gathered_ = false;
+  whole_ = !reader_.LineGoesOn();
+  if (!whole_) {
     cutting_ = true;
-    inPieces_ = true;
-    pieces_.clear();
-    pieces_.append(line);
-    piecesStart_ = 0;
-    piecesWhole_ = false;
-    walked_ = 0;
-    return NextOfPieces(scan);
+    return NextOfLine(scan);
   }
-  rest_ = line;
   return WalkLine(scan, !firstLine);
 }
 
@@ -67,35 +66,34 @@ std::string_view ElementLineSplitter::StartCutting(std::string_view line, LineSc
 // split point. The shape of its first element is remembered where
 // `remember` allows.
 std::string_view ElementLineSplitter::WalkLine(LineScan& scan, bool remember) {
+  const std::string_view line(text_, textSize_);
   // The first element starts at the first "<", behind white space.
   std::size_t head = 0;
   if (state_.InText()) {
-    head = rest_.find('<');
-    if (head == kNone || !IsWhite(rest_.data(), head, rest_.size())) head = 0;
+    head = line.find('<');
+    if (head == kNone || !IsWhite(line.data(), head, line.size())) head = 0;
   }
   learn_ = remember;
   const LineShapes::Shape* shape = nullptr;
-  LayoutState::Stop stop = WalkElement(rest_.substr(head), 0, true, shape);
+  LayoutState::Stop stop = WalkElement(line.substr(head), 0, true, shape);
   learn_ = true;
   if (stop.kind == LayoutState::Stop::kLineEnd) {
     // The line stands as it is.
     if (shape == nullptr) {
-      scan = ScanMarkedLine(rest_, marks_);
+      scan = ScanMarkedLine(line, marks_);
     } else {
       ShapeScan(*shape, head, scan);
       scan.ampersand = marks_.flagged;
       scan.headTagStarts = marks_.headTags;
     }
-    return rest_;
+    return line;
   }
   stop.at += head;
   cutting_ = true;
-  inPieces_ = false;
-  const std::string_view line =
-      Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), shape, head, scan);
-  rest_ = rest_.substr(stop.at);
+  const std::string_view first = Emit(WithoutWhiteEnd(line.substr(0, stop.at)), shape, head, scan);
+  start_ = stop.at;
   indent_ = stop.indent;
-  return line;
+  return first;
 }
 
 LayoutState::Stop ElementLineSplitter::WalkElement(std::string_view text, std::size_t from,
@@ -148,52 +146,56 @@ LayoutState::Stop ElementLineSplitter::WalkElement(std::string_view text, std::s
 }
 
 std::string_view ElementLineSplitter::NextOfLine(LineScan& scan) {
-  const LineShapes::Shape* shape = nullptr;
-  const LayoutState::Stop stop = WalkElement(rest_, 0, true, shape);
-  if (stop.kind == LayoutState::Stop::kLineEnd) {
-    cutting_ = false;
-    return Emit(rest_, shape, 0, scan);
-  }
-  const std::string_view line = Emit(WithoutWhiteEnd(rest_.substr(0, stop.at)), shape, 0, scan);
-  rest_ = rest_.substr(stop.at);
-  indent_ = stop.indent;
-  return line;
-}
-
-std::string_view ElementLineSplitter::NextOfPieces(LineScan& scan) {
   for (;;) {
-    const std::string_view text(pieces_.data() + piecesStart_, pieces_.size() - piecesStart_);
+    const std::string_view text(text_ + start_, textSize_ - start_);
     const LineShapes::Shape* shape = nullptr;
-    const LayoutState::Stop stop = WalkElement(text, walked_, piecesWhole_, shape);
+    const LayoutState::Stop stop = WalkElement(text, walked_, whole_, shape);
     if (stop.kind == LayoutState::Stop::kLineEnd) {
       cutting_ = false;
-      inPieces_ = false;
       CheckSize(text.size());
       return Emit(text, shape, 0, scan);
     }
     if (stop.kind == LayoutState::Stop::kSplit) {
       CheckSize(stop.at);
       const std::string_view line = Emit(WithoutWhiteEnd(text.substr(0, stop.at)), shape, 0, scan);
-      piecesStart_ += stop.at;
+      start_ += stop.at;
       walked_ = 0;
       indent_ = stop.indent;
       return line;
     }
     walked_ = stop.at;
     CheckSize(text.size());
-    // What was handed out already goes, so that the bytes kept are those of
-    // one element line and the piece after it.
-    if (piecesStart_ > 0) {
+    ReadOn(text);
+  }
+}
+
+// The element line `text` goes on in the next piece of its line. A short
+// one goes back to the reader, which gives it again at the start of the
+// next piece; a long one is gathered in pieces_, with each piece after it,
+// so that the bytes kept are those of one element line and a piece.
+void ElementLineSplitter::ReadOn(std::string_view text) {
+  if (!gathered_ && text.size() <= reader_.readBlock() / 2 && reader_.GiveBack(text.size())) {
+    const std::string_view piece = reader_.ReadLine(marks_);
+    text_ = reader_.Writable(piece);
+    textSize_ = piece.size();
+  } else {
+    if (!gathered_) {
+      pieces_.clear();
+      pieces_.append(text);
+      gathered_ = true;
+    } else if (start_ > 0) {
       std::memmove(pieces_.data(), text.data(), text.size());
       pieces_.set_size(text.size());
-      piecesStart_ = 0;
     }
     const std::string_view piece = reader_.ReadLine(marks_);
     // Never doubled past the ceiling: at most a line of kMaxLine and a piece.
     pieces_.reserve(pieces_.size() + piece.size(), kMaxLine);
     pieces_.append(piece);
-    piecesWhole_ = !reader_.LineGoesOn();
+    text_ = pieces_.data();
+    textSize_ = pieces_.size();
   }
+  start_ = 0;
+  whole_ = !reader_.LineGoesOn();
 }
 
 // `bytes` as an element line with the current indentation, and its scan:
@@ -201,7 +203,14 @@ std::string_view ElementLineSplitter::NextOfPieces(LineScan& scan) {
 std::string_view ElementLineSplitter::Emit(std::string_view bytes, const LineShapes::Shape* shape,
                                            std::size_t shapeAt, LineScan& scan) {
   std::string_view line = bytes;
-  if (indent_ > 0) {
+  const auto offset = static_cast<std::size_t>(bytes.data() - text_);
+  if (indent_ > 0 && offset >= indent_) {
+    // The bytes before the element line were handed out already: they take
+    // its indentation.
+    char* const at = text_ + offset - indent_;
+    std::memset(at, ' ', indent_);
+    line = std::string_view(at, bytes.size() + indent_);
+  } else if (indent_ > 0) {
     assembled_.clear();
     assembled_.append("    ", indent_);
     assembled_.append(bytes);

@@ -42,7 +42,7 @@ class ElementLineSplitter {
   // element line longer than kMaxLine.
   bool Next(std::string_view& line, LineScan& scan) {
     if (cutting_) {
-      line = inPieces_ ? NextOfPieces(scan) : NextOfLine(scan);
+      line = NextOfLine(scan);
       return true;
     }
     std::string_view read;
@@ -89,13 +89,14 @@ class ElementLineSplitter {
   std::string_view StartCutting(std::string_view line, LineScan& scan);
   std::string_view WalkLine(LineScan& scan, bool remember);
   std::string_view NextOfLine(LineScan& scan);
-  std::string_view NextOfPieces(LineScan& scan);
+  void ReadOn(std::string_view text);
   // Walks the element at the start of `text`, a split point, up to the next
   // split point, the shape of a known element taken over.
   LayoutState::Stop WalkElement(std::string_view text, std::size_t from, bool whole,
                                 const LineShapes::Shape*& shape);
-  // `bytes` as an element line, its scan from `shape` when it has one, the
-  // shape's element starting at `shapeAt`.
+  // `bytes`, which stand in the line being cut, as an element line, its
+  // scan from `shape` when it has one, the shape's element starting at
+  // `shapeAt`.
   std::string_view Emit(std::string_view bytes, const LineShapes::Shape* shape,
                         std::size_t shapeAt, LineScan& scan);
   void CheckSize(std::size_t size) const;
@@ -125,17 +126,19 @@ class ElementLineSplitter {
   LayoutState state_;
   LineShapes shapes_;
   bool firstLine_ = true;
-  // A line that is being cut: its element lines from `rest_` on, or, for a
-  // line that comes in pieces, from the start of `pieces_` on, are still to
-  // come.
+  // A line that is being cut: its element lines from start_ on are still
+  // to come. Its bytes are the reader's, which are ours to change until
+  // the next piece is read, or, for an element line longer than half a
+  // read block that goes on in the next piece, gathered in pieces_.
   bool cutting_ = false;
-  bool inPieces_ = false;
-  std::string_view rest_;
-  std::uint8_t indent_ = 0;   // the blanks that the current element line gets
-  ByteBuffer pieces_;         // a long line's current element line and what follows it
-  std::size_t piecesStart_ = 0;
-  std::size_t walked_ = 0;    // bytes of the element line in pieces_ walked so far
-  bool piecesWhole_ = false;  // pieces_ reaches the end of its line
+  char* text_ = nullptr;
+  std::size_t textSize_ = 0;
+  std::size_t start_ = 0;
+  std::size_t walked_ = 0;     // bytes of the current element line walked so far
+  bool whole_ = false;         // the text reaches the end of its line
+  bool gathered_ = false;      // the text is in pieces_
+  ByteBuffer pieces_;
+  std::uint8_t indent_ = 0;    // the blanks that the current element line gets
   // The shape of the element at the start of what is left, found where the
   // element before it ended, and where its fixed bytes end.
   const LineShapes::Shape* pending_ = nullptr;
