@@ -10,9 +10,6 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// The file layer's own code for data beyond a ceiling.
-constexpr std::int32_t kTooLarge = 105;
-
 }  // namespace
 
 ProgrammeFilter::ProgrammeFilter(LineWriter& writer, const FilterOptions& options)
@@ -45,7 +42,7 @@ void ProgrammeFilter::Finish() {
 }
 
 void ProgrammeFilter::RaiseProgrammeTooLarge() {
-  throw EInOutError(kTooLarge, "A programme of the source is larger than 256 MiB",
+  throw EInOutError(failure_code::kProgrammeTooLarge, "A programme of the source is larger than 256 MiB",
                     FailurePosition::kProgrammeTooLarge);
 }
 

@@ -16,10 +16,6 @@ namespace zelvane {
 
 namespace {
 
-// The file layer's own codes for a source that the pass refuses.
-constexpr std::int32_t kCompressedSource = 103;
-constexpr std::int32_t kNotReplaceable = 107;
-
 // What the filter does with the settings' switches, the zone of --tz and
 // the locale's `separators`.
 FilterOptions OptionsOf(const RunSettings& settings, const TimeZone* zone,
@@ -47,7 +43,7 @@ ByteSource OpenSource(const RunSettings& settings) {
   // become a regular file.
   if (!fromStandardInput && settings.source == settings.destination &&
       !platform::IsRegularFile(source.file())) {
-    throw EInOutError(kNotReplaceable,
+    throw EInOutError(failure_code::kNotReplaceable,
                       Concat("The source ", shown, " is no regular file and cannot be replaced"),
                       FailurePosition::kSourceNotReplaceable);
   }
@@ -55,7 +51,7 @@ ByteSource OpenSource(const RunSettings& settings) {
   if (compression == Compression::kGzip) {
     source.Decompress(shown);
   } else if (compression != Compression::kNone) {
-    throw EInOutError(kCompressedSource,
+    throw EInOutError(failure_code::kCompressedSource,
                       Concat("The source ", shown, " is compressed with ",
                              CompressionName(compression), ": decompress it first"),
                       FailurePosition::kSourceCompressed);
