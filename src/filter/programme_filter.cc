@@ -12,11 +12,12 @@ constexpr std::size_t kNone = std::string_view::npos;
 
 }  // namespace
 
-ProgrammeFilter::ProgrammeFilter(LineWriter& writer, const FilterOptions& options)
+ProgrammeFilter::ProgrammeFilter(LineWriter& writer, const FilterOptions& options,
+                                 ListingEncoding encoding, const TimeZone* zone)
     : writer_(writer),
       options_(options),
-      cleaner_(options.encoding),
-      normaliser_(options.cet, options.cetoffset, options.zone, options.separators) {}
+      cleaner_(encoding),
+      normaliser_(options.cet, options.cetoffset, zone, options.separators) {}
 
 void ProgrammeFilter::FilterLine(std::string_view line, const LineScan& scan) {
   if (inProgramme_ && openingContinues_) {
