@@ -96,7 +96,7 @@ void BM_FilterProgramme(benchmark::State& state) {
   options.cet = options.kenmerk = options.tba = options.talpa = true;
   std::string out;
   LineWriter writer(&out);
-  ProgrammeFilter filter(writer, options);
+  ProgrammeFilter filter(writer, options, ListingEncoding::kLatin1);
   std::int64_t bytes = 0;
   for (std::string_view line : kProgramme) bytes += static_cast<std::int64_t>(line.size()) + 1;
   for (auto _ : state) {

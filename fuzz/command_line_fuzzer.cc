@@ -67,7 +67,8 @@ void CheckSettings(const Words& words, std::string_view input) {
   const RunSettings settings = ParseArguments(words);
   Require(IsUnquotedFormOfSomeWord(settings.source, words), "source is a word", input);
   Require(IsUnquotedFormOfSomeWord(settings.destination, words), "destination is a word", input);
-  Require(settings.cet || settings.cetoffset == 0, "an offset only with --cet", input);
+  Require(settings.filter.cet || settings.filter.cetoffset == 0, "an offset only with --cet",
+          input);
 
   std::string report;
   LineWriter console(&report);

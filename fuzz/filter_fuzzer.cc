@@ -34,7 +34,8 @@ std::string UpperCopy(std::string_view text) {
 constexpr ListingEncoding kEncodings[] = {ListingEncoding::kLatin1, ListingEncoding::kUtf8,
                                           ListingEncoding::kOtherSingleByte};
 
-FilterOptions SettingsFrom(Input& input) {
+// The options, and in `encoding` the listing's encoding, from the input.
+FilterOptions SettingsFrom(Input& input, ListingEncoding& encoding) {
   static constexpr std::int32_t kOffsets[] = {0, 1, -1, -6, 98, -103, 2147483647,
                                               -2147483647 - 1};
   FilterOptions settings;
@@ -43,7 +44,7 @@ FilterOptions SettingsFrom(Input& input) {
   settings.kenmerk = (switches & 2) != 0;
   settings.talpa = (switches & 4) != 0;
   settings.tba = (switches & 8) != 0;
-  settings.encoding = kEncodings[(switches >> 4) % 3];
+  encoding = kEncodings[(switches >> 4) % 3];
   settings.cetoffset = kOffsets[input.Byte() % (sizeof kOffsets / sizeof kOffsets[0])];
   return settings;
 }
@@ -80,9 +81,10 @@ std::vector<ElementLine> ElementLines(std::string_view listing, std::size_t read
   return lines;
 }
 
-// Filters `listing`, read `readBlock` bytes at a time, with `settings`, and
-// checks what comes out.
-void CheckFilter(std::string_view listing, const FilterOptions& settings, std::size_t readBlock) {
+// Filters `listing`, read `readBlock` bytes at a time, with `settings` in
+// `encoding`, and checks what comes out.
+void CheckFilter(std::string_view listing, const FilterOptions& settings,
+                 ListingEncoding encoding, std::size_t readBlock) {
   const std::vector<ElementLine> lines = ElementLines(listing, readBlock);
   std::size_t total = 0;
   std::string layout;
@@ -102,7 +104,7 @@ void CheckFilter(std::string_view listing, const FilterOptions& settings, std::s
 
   std::string out;
   LineWriter writer(&out);
-  ProgrammeFilter filter(writer, settings);
+  ProgrammeFilter filter(writer, settings, encoding);
   try {
     for (const ElementLine& line : lines) filter.FilterLine(line.text, line.scan);
     filter.Finish();
@@ -140,7 +142,7 @@ void CheckFilter(std::string_view listing, const FilterOptions& settings, std::s
   if (!anyProgramme) {
     std::string expected;
     for (const ElementLine& line : lines) {
-      expected.append(CleanLine(line.text, settings.encoding)).append("\r\n");
+      expected.append(CleanLine(line.text, encoding)).append("\r\n");
     }
     Require(out == expected, "outside programmes every line is cleaned and written", listing);
   }
@@ -153,14 +155,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace zelvane;
   using namespace zelvane::fuzz;
   Input input(data, size);
-  const FilterOptions settings = SettingsFrom(input);
+  ListingEncoding encoding = ListingEncoding::kLatin1;
+  const FilterOptions settings = SettingsFrom(input, encoding);
   // Small read blocks put a refill at every place of a line; large ones are
   // the program's own.
   const std::uint8_t block = input.Byte();
   const std::size_t readBlock = block < 128 ? 1 + block % 64 : LineReader::kReadBlock;
   const std::string_view listing = input.Rest();
-  CheckFilter(listing, settings, readBlock);
-  CheckFilter(WithoutLineEnds(listing, false), settings, readBlock);
-  CheckFilter(WithoutLineEnds(listing, true), settings, readBlock);
+  CheckFilter(listing, settings, encoding, readBlock);
+  CheckFilter(WithoutLineEnds(listing, false), settings, encoding, readBlock);
+  CheckFilter(WithoutLineEnds(listing, true), settings, encoding, readBlock);
   return 0;
 }

@@ -19,9 +19,6 @@ namespace {
 // Blocks of compressed bytes read or written at a time.
 constexpr std::size_t kBlock = 64 * 1024;
 
-// The file layer's own code for compressed data that cannot be decompressed.
-constexpr std::int32_t kCompressedDataError = 102;
-
 // Window bits that make zlib read and write the gzip format.
 constexpr int kGzipWindow = 15 + 16;
 
@@ -132,7 +129,7 @@ std::size_t ByteSource::Read(char* to, std::size_t size) {
   for (;;) {
     if (!FillInput()) {
       if (inflater_->betweenMembers) return 0;
-      throw EInOutError(kCompressedDataError,
+      throw EInOutError(failure_code::kCompressedDataError,
                         Concat("The gzip data of the source ", inflater_->name, " ends too early"),
                         FailurePosition::kGzipEndsEarly);
     }
@@ -152,7 +149,7 @@ std::size_t ByteSource::Read(char* to, std::size_t size) {
     } else if (result == Z_MEM_ERROR) {
       throw std::bad_alloc();
     } else if (result != Z_OK && result != Z_BUF_ERROR) {
-      throw EInOutError(kCompressedDataError,
+      throw EInOutError(failure_code::kCompressedDataError,
                         Concat("The gzip data of the source ", inflater_->name, " is corrupt"),
                         FailurePosition::kGzipCorrupt);
     }
@@ -214,7 +211,7 @@ void ByteSink::Deflate(const char* bytes, std::size_t size, bool finish) {
       stream.avail_out = static_cast<unsigned int>(kBlock);
       result = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
       if (result == Z_STREAM_ERROR) {
-        throw EInOutError(kCompressedDataError, "The output could not be compressed",
+        throw EInOutError(failure_code::kCompressedDataError, "The output could not be compressed",
                           FailurePosition::kGzipWrite);
       }
       const std::size_t produced = kBlock - stream.avail_out;

@@ -13,13 +13,13 @@ EInOutError::EInOutError(std::int32_t errorCode, std::string message, FailurePos
 
 std::string IoFailureMessage(std::int32_t code) {
   switch (code) {
-    case 2: return "File not found";
-    case 3: return "Invalid filename";
-    case 4: return "Too many open files";
-    case 5: return "File access denied";
-    case 100: return "Read beyond end of file";
-    case 101: return "Disk full";
-    case 106: return "Invalid numeric input";
+    case failure_code::kFileNotFound: return "File not found";
+    case failure_code::kInvalidFileName: return "Invalid filename";
+    case failure_code::kTooManyOpenFiles: return "Too many open files";
+    case failure_code::kAccessDenied: return "File access denied";
+    case failure_code::kReadBeyondEnd: return "Read beyond end of file";
+    case failure_code::kDiskFull: return "Disk full";
+    case failure_code::kInvalidNumericInput: return "Invalid numeric input";
     default: return "I/O error " + FormatInt(code);
   }
 }

@@ -60,4 +60,26 @@ enum class FailurePosition : std::uint32_t {
   kProgrammeTooLarge = 0x1410,
 };
 
+// The codes of EInOutError that are the program's own; any other code is the
+// operating system's. Each is named here once: the message table
+// (IoFailureMessage), both platform layers and every raiser take theirs from
+// here. Codes 2 to 5 are rows of the message table that the systems' own
+// codes share; 32 is what a sharing violation gives where the system enforces
+// share modes; from 100 on the codes are the file layer's own.
+namespace failure_code {
+inline constexpr std::int32_t kFileNotFound = 2;
+inline constexpr std::int32_t kInvalidFileName = 3;
+inline constexpr std::int32_t kTooManyOpenFiles = 4;
+inline constexpr std::int32_t kAccessDenied = 5;
+inline constexpr std::int32_t kSharingViolation = 32;  // the output would be the source
+inline constexpr std::int32_t kReadBeyondEnd = 100;
+inline constexpr std::int32_t kDiskFull = 101;
+inline constexpr std::int32_t kCompressedDataError = 102;  // gzip data that cannot be read
+inline constexpr std::int32_t kCompressedSource = 103;     // a format the pass does not read
+inline constexpr std::int32_t kLineTooLong = 104;
+inline constexpr std::int32_t kProgrammeTooLarge = 105;
+inline constexpr std::int32_t kInvalidNumericInput = 106;
+inline constexpr std::int32_t kNotReplaceable = 107;  // a source to replace that is no file
+}  // namespace failure_code
+
 }  // namespace zelvane

@@ -26,18 +26,19 @@ enum class Operation { kOpenExisting, kCreate, kOther };
 // 5, EINTR is 4) keep the plain "I/O error N" message, so a disk error never
 // reads "File access denied".
 EInOutError IoError(int error, Operation operation, FailurePosition position) {
+  using namespace failure_code;
   std::int32_t code = 0;
   switch (error) {
-    case ENOENT: code = operation == Operation::kCreate ? 3 : 2; break;
+    case ENOENT: code = operation == Operation::kCreate ? kInvalidFileName : kFileNotFound; break;
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP: code = 3; break;
+    case ELOOP: code = kInvalidFileName; break;
     case EMFILE:
-    case ENFILE: code = 4; break;
+    case ENFILE: code = kTooManyOpenFiles; break;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: code = 5; break;
+    case EISDIR: code = kAccessDenied; break;
     default: return EInOutError(error, "I/O error " + FormatInt(error), position);
   }
   return EInOutError(code, position);

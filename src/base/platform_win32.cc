@@ -20,7 +20,9 @@ namespace {
 // something else.
 [[noreturn]] void RaiseIoError(DWORD error, FailurePosition position) {
   const auto code = static_cast<std::int32_t>(error);
-  if (code >= 2 && code <= 5) throw EInOutError(code, position);
+  if (code >= failure_code::kFileNotFound && code <= failure_code::kAccessDenied) {
+    throw EInOutError(code, position);
+  }
   throw EInOutError(code, "I/O error " + FormatInt(code), position);
 }
 

@@ -14,9 +14,6 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// The file layer's own code for a line beyond the ceiling.
-constexpr std::int32_t kLineTooLong = 104;
-
 bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 // `text` without the white space at its end.
@@ -231,7 +228,7 @@ std::string_view ElementLineSplitter::Emit(std::string_view bytes, const LineSha
 
 void ElementLineSplitter::CheckSize(std::size_t size) const {
   if (size > kMaxLine) {
-    throw EInOutError(kLineTooLong, "A line of the source is longer than 256 MiB",
+    throw EInOutError(failure_code::kLineTooLong, "A line of the source is longer than 256 MiB",
                       FailurePosition::kLineTooLong);
   }
 }

@@ -1,12 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "time/calendar.h"
 
 namespace zelvane {
-
-class TimeZone;
 
 // How the listing's bytes are to be read when numeric character references
 // are decoded into them.
@@ -16,16 +15,17 @@ enum class ListingEncoding {
   kOtherSingleByte,  // any other declared encoding
 };
 
-// What the filter does to the lines after the first, fixed for one pass.
+// What the filter does to the lines after the first, as the command line
+// asks: filled once, before the pass, and fixed for it.
 struct FilterOptions {
-  ListingEncoding encoding = ListingEncoding::kLatin1;
   bool cet = false;
-  std::int32_t cetoffset = 0;      // hours relative to CET
-  const TimeZone* zone = nullptr;  // the zone of --tz, or none
+  std::int32_t cetoffset = 0;  // hours relative to CET
+  bool tz = false;
+  std::string tzname;  // the zone's name, as given after --tz
   bool kenmerk = false;
   bool talpa = false;
   bool tba = false;
-  DateTimeSeparators separators;  // of the message for an invalid time stamp
+  DateTimeSeparators separators;  // the locale's, for the report of an invalid time stamp
 };
 
 }  // namespace zelvane

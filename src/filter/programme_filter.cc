@@ -10,16 +10,14 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// The file layer's own code for data beyond a ceiling.
-constexpr std::int32_t kTooLarge = 105;
-
 }  // namespace
 
-ProgrammeFilter::ProgrammeFilter(LineWriter& writer, const FilterOptions& options)
+ProgrammeFilter::ProgrammeFilter(LineWriter& writer, const FilterOptions& options,
+                                 ListingEncoding encoding, const TimeZone* zone)
     : writer_(writer),
       options_(options),
-      cleaner_(options.encoding),
-      normaliser_(options.cet, options.cetoffset, options.zone, options.separators) {}
+      cleaner_(encoding),
+      normaliser_(options.cet, options.cetoffset, zone, options.separators) {}
 
 void ProgrammeFilter::FilterLine(std::string_view line, const LineScan& scan) {
   if (inProgramme_ && openingContinues_) {
@@ -45,7 +43,7 @@ void ProgrammeFilter::Finish() {
 }
 
 void ProgrammeFilter::RaiseProgrammeTooLarge() {
-  throw EInOutError(kTooLarge, "A programme of the source is larger than 256 MiB",
+  throw EInOutError(failure_code::kProgrammeTooLarge, "A programme of the source is larger than 256 MiB",
                     FailurePosition::kProgrammeTooLarge);
 }
 

@@ -23,8 +23,12 @@ class ProgrammeFilter {
   // hold a few KiB.
   static constexpr std::size_t kMaxProgramme = std::size_t{256} << 20;
 
-  // Writes to `writer` with `options`; both must outlive the filter.
-  ProgrammeFilter(LineWriter& writer, const FilterOptions& options);
+  // Writes to `writer` with `options`, cleaning lines in the listing's
+  // `encoding`; a stamp without zone takes the offset of `zone`, the zone
+  // that `options.tzname` names, when one is given. `writer`, `options` and
+  // `zone` must outlive the filter.
+  ProgrammeFilter(LineWriter& writer, const FilterOptions& options, ListingEncoding encoding,
+                  const TimeZone* zone = nullptr);
   ProgrammeFilter(const ProgrammeFilter&) = delete;
   ProgrammeFilter& operator=(const ProgrammeFilter&) = delete;
 

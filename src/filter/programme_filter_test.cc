@@ -39,7 +39,7 @@ const FilterOptions kAll = Switches(true, true, true);
 std::string Filter(const FilterOptions& settings, const Lines& input) {
   std::string out;
   LineWriter writer(&out);
-  ProgrammeFilter filter(writer, settings);
+  ProgrammeFilter filter(writer, settings, ListingEncoding::kLatin1);
   for (const std::string& line : input) filter.FilterLine(line);
   filter.Finish();
   return out;
@@ -66,7 +66,7 @@ void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
 }
 
 bool RewriteOpeningLine(std::string_view line, const FilterOptions& settings, std::string& out) {
-  TimeStampNormaliser normaliser(settings.cet, settings.cetoffset, settings.zone);
+  TimeStampNormaliser normaliser(settings.cet, settings.cetoffset);
   return zelvane::RewriteOpeningLine(line, normaliser, out);
 }
 
@@ -532,7 +532,7 @@ TEST(FilterLine, StaysLinearInTheLengthOfAProgramme) {
   // A quadratic step would take minutes here.
   std::string out;
   LineWriter writer(&out);
-  ProgrammeFilter filter(writer, kAll);
+  ProgrammeFilter filter(writer, kAll, ListingEncoding::kLatin1);
   filter.FilterLine(kOpen);
   const std::string further = "    <actor>Someone</actor>";
   for (int i = 0; i < 1000000; ++i) filter.FilterLine(further);
@@ -701,10 +701,10 @@ TEST(RewriteOpeningLine, RaisesForAnInvalidTimeStamp) {
   // Through the filter, on an opening line and on a line its tag runs on.
   std::string written;
   LineWriter writer(&written);
-  ProgrammeFilter filter(writer, cet);
+  ProgrammeFilter filter(writer, cet, ListingEncoding::kLatin1);
   filter.FilterLine("<tv>");
   EXPECT_THROW(filter.FilterLine(R"(<programme start="20070">)"), EConvertError);
-  ProgrammeFilter continued(writer, cet);
+  ProgrammeFilter continued(writer, cet, ListingEncoding::kLatin1);
   continued.FilterLine("<programme channel=\"a\"");
   EXPECT_THROW(continued.FilterLine(R"( start="20070">)"), EConvertError);
   EXPECT_EQ(written, "<tv>\r\n");

@@ -144,8 +144,11 @@ std::string UnquoteValue(std::string_view value) {
   return result;
 }
 
-RunSettings ParseArguments(const std::vector<std::string>& words) {
+RunSettings ParseArguments(const std::vector<std::string>& words,
+                           const DateTimeSeparators& separators) {
   RunSettings settings;
+  FilterOptions& filter = settings.filter;
+  filter.separators = separators;
   const std::size_t count = words.empty() ? 0 : words.size() - 1;
   std::size_t i = 1;
   while (i <= count) {
@@ -157,9 +160,9 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
     } else if (MatchesOption(word, "--rating")) {
       i += AttachedValue(word, "--rating") ? 1u : 2u;
     } else if (MatchesOption(word, "--cet")) {
-      settings.cet = true;
+      filter.cet = true;
       if (const std::optional<std::string_view> attached = AttachedValue(word, "--cet")) {
-        settings.cetoffset = ParseInt(UnquoteValue(*attached)).value;
+        filter.cetoffset = ParseInt(UnquoteValue(*attached)).value;
         ++i;
         continue;
       }
@@ -167,21 +170,21 @@ RunSettings ParseArguments(const std::vector<std::string>& words) {
       // that is no number still gives whatever the integer reader makes of it.
       const bool offsetFollows = i < count && WordAt(words, i + 1).substr(0, 2) != "--" &&
                                  !IsShortOption(WordAt(words, i + 1));
-      if (offsetFollows) settings.cetoffset = ParseInt(UnquoteValue(words[i + 1])).value;
+      if (offsetFollows) filter.cetoffset = ParseInt(UnquoteValue(words[i + 1])).value;
       i += offsetFollows ? 2 : 1;
     } else if (MatchesOption(word, "--talpa")) {
-      settings.talpa = true;
+      filter.talpa = true;
       ++i;
     } else if (MatchesOption(word, "--kenmerk")) {
-      settings.kenmerk = true;
+      filter.kenmerk = true;
       ++i;
     } else if (MatchesOption(word, "--tba")) {
-      settings.tba = true;
+      filter.tba = true;
       ++i;
     } else if (MatchesOption(word, "--tz")) {
-      settings.tz = true;
+      filter.tz = true;
       const std::optional<std::string_view> attached = AttachedValue(word, "--tz");
-      settings.tzname = UnquoteValue(attached ? *attached : WordAt(words, i + 1));
+      filter.tzname = UnquoteValue(attached ? *attached : WordAt(words, i + 1));
       i += attached ? 1u : 2u;
     } else if (MatchesOption(word, "--quiet") || word == "-q") {
       settings.quiet = true;
@@ -210,25 +213,26 @@ void PrintHelp(LineWriter& console) {
 }
 
 void PrintSettings(const RunSettings& settings, LineWriter& console) {
+  const FilterOptions& filter = settings.filter;
   console.WriteLine(Concat("Source: ", settings.source));
   console.WriteLine(Concat("Destination: ", settings.destination));
-  if (settings.cet) {
+  if (filter.cet) {
     console.WriteLine("cet: add time zone GMT+1 or GMT+2 accordingly for missing references");
     console.WriteLine(
-        Concat("cetoffset: the offset relative to cet will be ", FormatInt(settings.cetoffset)));
+        Concat("cetoffset: the offset relative to cet will be ", FormatInt(filter.cetoffset)));
   } else {
     console.WriteLine("cet: do not add time zone, except for \"UTC\" and \"CET\" references");
   }
-  if (settings.tz) {
+  if (filter.tz) {
     console.WriteLine(
-        Concat("tz: add the offset of time zone ", settings.tzname, " for missing references"));
+        Concat("tz: add the offset of time zone ", filter.tzname, " for missing references"));
   }
-  if (settings.kenmerk) {
+  if (filter.kenmerk) {
     console.WriteLine("kenmerk: add any <kenmerk> data to description");
   } else {
     console.WriteLine("kenmerk: do not add any <kenmerk> data to description");
   }
-  if (settings.talpa) console.WriteLine("talpa: remove TALPA-block from channel");
+  if (filter.talpa) console.WriteLine("talpa: remove TALPA-block from channel");
 }
 
 }  // namespace zelvane

@@ -14,9 +14,11 @@ namespace zelvane {
 // word and are dropped; an empty pair "" on its own yields no word.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
-// The run settings from the words (word 0 is never used). Options match by
+// The run settings from the words (word 0 is never used), with the locale's
+// `separators` for the report of an invalid time stamp. Options match by
 // prefix without regard to case; no word is ever rejected.
-RunSettings ParseArguments(const std::vector<std::string>& words);
+RunSettings ParseArguments(const std::vector<std::string>& words,
+                           const DateTimeSeparators& separators = DateTimeSeparators());
 
 // `value` with one apostrophe stripped at each end; nothing else is cut, so
 // a long name is never shortened into another one.

@@ -100,11 +100,11 @@ TEST(ParseArguments, MatchesOptionsByPrefixInAnyCase) {
     for (const std::string& w : c.words) line += w + " ";
     EXPECT_EQ(s.source, c.expected.source) << line;
     EXPECT_EQ(s.destination, c.expected.destination) << line;
-    EXPECT_EQ(s.cet, c.expected.cet) << line;
-    EXPECT_EQ(s.cetoffset, c.expected.cetoffset) << line;
-    EXPECT_EQ(s.kenmerk, c.expected.kenmerk) << line;
-    EXPECT_EQ(s.talpa, c.expected.talpa) << line;
-    EXPECT_EQ(s.tba, c.expected.tba) << line;
+    EXPECT_EQ(s.filter.cet, c.expected.cet) << line;
+    EXPECT_EQ(s.filter.cetoffset, c.expected.cetoffset) << line;
+    EXPECT_EQ(s.filter.kenmerk, c.expected.kenmerk) << line;
+    EXPECT_EQ(s.filter.talpa, c.expected.talpa) << line;
+    EXPECT_EQ(s.filter.tba, c.expected.tba) << line;
   }
 }
 
@@ -127,10 +127,10 @@ TEST(ParseArguments, TakesTheZoneAfterTz) {
   };
   for (const Case& c : cases) {
     const RunSettings s = ParseArguments(c.words);
-    EXPECT_EQ(s.tz, c.tz) << c.words[1];
-    EXPECT_EQ(s.tzname, c.tzname) << c.words[1];
+    EXPECT_EQ(s.filter.tz, c.tz) << c.words[1];
+    EXPECT_EQ(s.filter.tzname, c.tzname) << c.words[1];
     EXPECT_EQ(s.source, c.source) << c.words[1];
-    EXPECT_EQ(s.cet, c.cet) << c.words[1];
+    EXPECT_EQ(s.filter.cet, c.cet) << c.words[1];
   }
 }
 
@@ -157,7 +157,19 @@ TEST(ParseArguments, ShortFormsAreExactWordsAndQuietMatchesByPrefix) {
     EXPECT_EQ(s.source, c.source) << c.words[1];
     EXPECT_EQ(s.destination, c.destination) << c.words[1];
     EXPECT_EQ(s.quiet, c.quiet) << c.words[1];
-    EXPECT_EQ(s.cetoffset, c.cetoffset) << c.words[1];
+    EXPECT_EQ(s.filter.cetoffset, c.cetoffset) << c.words[1];
+  }
+}
+
+TEST(ParseArguments, GivesTheFilterTheLocaleSeparators) {
+  const DateTimeSeparators locale{"-", ".", ","};
+  for (const Words& words : {Words{"z"}, Words{"z", "i", "--cet", "2", "--tz", "UTC", "-o", "o"}}) {
+    const DateTimeSeparators& given = ParseArguments(words, locale).filter.separators;
+    EXPECT_EQ(given.date, "-") << words.size();
+    EXPECT_EQ(given.time, ".") << words.size();
+    EXPECT_EQ(given.decimal, ",") << words.size();
+    const DateTimeSeparators& plain = ParseArguments(words).filter.separators;
+    EXPECT_EQ(plain.date + plain.time + plain.decimal, "/:.") << words.size();
   }
 }
 
@@ -178,9 +190,9 @@ TEST(PrintSettings, ReportsNamesAndSwitches) {
 
   RunSettings all = plain;
   all.destination = "Out.xml";
-  all.cet = true;
-  all.cetoffset = -6;
-  all.kenmerk = all.talpa = all.tba = true;
+  all.filter.cet = true;
+  all.filter.cetoffset = -6;
+  all.filter.kenmerk = all.filter.talpa = all.filter.tba = true;
   EXPECT_EQ(Console(all),
             "Source: in.xml\r\nDestination: Out.xml\r\n"
             "cet: add time zone GMT+1 or GMT+2 accordingly for missing references\r\n"
@@ -189,8 +201,8 @@ TEST(PrintSettings, ReportsNamesAndSwitches) {
             "talpa: remove TALPA-block from channel\r\n");
 
   RunSettings zone = plain;
-  zone.tz = true;
-  zone.tzname = "Australia/Sydney";
+  zone.filter.tz = true;
+  zone.filter.tzname = "Australia/Sydney";
   EXPECT_EQ(Console(zone),
             "Source: in.xml\r\nDestination: \r\n"
             "cet: do not add time zone, except for \"UTC\" and \"CET\" references\r\n"

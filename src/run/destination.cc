@@ -11,10 +11,6 @@ namespace zelvane {
 
 namespace {
 
-// The code the run ends with when the output would be the source itself: it
-// is what a sharing violation gives where the system enforces share modes.
-constexpr std::int32_t kSharingViolation = 32;
-constexpr std::int32_t kAccessDenied = 5;
 // The result is copied over a file in blocks of this size.
 constexpr std::size_t kCopyBlock = 256 * 1024;
 
@@ -33,7 +29,7 @@ Destination::Destination(const std::string& name, const std::string& sourceName,
     // Standard output appended to the source itself would read its own
     // output without end.
     if (platform::IsSameOpenFile(source, standardOutput.file())) {
-      throw EInOutError(kSharingViolation, FailurePosition::kOutputIsSource);
+      throw EInOutError(failure_code::kSharingViolation, FailurePosition::kOutputIsSource);
     }
     return;
   }
@@ -52,7 +48,7 @@ platform::File Destination::OpenFile(const std::string& name, const std::string&
     way_ = Way::kDirect;
     platform::File file = platform::OpenForAppending(name);
     if (platform::IsSameOpenFile(source, file)) {
-      throw EInOutError(kSharingViolation, FailurePosition::kOutputIsSource);
+      throw EInOutError(failure_code::kSharingViolation, FailurePosition::kOutputIsSource);
     }
     return file;
   }
@@ -83,7 +79,7 @@ platform::File Destination::OpenWorkingOrTemporaryFile(const std::string& name,
       (sourceName != kStandardStream && platform::IsSameEntry(workingName_, sourceName));
   // A source that is itself named like its working file cannot be replaced.
   if (clash && replace) {
-    throw EInOutError(kSharingViolation, FailurePosition::kWorkingFileIsSource);
+    throw EInOutError(failure_code::kSharingViolation, FailurePosition::kWorkingFileIsSource);
   }
   platform::WorkingFile working;
   if (!clash) working = platform::CreateWorkingFile(workingName_);
@@ -104,7 +100,7 @@ platform::File Destination::OpenWorkingOrTemporaryFile(const std::string& name,
   // would take, leaves room for the destination itself.
   const bool absent = kind == platform::EntryKind::kAbsent;
   if (absent && !working.nameTooLong && !clash) {
-    throw EInOutError(kAccessDenied, FailurePosition::kDirectoryRefused);
+    throw EInOutError(failure_code::kAccessDenied, FailurePosition::kDirectoryRefused);
   }
   // The result is gathered elsewhere and written over the destination, or
   // creates it, only once the run has succeeded.

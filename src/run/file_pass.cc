@@ -16,25 +16,6 @@ namespace zelvane {
 
 namespace {
 
-// The file layer's own codes for a source that the pass refuses.
-constexpr std::int32_t kCompressedSource = 103;
-constexpr std::int32_t kNotReplaceable = 107;
-
-// What the filter does with the settings' switches, the zone of --tz and
-// the locale's `separators`.
-FilterOptions OptionsOf(const RunSettings& settings, const TimeZone* zone,
-                        const DateTimeSeparators& separators) {
-  FilterOptions options;
-  options.cet = settings.cet;
-  options.cetoffset = settings.cetoffset;
-  options.zone = zone;
-  options.kenmerk = settings.kenmerk;
-  options.talpa = settings.talpa;
-  options.tba = settings.tba;
-  options.separators = separators;
-  return options;
-}
-
 // The source, open and examined: decompressed when it is gzip data. Raises
 // for a source that cannot be read, one compressed otherwise, and one that
 // is to be replaced but is no regular file.
@@ -47,7 +28,7 @@ ByteSource OpenSource(const RunSettings& settings) {
   // become a regular file.
   if (!fromStandardInput && settings.source == settings.destination &&
       !platform::IsRegularFile(source.file())) {
-    throw EInOutError(kNotReplaceable,
+    throw EInOutError(failure_code::kNotReplaceable,
                       Concat("The source ", shown, " is no regular file and cannot be replaced"),
                       FailurePosition::kSourceNotReplaceable);
   }
@@ -55,7 +36,7 @@ ByteSource OpenSource(const RunSettings& settings) {
   if (compression == Compression::kGzip) {
     source.Decompress(shown);
   } else if (compression != Compression::kNone) {
-    throw EInOutError(kCompressedSource,
+    throw EInOutError(failure_code::kCompressedSource,
                       Concat("The source ", shown, " is compressed with ",
                              CompressionName(compression), ": decompress it first"),
                       FailurePosition::kSourceCompressed);
@@ -64,9 +45,11 @@ ByteSource OpenSource(const RunSettings& settings) {
 }
 
 // Copies the listing from `reader` to `output`: the first element line with
-// its declaration, every further one through the filter with `options`,
-// whose encoding the first line decides.
-void CopyListing(LineReader& reader, LineWriter& output, FilterOptions options) {
+// its declaration, every further one through the filter with `options` and
+// the `zone` of --tz (null without), in the encoding that the first line
+// decides.
+void CopyListing(LineReader& reader, LineWriter& output, const FilterOptions& options,
+                 const TimeZone* zone) {
   ElementLineSplitter lines(reader);
   // An empty source (or one that starts with a Ctrl-Z) gives an empty output,
   // without a declaration.
@@ -76,8 +59,8 @@ void CopyListing(LineReader& reader, LineWriter& output, FilterOptions options) 
   // read, so that nothing but the reader's buffer holds them.
   const bool headIsUtf8 = LooksLikeUtf8(reader.Peek(kEncodingLookAhead));
   // The filter's line cleaning needs the encoding from the second line on.
-  options.encoding = WriteFirstLine(lines.ReadLine(), headIsUtf8, output);
-  ProgrammeFilter filter(output, options);
+  const ListingEncoding encoding = WriteFirstLine(lines.ReadLine(), headIsUtf8, output);
+  ProgrammeFilter filter(output, options, encoding, zone);
   // The reader notes each line's "<" and "&" as it finds the line's end, so
   // the filter never scans a line's bytes a second time.
   std::string_view line;
@@ -89,12 +72,10 @@ void CopyListing(LineReader& reader, LineWriter& output, FilterOptions options) 
 
 }  // namespace
 
-int RunFilePass(const RunSettings& settings, const DateTimeSeparators& separators,
-                LineWriter& console, LineWriter* standardOutput) {
+int RunFilePass(const RunSettings& settings, LineWriter& console, LineWriter* standardOutput) {
   // An unknown zone ends the run before any file is touched.
   std::optional<TimeZone> zone;
-  if (settings.tz) zone.emplace(settings.tzname);
-  const FilterOptions options = OptionsOf(settings, zone ? &*zone : nullptr, separators);
+  if (settings.filter.tz) zone.emplace(settings.filter.tzname);
   if (settings.source != kStandardStream && !platform::IsExistingFile(settings.source)) {
     console.WriteLine("");
     console.WriteLine("Error: Source file does not exist");
@@ -110,7 +91,7 @@ int RunFilePass(const RunSettings& settings, const DateTimeSeparators& separator
                           standardOutput != nullptr ? *standardOutput : console);
   LineReader reader(std::move(source), MarkupScanner());
   try {
-    CopyListing(reader, destination.writer(), options);
+    CopyListing(reader, destination.writer(), settings.filter, zone ? &*zone : nullptr);
     reader.Close();
     destination.Commit();
   } catch (...) {

@@ -45,7 +45,7 @@ class FilePassTest : public ::testing::Test {
     settings_.destination = PathOf(destination);
     console_.clear();
     LineWriter console(&console_);
-    return RunFilePass(settings_, DateTimeSeparators(), console);
+    return RunFilePass(settings_, console);
   }
 
   std::filesystem::path directory_;
@@ -134,7 +134,7 @@ TEST_F(FilePassTest, FullDeviceIsAnIoError) {
   settings_.destination = "/dev/full";
   LineWriter console(&console_);
   try {
-    RunFilePass(settings_, DateTimeSeparators(), console);
+    RunFilePass(settings_, console);
     ADD_FAILURE() << "no failure";
   } catch (const EInOutError& failure) {
     EXPECT_EQ(failure.errorCode(), 28);
@@ -148,7 +148,7 @@ TEST_F(FilePassTest, WritesADestinationDashToStandardOutput) {
   settings_.destination = "-";
   std::string standardOutput;
   LineWriter console(&console_), output(&standardOutput);
-  EXPECT_EQ(RunFilePass(settings_, DateTimeSeparators(), console, &output), 0);
+  EXPECT_EQ(RunFilePass(settings_, console, &output), 0);
   EXPECT_EQ(standardOutput,
             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<tv>\r\n</tv>\r\n");
   EXPECT_EQ(console_, "");
@@ -165,7 +165,7 @@ TEST_F(FilePassTest, StandardOutputThatIsTheSourceIsASharingViolation) {
   LineWriter console(&console_);
   LineWriter output(platform::OpenForReading(PathOf("in.xml")), false);
   try {
-    RunFilePass(settings_, DateTimeSeparators(), console, &output);
+    RunFilePass(settings_, console, &output);
     ADD_FAILURE() << "no failure";
   } catch (const EInOutError& failure) {
     EXPECT_EQ(failure.errorCode(), 32);

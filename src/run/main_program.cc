@@ -20,7 +20,7 @@ int RunProgram(const std::vector<std::string>& words, const DateTimeSeparators& 
   // The words are examined before anything is printed: where the listing
   // goes decides where the console lines go. Examining them prints nothing,
   // so the order that the user sees stays the same.
-  const RunSettings settings = ParseArguments(words);
+  const RunSettings settings = ParseArguments(words, separators);
   if (settings.request == RunRequest::kHelp) {
     PrintHelp(standardOutput);
     return 0;
@@ -47,7 +47,7 @@ int RunProgram(const std::vector<std::string>& words, const DateTimeSeparators& 
   }
   // A console that cannot be written ends the run before any file is touched.
   console.Flush();
-  return RunFilePass(settings, separators, console, &standardOutput);
+  return RunFilePass(settings, console, &standardOutput);
 }
 
 int Main(int argc, char** argv) {

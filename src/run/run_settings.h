@@ -1,7 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "filter/filter_options.h"
 
 namespace zelvane {
 
@@ -12,17 +13,12 @@ enum class RunRequest {
   kVersion,  // the word --version where a source name would stand
 };
 
-// Everything a run needs, filled once from the command line.
+// Everything a run needs, filled once from the command line. The filter
+// takes `filter` as it stands.
 struct RunSettings {
   std::string source;       // empty: not given
   std::string destination;  // empty: not given
-  bool cet = false;
-  std::int32_t cetoffset = 0;  // hours relative to CET
-  bool tz = false;
-  std::string tzname;  // the zone's name, as given after --tz
-  bool kenmerk = false;
-  bool talpa = false;
-  bool tba = false;
+  FilterOptions filter;
   bool quiet = false;  // no "Running..." and no settings report
   RunRequest request = RunRequest::kRun;  // the first --help or --version wins
 };

@@ -32,16 +32,10 @@ constexpr auto kDaysBeforeMonth = [] {
   return sums;
 }();
 
-struct Fields {
-  std::uint16_t year, month, day, hour, minute, second, millisecond;
-};
-
 // 65535 is how a field of -1 arrives; the message shows it as unknown.
-std::string FormatField(std::uint16_t value) {
-  return value == 65535 ? std::string("?") : FormatInt(value);
-}
+std::string FormatField(int value) { return value == 65535 ? std::string("?") : FormatInt(value); }
 
-[[noreturn]] void RaiseInvalid(const Fields& f, const DateTimeSeparators& s) {
+[[noreturn]] void RaiseInvalid(const CivilTime& f, const DateTimeSeparators& s) {
   throw EConvertError(Concat("''", FormatField(f.year), s.date, FormatField(f.month), s.date,
                              FormatField(f.day), " ", FormatField(f.hour), s.time,
                              FormatField(f.minute), s.time, FormatField(f.second), s.decimal,
@@ -61,12 +55,12 @@ std::int64_t DayNumber(int year, int month, int day) {
          kDaysBeforeMonth.row[IsLeap(year) ? 1 : 0][month - 1] + day - kDaysBeforeEpoch;
 }
 
-std::optional<std::int64_t> TryDayNumber(std::uint16_t year, std::uint16_t month,
-                                         std::uint16_t day) {
-  if (!IsValidMonth(year, month) || day < 1 || day > MonthLength(year, month)) {
+std::optional<std::int64_t> TryDayNumber(const CivilTime& time) {
+  if (!IsValidMonth(time.year, time.month) || time.day < 1 ||
+      time.day > MonthLength(time.year, time.month)) {
     return std::nullopt;
   }
-  return DayNumber(year, month, day);
+  return DayNumber(time.year, time.month, time.day);
 }
 
 int WeekdayOfDayNumber(std::int64_t days) {
@@ -85,12 +79,14 @@ std::optional<int> NthWeekdayDay(int year, int month, int n, int weekday) {
   return static_cast<int>(day);
 }
 
-std::optional<std::int64_t> TryMillisecondOfDay(std::uint16_t hour, std::uint16_t minute,
-                                                std::uint16_t second,
-                                                std::uint16_t millisecond) {
-  if (hour > 23 || minute > 59 || second > 59 || millisecond > 999) return std::nullopt;
-  return std::int64_t{hour} * 3600000 + std::int64_t{minute} * 60000 +
-         std::int64_t{second} * 1000 + millisecond;
+std::optional<std::int64_t> TryMillisecondOfDay(const CivilTime& time) {
+  const auto within = [](int field, int last) { return field >= 0 && field <= last; };
+  if (!within(time.hour, 23) || !within(time.minute, 59) || !within(time.second, 59) ||
+      !within(time.millisecond, 999)) {
+    return std::nullopt;
+  }
+  return std::int64_t{time.hour} * 3600000 + std::int64_t{time.minute} * 60000 +
+         std::int64_t{time.second} * 1000 + time.millisecond;
 }
 
 // One division of an exact count, so that a moment is the nearest double to
@@ -99,29 +95,19 @@ DateTimeValue FromMilliseconds(std::int64_t milliseconds) {
   return static_cast<double>(milliseconds) / static_cast<double>(kMillisecondsPerDay);
 }
 
-DateTimeValue Make(const Fields& f, const DateTimeSeparators& separators) {
-  const std::optional<std::int64_t> days = TryDayNumber(f.year, f.month, f.day);
-  const std::optional<std::int64_t> ms =
-      TryMillisecondOfDay(f.hour, f.minute, f.second, f.millisecond);
-  if (!days || !ms) RaiseInvalid(f, separators);
-  return FromMilliseconds(*days * kMillisecondsPerDay + *ms);
-}
-
 }  // namespace
 
 bool IsLeap(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
-DateTimeValue MakeDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
-                           std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
-                           std::uint16_t millisecond, const DateTimeSeparators& separators) {
-  return Make(Fields{year, month, day, hour, minute, second, millisecond}, separators);
+DateTimeValue MakeDateTime(const CivilTime& time, const DateTimeSeparators& separators) {
+  const std::optional<std::int64_t> days = TryDayNumber(time);
+  const std::optional<std::int64_t> ms = TryMillisecondOfDay(time);
+  if (!days || !ms) RaiseInvalid(time, separators);
+  return FromMilliseconds(*days * kMillisecondsPerDay + *ms);
 }
 
-bool IsValidDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
-                     std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
-                     std::uint16_t millisecond) {
-  return TryDayNumber(year, month, day).has_value() &&
-         TryMillisecondOfDay(hour, minute, second, millisecond).has_value();
+bool IsValidDateTime(const CivilTime& time) {
+  return TryDayNumber(time).has_value() && TryMillisecondOfDay(time).has_value();
 }
 
 std::optional<int> LastSundayOfMonth(int year, int month) {

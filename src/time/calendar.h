@@ -18,21 +18,30 @@ struct DateTimeSeparators {
   std::string decimal = ".";
 };
 
+// A local date and time as one value, as a stamp writes it and as CCTZ's
+// civil_second holds one: its fields as read, not yet checked. A field that
+// a stamp gives as -1 arrives as 65535, as in a 16-bit field.
+struct CivilTime {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+};
+
 // Gregorian rule, applied to every year.
 bool IsLeap(int year);
 
-// The moment of the seven fields. Raises EConvertError
+// The moment of `time`. Raises EConvertError
 // "''Y/M/D h:m:s.ms'' is not a valid date and time" (with `separators`,
 // 65535 written as "?") when the date or the time is invalid.
-DateTimeValue MakeDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
-                           std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
-                           std::uint16_t millisecond,
+DateTimeValue MakeDateTime(const CivilTime& time,
                            const DateTimeSeparators& separators = DateTimeSeparators());
 
-// Whether MakeDateTime accepts the seven fields.
-bool IsValidDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
-                     std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
-                     std::uint16_t millisecond);
+// Whether MakeDateTime accepts `time`.
+bool IsValidDateTime(const CivilTime& time);
 
 // The day of the month of the last Sunday of `month` in `year`; nothing when
 // the year or the month is invalid.

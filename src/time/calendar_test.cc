@@ -14,19 +14,9 @@ namespace {
 
 constexpr double kMillisecond = 1.0 / 86400000.0;
 
-struct DateFields {
-  std::uint16_t year, month, day;
-};
+DateTimeValue Moment(const CivilTime& f) { return MakeDateTime(f); }
 
-struct MomentFields {
-  std::uint16_t year, month, day, hour, minute, second, millisecond;
-};
-
-DateTimeValue Moment(const MomentFields& f) {
-  return MakeDateTime(f.year, f.month, f.day, f.hour, f.minute, f.second, f.millisecond);
-}
-
-std::string Describe(const MomentFields& f) {
+std::string Describe(const CivilTime& f) {
   return std::to_string(f.year) + "-" + std::to_string(f.month) + "-" + std::to_string(f.day) +
          " " + std::to_string(f.hour) + ":" + std::to_string(f.minute) + ":" +
          std::to_string(f.second) + "." + std::to_string(f.millisecond);
@@ -56,22 +46,31 @@ TEST(IsLeap, FollowsTheGregorianRule) {
 }
 
 TEST(IsValidDateTime, RefusesInvalidDates) {
-  const DateFields cases[] = {
+  const CivilTime cases[] = {
       {0, 1, 1},      {10000, 1, 1}, {65535, 1, 1},   {2007, 0, 1},   {2007, 13, 1},
       {2007, 65535, 1}, {2007, 1, 0}, {2007, 1, 32},  {2007, 4, 31},  {2007, 6, 31},
       {2007, 9, 31},  {2007, 11, 31}, {2007, 2, 29},  {2007, 2, 30},  {1900, 2, 29},
       {2100, 2, 29},  {2000, 2, 30},  {2007, 7, 65535},
   };
   for (const auto& c : cases) {
-    EXPECT_FALSE(IsValidDateTime(c.year, c.month, c.day, 0, 0, 0, 0))
+    EXPECT_FALSE(IsValidDateTime(c))
         << c.year << "-" << c.month << "-" << c.day;
   }
 }
 
+TEST(IsValidDateTime, RefusesNegativeFields) {
+  const CivilTime cases[] = {
+      {-1, 1, 1},          {2007, -1, 1},          {2007, 1, -1},
+      {2007, 1, 1, -1},    {2007, 1, 1, 0, -1},    {2007, 1, 1, 0, 0, -1},
+      {2007, 1, 1, 0, 0, 0, -1},
+  };
+  for (const CivilTime& c : cases) EXPECT_FALSE(IsValidDateTime(c)) << Describe(c);
+}
+
 TEST(IsValidDateTime, AcceptsTheLastDayOfEveryMonth) {
   const struct {
-    std::uint16_t year;
-    std::uint16_t lengths[12];
+    int year;
+    int lengths[12];
   } cases[] = {
       {2007, {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}},
       {2000, {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}},
@@ -79,19 +78,17 @@ TEST(IsValidDateTime, AcceptsTheLastDayOfEveryMonth) {
       {2004, {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}},
   };
   for (const auto& c : cases) {
-    for (std::uint16_t month = 1; month <= 12; ++month) {
-      const std::uint16_t last = c.lengths[month - 1];
-      EXPECT_TRUE(IsValidDateTime(c.year, month, last, 0, 0, 0, 0)) << c.year << "-" << month;
-      const auto next = static_cast<std::uint16_t>(last + 1);
-      EXPECT_FALSE(IsValidDateTime(c.year, month, next, 0, 0, 0, 0))
-          << c.year << "-" << month;
+    for (int month = 1; month <= 12; ++month) {
+      const int last = c.lengths[month - 1];
+      EXPECT_TRUE(IsValidDateTime({c.year, month, last})) << c.year << "-" << month;
+      EXPECT_FALSE(IsValidDateTime({c.year, month, last + 1})) << c.year << "-" << month;
     }
   }
 }
 
 TEST(MakeDateTime, AddsTheTimeOfDayToTheDate) {
   const struct {
-    MomentFields fields;
+    CivilTime fields;
     double expected;
   } cases[] = {
       {{2007, 7, 15, 19, 30, 0, 0}, 39278.8125},
@@ -113,12 +110,12 @@ TEST(MakeDateTime, AddsTheTimeOfDayToTheDate) {
 
 TEST(MakeDateTime, KeepsEveryMillisecondApart) {
   // Consecutive milliseconds stay distinct and ordered at both ends of the range.
-  const MomentFields cases[] = {
+  const CivilTime cases[] = {
       {1, 1, 1, 0, 0, 0, 0},        {1899, 12, 29, 23, 59, 59, 998},
       {2007, 3, 25, 1, 59, 59, 999}, {9999, 12, 31, 23, 59, 59, 998},
   };
   for (const auto& c : cases) {
-    MomentFields next = c;
+    CivilTime next = c;
     ++next.millisecond;
     if (next.millisecond == 1000) continue;
     const double a = Moment(c);
@@ -130,7 +127,7 @@ TEST(MakeDateTime, KeepsEveryMillisecondApart) {
 
 TEST(MakeDateTime, RaisesForInvalidFields) {
   const struct {
-    MomentFields fields;
+    CivilTime fields;
     const char* message;
   } cases[] = {
       {{2007, 2, 30, 12, 0, 0, 0}, "''2007/2/30 12:0:0.0'' is not a valid date and time"},
@@ -177,31 +174,32 @@ TEST(MakeDateTime, WritesTheSeparatorsItIsGiven) {
   };
   for (const auto& c : cases) {
     const DateTimeSeparators separators{c.date, c.time, c.decimal};
-    EXPECT_EQ(ConvertErrorOf([&] { MakeDateTime(2007, 2, 30, 12, 5, 7, 9, separators); }),
+    EXPECT_EQ(ConvertErrorOf([&] { MakeDateTime({2007, 2, 30, 12, 5, 7, 9}, separators); }),
               c.message);
   }
 }
 
 TEST(IsValidDateTime, AgreesWithMakeDateTime) {
-  const std::uint16_t years[] = {0, 1, 1900, 2000, 2024, 2100, 9999, 10000, 65535};
-  const std::uint16_t months[] = {0, 1, 2, 4, 12, 13};
-  const std::uint16_t days[] = {0, 1, 28, 29, 30, 31, 32};
-  const std::uint16_t hours[] = {0, 23, 24};
-  const std::uint16_t sixties[] = {0, 59, 60};
-  const std::uint16_t milliseconds[] = {0, 999, 1000};
-  for (std::uint16_t y : years) {
-    for (std::uint16_t mo : months) {
-      for (std::uint16_t d : days) {
-        for (std::uint16_t h : hours) {
-          for (std::uint16_t mi : sixties) {
-            for (std::uint16_t ms : milliseconds) {
+  const int years[] = {0, 1, 1900, 2000, 2024, 2100, 9999, 10000, 65535};
+  const int months[] = {0, 1, 2, 4, 12, 13};
+  const int days[] = {0, 1, 28, 29, 30, 31, 32};
+  const int hours[] = {0, 23, 24};
+  const int sixties[] = {0, 59, 60};
+  const int milliseconds[] = {0, 999, 1000};
+  for (int y : years) {
+    for (int mo : months) {
+      for (int d : days) {
+        for (int h : hours) {
+          for (int mi : sixties) {
+            for (int ms : milliseconds) {
+              const CivilTime time{y, mo, d, h, mi, 59, ms};
               bool raised = false;
               try {
-                MakeDateTime(y, mo, d, h, mi, 59, ms);
+                MakeDateTime(time);
               } catch (const EConvertError&) {
                 raised = true;
               }
-              EXPECT_EQ(IsValidDateTime(y, mo, d, h, mi, 59, ms), !raised)
+              EXPECT_EQ(IsValidDateTime(time), !raised)
                   << y << "-" << mo << "-" << d << " " << h << ":" << mi << "." << ms;
             }
           }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "time/calendar.h"
+
 namespace zelvane {
 
 // A zone of the system's time-zone database ("Europe/London",
@@ -23,11 +25,10 @@ class TimeZone {
   TimeZone& operator=(const TimeZone&) = delete;
 
   // The offset east of UTC, in whole minutes (seconds cut off towards zero),
-  // that the zone has at the given valid local date and time. A local time
-  // that the zone skips takes the offset after the jump; one that occurs
-  // twice takes the earlier offset.
-  std::int32_t UtcOffsetMinutes(int year, int month, int day, int hour, int minute,
-                                int second) const;
+  // that the zone has at the valid local date and time `time` (its
+  // milliseconds aside). A local time that the zone skips takes the offset
+  // after the jump; one that occurs twice takes the earlier offset.
+  std::int32_t UtcOffsetMinutes(const CivilTime& time) const;
 
  private:
   struct Rules;

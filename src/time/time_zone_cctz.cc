@@ -74,9 +74,9 @@ TimeZone::TimeZone(std::string_view name) : rules_(std::make_unique<Rules>()) {
 
 TimeZone::~TimeZone() = default;
 
-std::int32_t TimeZone::UtcOffsetMinutes(int year, int month, int day, int hour, int minute,
-                                        int second) const {
-  const cctz::civil_second time(year, month, day, hour, minute, second);
+std::int32_t TimeZone::UtcOffsetMinutes(const CivilTime& local) const {
+  const cctz::civil_second time(local.year, local.month, local.day, local.hour, local.minute,
+                                local.second);
   const std::int64_t key = LocalKey(time);
   if (key >= cachedFrom_ && key < cachedTo_) return cachedOffset_;
 

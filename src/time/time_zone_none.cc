@@ -17,6 +17,6 @@ TimeZone::TimeZone(std::string_view name) {
 
 TimeZone::~TimeZone() = default;
 
-std::int32_t TimeZone::UtcOffsetMinutes(int, int, int, int, int, int) const { return 0; }
+std::int32_t TimeZone::UtcOffsetMinutes(const CivilTime&) const { return 0; }
 
 }  // namespace zelvane

@@ -88,26 +88,20 @@ TEST(TimeZone, RefusesNamesOutsideTheDatabase) {
 // finds, over a year walked forwards and backwards across its transitions.
 TEST(TimeZone, KeptOffsetsAgreeWithFreshLookups) {
   if (kNoTimeZones) GTEST_SKIP() << "this build has no time zones";
-  struct LocalTime {
-    int month, day, hour, minute;
-  };
-  std::vector<LocalTime> year;
+  std::vector<CivilTime> year;
   for (int month = 1; month <= 12; ++month) {
-    for (int day = 1; IsValidDateTime(2024, static_cast<std::uint16_t>(month),
-                                      static_cast<std::uint16_t>(day), 0, 0, 0, 0);
-         ++day) {
+    for (int day = 1; IsValidDateTime({.year = 2024, .month = month, .day = day}); ++day) {
       for (int minute = 0; minute < 24 * 60; minute += 15) {
-        year.push_back({month, day, minute / 60, minute % 60});
+        year.push_back({2024, month, day, minute / 60, minute % 60});
       }
     }
   }
   for (const char* name : {"America/New_York", "Australia/Sydney", "Asia/Kolkata"}) {
     const TimeZone kept(name);
     for (std::size_t i = 0; i < 2 * year.size(); ++i) {
-      const LocalTime& t = year[i < year.size() ? i : 2 * year.size() - 1 - i];
+      const CivilTime& t = year[i < year.size() ? i : 2 * year.size() - 1 - i];
       const TimeZone fresh(name);
-      ASSERT_EQ(kept.UtcOffsetMinutes(2024, t.month, t.day, t.hour, t.minute, 0),
-                fresh.UtcOffsetMinutes(2024, t.month, t.day, t.hour, t.minute, 0))
+      ASSERT_EQ(kept.UtcOffsetMinutes(t), fresh.UtcOffsetMinutes(t))
           << name << " 2024-" << t.month << "-" << t.day << " " << t.hour << ":" << t.minute;
     }
   }

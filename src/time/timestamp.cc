@@ -100,6 +100,34 @@ void AppendWithOffset(std::string_view value, std::int64_t hours, std::string& o
   AppendUtcOffset(hours, out);
 }
 
+// The number that two digits at `p` write.
+int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
+
+// The local time that the fourteen digits of a usual stamp at `digits` write.
+CivilTime UsualStampTime(const char* digits) {
+  return CivilTime{.year = TwoDigits(digits) * 100 + TwoDigits(digits + 2),
+                   .month = TwoDigits(digits + 4),
+                   .day = TwoDigits(digits + 6),
+                   .hour = TwoDigits(digits + 8),
+                   .minute = TwoDigits(digits + 10),
+                   .second = TwoDigits(digits + 12)};
+}
+
+// The valid date of `time` as the eight date bytes that a usual stamp of
+// that day starts with, read from memory as WriteUsual reads them: either
+// path then finds the day that the other kept.
+std::uint64_t DateBytes(const CivilTime& time) {
+  const int pairs[4] = {time.year / 100, time.year % 100, time.month, time.day};
+  char text[8];
+  for (int i = 0; i < 4; ++i) {
+    text[2 * i] = static_cast<char>('0' + pairs[i] / 10);
+    text[2 * i + 1] = static_cast<char>('0' + pairs[i] % 10);
+  }
+  std::uint64_t date = 0;
+  std::memcpy(&date, text, sizeof date);
+  return date;
+}
+
 }  // namespace
 
 std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t cetoffset,
@@ -109,12 +137,13 @@ std::string NormaliseTimeStamp(std::string_view value, bool cet, std::int32_t ce
   return result;
 }
 
-TimeStampNormaliser::DayKind TimeStampNormaliser::KindOfDay(int year, int month, int day) {
+TimeStampNormaliser::DayKind TimeStampNormaliser::KindOfDay(const CivilTime& time) {
   // On the stamps' own clock.
+  const int month = time.month;
   if (month == 3 || month == 10) {
-    const int sunday = LastSundayOfMonth(year, month).value_or(0);
-    if (day == sunday) return month == 3 ? DayKind::kSpringSwitch : DayKind::kAutumnSwitch;
-    return (day > sunday) == (month == 3) ? DayKind::kSummer : DayKind::kWinter;
+    const int sunday = LastSundayOfMonth(time.year, month).value_or(0);
+    if (time.day == sunday) return month == 3 ? DayKind::kSpringSwitch : DayKind::kAutumnSwitch;
+    return (time.day > sunday) == (month == 3) ? DayKind::kSummer : DayKind::kWinter;
   }
   return month > 3 && month < 10 ? DayKind::kSummer : DayKind::kWinter;
 }
@@ -135,14 +164,15 @@ bool TimeStampNormaliser::SummerAt(DayKind kind, int secondOfDay) {
   return false;
 }
 
-bool TimeStampNormaliser::InSummer(int year, int month, int day, int hour, int minute,
-                                   int second) {
-  const std::int32_t key = year * 10000 + month * 100 + day;
-  if (key != cachedDay_) {
-    cachedKind_ = KindOfDay(year, month, day);
-    cachedDay_ = key;
-  }
-  return SummerAt(cachedKind_, (hour * 60 + minute) * 60 + second);
+void TimeStampNormaliser::KeepDay(std::uint64_t date, const CivilTime& time) {
+  day_ = date;
+  dayKind_ = KindOfDay(time);
+}
+
+bool TimeStampNormaliser::InSummer(const CivilTime& time) {
+  const std::uint64_t date = DateBytes(time);
+  if (date != day_) KeepDay(date, time);
+  return SummerAt(dayKind_, (time.hour * 60 + time.minute) * 60 + time.second);
 }
 
 void TimeStampNormaliser::Append(std::string_view value, std::string& out) {
@@ -155,38 +185,22 @@ void TimeStampNormaliser::Append(std::string_view value, std::string& out) {
   }
 }
 
-namespace {
-
-// The number that two digits at `p` write.
-int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
-
-}  // namespace
-
 // Out of line and called last, as is WriteZoneStamp: the usual stamp's own
 // path then saves no registers.
 [[gnu::noinline]] std::size_t TimeStampNormaliser::WriteUsualOfNewDate(std::string_view value,
                                                                       char* to) {
-  const char* digits = value.data();
-  const int year = TwoDigits(digits) * 100 + TwoDigits(digits + 2);
-  const int month = TwoDigits(digits + 4);
-  const int day = TwoDigits(digits + 6);
-  const auto field = [](int number) { return static_cast<std::uint16_t>(number); };
-  if (!IsValidDateTime(field(year), field(month), field(day), field(TwoDigits(digits + 8)),
-                       field(TwoDigits(digits + 10)), field(TwoDigits(digits + 12)), 0)) {
-    return 0;
-  }
-  std::memcpy(&validDate_, digits, sizeof validDate_);
-  validKind_ = KindOfDay(year, month, day);
+  const CivilTime time = UsualStampTime(value.data());
+  if (!IsValidDateTime(time)) return 0;
+  std::uint64_t date = 0;
+  std::memcpy(&date, value.data(), sizeof date);
+  KeepDay(date, time);
   return WriteUsual(value, to);
 }
 
 [[gnu::noinline]] std::size_t TimeStampNormaliser::WriteZoneStamp(const char* digits,
                                                                  char* to) const {
-  WriteUtcOffsetMinutes(
-      zone_->UtcOffsetMinutes(TwoDigits(digits) * 100 + TwoDigits(digits + 2),
-                              TwoDigits(digits + 4), TwoDigits(digits + 6), TwoDigits(digits + 8),
-                              TwoDigits(digits + 10), TwoDigits(digits + 12)),
-      to + kUsualMaxLength - 5);
+  WriteUtcOffsetMinutes(zone_->UtcOffsetMinutes(UsualStampTime(digits)),
+                        to + kUsualMaxLength - 5);
   return kUsualMaxLength;
 }
 
@@ -231,16 +245,16 @@ std::size_t TimeStampNormaliser::WriteUsual(std::string_view value, char* to) {
   }
   // An invalid stamp takes the general path, which raises. Stamps come many
   // per day: a date found valid before needs only its time checked.
-  if (low != validDate_) return WriteUsualOfNewDate(value, to);
+  if (low != day_) return WriteUsualOfNewDate(value, to);
   // The time, "hhmmss" in digits, is valid up to "235959".
   if (p[8] > '2' || (p[8] == '2' && p[9] > '3') || p[10] > '5' || p[12] > '5') return 0;
   to[kDigits] = ' ';
   if (!cetMarked && zone_ != nullptr) return WriteZoneStamp(p, to);
   // The time of day matters on the days of the switch only.
   const bool summer =
-      validKind_ == DayKind::kSummer ||
-      (validKind_ != DayKind::kWinter &&
-       SummerAt(validKind_, (TwoDigits(p + 8) * 60 + TwoDigits(p + 10)) * 60 + TwoDigits(p + 12)));
+      dayKind_ == DayKind::kSummer ||
+      (dayKind_ != DayKind::kWinter &&
+       SummerAt(dayKind_, (TwoDigits(p + 8) * 60 + TwoDigits(p + 10)) * 60 + TwoDigits(p + 12)));
   if (cetMarked) {
     std::memcpy(to + kDigits + 1, summer ? "+0200" : "+0100", 5);
     return kWritten;
@@ -281,32 +295,29 @@ void TimeStampNormaliser::AppendAny(std::string_view value, std::string& out) {
     return;
   }
 
-  const std::uint16_t year = ReadField(stamp, 1, 4);
-  std::uint16_t month = ReadField(stamp, 5, 2);
-  std::uint16_t day = ReadField(stamp, 7, 2);
+  CivilTime time{.year = ReadField(stamp, 1, 4),
+                 .month = ReadField(stamp, 5, 2),
+                 .day = ReadField(stamp, 7, 2),
+                 .hour = ReadField(stamp, 9, 2),
+                 .minute = ReadField(stamp, 11, 2),
+                 .second = stamp.size() >= 12 && IsDigit(stamp[11]) ? ReadField(stamp, 13, 2) : 0};
   // A date may be only a year or a year and month: the first day of that
   // year or month is its moment. The text stays as it is.
   if (IsPartialDate(stamp)) {
-    if (stamp.size() == 4) month = 1;
-    day = 1;
+    if (stamp.size() == 4) time.month = 1;
+    time.day = 1;
   }
-  const std::uint16_t hour = ReadField(stamp, 9, 2);
-  const std::uint16_t minute = ReadField(stamp, 11, 2);
-  const std::uint16_t second =
-      stamp.size() >= 12 && IsDigit(stamp[11]) ? ReadField(stamp, 13, 2) : 0;
   // An invalid date or time raises with the fields in the message.
-  if (!IsValidDateTime(year, month, day, hour, minute, second, 0)) {
-    MakeDateTime(year, month, day, hour, minute, second, 0, separators_);
-  }
+  if (!IsValidDateTime(time)) MakeDateTime(time, separators_);
   // A stamp without zone takes the chosen zone's offset at its local time.
   if (!cetMarked && zone_ != nullptr) {
     out.append(stamp);
     out.push_back(' ');
-    AppendUtcOffsetMinutes(zone_->UtcOffsetMinutes(year, month, day, hour, minute, second), out);
+    AppendUtcOffsetMinutes(zone_->UtcOffsetMinutes(time), out);
     return;
   }
   // In 64 bits: the command line does not bound the extra hours.
-  std::int64_t hours = InSummer(year, month, day, hour, minute, second) ? 2 : 1;
+  std::int64_t hours = InSummer(time) ? 2 : 1;
   if (!cetMarked) hours += cetoffset_;
   AppendWithOffset(stamp, hours, out);
 }

@@ -47,11 +47,14 @@ class TimeStampNormaliser {
   // What European summer time does on a day: from 02:00 on the last Sunday
   // of March to 03:00 on the last Sunday of October.
   enum class DayKind { kWinter, kSummer, kSpringSwitch, kAutumnSwitch };
-  static DayKind KindOfDay(int year, int month, int day);
+  // What summer time does on the valid date of `time`.
+  static DayKind KindOfDay(const CivilTime& time);
   // Whether summer time holds at `secondOfDay` of a day of `kind`.
   static bool SummerAt(DayKind kind, int secondOfDay);
-  // Whether European summer time holds at the valid local time given.
-  bool InSummer(int year, int month, int day, int hour, int minute, int second);
+  // Whether European summer time holds at the valid local `time`.
+  bool InSummer(const CivilTime& time);
+  // Keeps the valid date of `time`, whose date bytes are `date`, as the day.
+  void KeepDay(std::uint64_t date, const CivilTime& time);
   // WriteUsual for a stamp whose date is not the one kept: checks its date
   // and time and keeps a valid date.
   std::size_t WriteUsualOfNewDate(std::string_view value, char* to);
@@ -64,14 +67,12 @@ class TimeStampNormaliser {
   std::int32_t cetoffset_;
   const TimeZone* zone_;
   DateTimeSeparators separators_;
-  // Stamps come in time order, many per day: the summer-time answer of the
-  // last day asked for is kept (year * 10000 + month * 100 + day).
-  std::int32_t cachedDay_ = -1;
-  DayKind cachedKind_{};
-  // The date bytes ("YYYYMMDD" as read from memory) of the last usual stamp
-  // found valid, and what summer time does on that day. No date reads as 0.
-  std::uint64_t validDate_ = 0;
-  DayKind validKind_{};
+  // Stamps come in time order, many per day: the last valid date met, on
+  // either path, is kept as the date bytes of a usual stamp ("YYYYMMDD" as
+  // read from memory), with what summer time does on that day. No date
+  // reads as 0.
+  std::uint64_t day_ = 0;
+  DayKind dayKind_{};
 };
 
 // The normalised `value`, as a fresh TimeStampNormaliser gives it.
