@@ -201,12 +201,12 @@ std::string_view ElementLineSplitter::Emit(std::string_view bytes, const LineSha
                                            std::size_t shapeAt, LineScan& scan) {
   std::string_view line = bytes;
   const auto offset = static_cast<std::size_t>(bytes.data() - text_);
-  if (indent_ > 0 && offset >= indent_) {
+  static_assert(LayoutState::kMaxIndent == 4);
+  if (indent_ > 0 && offset >= LayoutState::kMaxIndent) {
     // The bytes before the element line were handed out already: they take
-    // its indentation.
-    char* const at = text_ + offset - indent_;
-    std::memset(at, ' ', indent_);
-    line = std::string_view(at, bytes.size() + indent_);
+    // its indentation, four blanks written at once.
+    std::memcpy(text_ + offset - 4, "    ", 4);
+    line = std::string_view(text_ + offset - indent_, bytes.size() + indent_);
   } else if (indent_ > 0) {
     assembled_.clear();
     assembled_.append("    ", indent_);
@@ -226,11 +226,9 @@ std::string_view ElementLineSplitter::Emit(std::string_view bytes, const LineSha
   return line;
 }
 
-void ElementLineSplitter::CheckSize(std::size_t size) const {
-  if (size > kMaxLine) {
-    throw EInOutError(failure_code::kLineTooLong, "A line of the source is longer than 256 MiB",
-                      FailurePosition::kLineTooLong);
-  }
+void ElementLineSplitter::RefuseSize() {
+  throw EInOutError(failure_code::kLineTooLong, "A line of the source is longer than 256 MiB",
+                    FailurePosition::kLineTooLong);
 }
 
 }  // namespace zelvane

@@ -99,7 +99,10 @@ class ElementLineSplitter {
   // `shapeAt`.
   std::string_view Emit(std::string_view bytes, const LineShapes::Shape* shape,
                         std::size_t shapeAt, LineScan& scan);
-  void CheckSize(std::size_t size) const;
+  static void CheckSize(std::size_t size) {
+    if (size > kMaxLine) RefuseSize();
+  }
+  [[noreturn]] static void RefuseSize();
 
   // True when the first `size` of the `available` bytes at `bytes` are
   // blanks, tabs or CRs. Indentation is mostly a few blanks: eight bytes are

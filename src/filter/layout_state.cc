@@ -141,7 +141,7 @@ std::uint8_t LayoutState::Indent(const Markup& markup, Where where) {
     case Where::kTv:
       return 2;
     default:
-      return 4;
+      return kMaxIndent;
   }
 }
 

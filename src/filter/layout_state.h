@@ -81,6 +81,9 @@ class LayoutState {
   // `notes`, when given, receives what Notes note.
   Stop Walk(std::string_view text, std::size_t from, bool whole, Notes* notes = nullptr);
 
+  // The most blanks that an element line is indented by.
+  static constexpr std::uint8_t kMaxIndent = 4;
+
   // True when the markup that `element` starts with is a split point from
   // `where`, an element line holding more than white space before it; then
   // `indent` is the next element line's indentation.

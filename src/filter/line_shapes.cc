@@ -91,6 +91,10 @@ const LineShapes::Shape* LineShapes::FindElement(std::string_view text, const La
                                                  std::size_t& end) {
   Shape* next = last_->next;
   if (next != nullptr && FitsPlace(*next, state) && Matches(*next, text, end)) return Take(next);
+  Shape* other = last_->other;
+  if (other != nullptr && FitsPlace(*other, state) && Matches(*other, text, end)) {
+    return Take(other);
+  }
   if (text.size() < 4) return nullptr;
   Shape* set = Set(shapes_, text.data(), state.where());
   for (std::size_t way = 0; way < kWays; ++way) {
