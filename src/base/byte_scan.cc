@@ -170,6 +170,26 @@ __attribute__((target("avx2,popcnt"))) const char* ToLineEndAvx2(const ByteScann
   const __m256i flag = _mm256_set1_epi8(scanner.flag());
   __m256i flags = _mm256_setzero_si256();
   const char* at = from;
+  // Most lines are shorter than 64 bytes: their first 64 are looked at in
+  // one step.
+  if (from == lineBegin && to - at >= 2 * kBlock) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + kBlock));
+    const std::uint64_t ends = std::uint64_t{ZELVANE_BITS(_mm256_cmpeq_epi8(low, lineFeed))} |
+                               std::uint64_t{ZELVANE_BITS(_mm256_cmpeq_epi8(high, lineFeed))}
+                                   << 32;
+    const std::uint64_t tags = std::uint64_t{ZELVANE_BITS(_mm256_cmpeq_epi8(low, tag))} |
+                               std::uint64_t{ZELVANE_BITS(_mm256_cmpeq_epi8(high, tag))} << 32;
+    const std::uint64_t flagged =
+        std::uint64_t{ZELVANE_BITS(_mm256_cmpeq_epi8(low, flag))} |
+        std::uint64_t{ZELVANE_BITS(_mm256_cmpeq_epi8(high, flag))} << 32;
+    const std::uint64_t before = ends == 0 ? ~std::uint64_t{0} : (ends & (0 - ends)) - 1;
+    marks.headTags |= static_cast<std::uint32_t>(tags & before);
+    marks.tags += static_cast<std::uint32_t>(std::popcount(tags & before));
+    if ((flagged & before) != 0) marks.flagged = true;
+    if (ends != 0) return at + std::countr_zero(ends);
+    at += 2 * kBlock;
+  }
   for (; to - at >= kBlock; at += kBlock) {
     const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     const std::uint32_t ends = ZELVANE_BITS(_mm256_cmpeq_epi8(bytes, lineFeed));

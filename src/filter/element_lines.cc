@@ -178,6 +178,7 @@ void ElementLineSplitter::ReadOn(std::string_view text) {
   } else {
     if (!gathered_) {
       pieces_.clear();
+      pieces_.reserve(text.size() + kReadable, kMaxLine + kReadable);
       pieces_.append(text);
       gathered_ = true;
     } else if (start_ > 0) {
@@ -185,8 +186,9 @@ void ElementLineSplitter::ReadOn(std::string_view text) {
       pieces_.set_size(text.size());
     }
     const std::string_view piece = reader_.ReadLine(marks_);
-    // Never doubled past the ceiling: at most a line of kMaxLine and a piece.
-    pieces_.reserve(pieces_.size() + piece.size(), kMaxLine);
+    // Never doubled past the ceiling: at most a line of kMaxLine and a
+    // piece, and the bytes after them that the shapes' blocks may read.
+    pieces_.reserve(pieces_.size() + piece.size() + kReadable, kMaxLine + kReadable);
     pieces_.append(piece);
     text_ = pieces_.data();
     textSize_ = pieces_.size();

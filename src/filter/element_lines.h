@@ -30,6 +30,9 @@ class ElementLineSplitter {
   // KiB, and a source without structure (a device, a binary file) must not
   // take all the memory there is.
   static constexpr std::size_t kMaxLine = std::size_t{256} << 20;
+  // The bytes after a text that a comparison of shapes may read, as after
+  // the reader's lines.
+  static constexpr std::size_t kReadable = LineReader::kReadableAfter;
 
   explicit ElementLineSplitter(LineReader& reader)
       : reader_(reader), state_(reader.scanner()), shapes_(reader.scanner()) {}

@@ -46,6 +46,21 @@ LineShapes::Shape* LineShapes::Set(Shape* shapes, const char* head, LayoutState:
 
 bool LineShapes::Matches(const Shape& shape, std::string_view text, std::size_t& end) const {
   const char* const data = text.data();
+  if (shape.inBlocks) {
+    // The first piece, then the text run to the next "<", where the second
+    // piece stands.
+    const std::size_t prefix = shape.ends[0];
+    if (text.size() < prefix) return false;
+    if (shape.holes == 0) {
+      end = prefix;
+      return BlocksFit(shape, data, data);
+    }
+    const void* found = std::memchr(data + prefix, '<', text.size() - prefix);
+    if (found == nullptr) return false;
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+    end = at + shape.ends[1] - prefix;
+    return text.size() >= end && BlocksFit(shape, data, data + at);
+  }
   std::size_t at = 0;
   for (std::size_t i = 0;; ++i) {
     const std::size_t size = shape.PieceSize(i);
@@ -190,7 +205,7 @@ void LineShapes::Remember(std::string_view element, const LayoutState::Notes& no
   }
   shape.scan = scan;
   shape.line.key = 0;
-  PutInWords(shape);
+  PutInBlocks(shape);
   Follow(&shape);
   last_ = &shape;
 }
@@ -269,6 +284,7 @@ void LineShapes::LearnLine(Shape& shape, std::string_view line, std::size_t head
     form.tailMask[i] = Load16(tailMask + 16 * i);
   }
   form.size = prefix + suffix;
+  form.wide = prefix > 32 || suffix > 16;
   const bool inChild = shape.from == LayoutState::Where::kChild;
   form.child = inChild ? ChildKey(shape.fromChild) : 0;
   form.plain = !quoted && prefix <= sizeof bytes && suffix <= sizeof tail &&
@@ -278,28 +294,25 @@ void LineShapes::LearnLine(Shape& shape, std::string_view line, std::size_t head
   form.key = LineKey(shape.tags, shape.from);
 }
 
-void LineShapes::PutInWords(Shape& shape) {
+void LineShapes::PutInBlocks(Shape& shape) {
   const std::size_t prefix = shape.ends[0];
   const std::size_t suffix = shape.holes == 0 ? 0 : shape.ends[1] - prefix;
-  shape.inWords = shape.ByCount() && prefix <= 32 && suffix <= 16;
-  if (!shape.inWords) return;
-  // Bytes in the order of memory, as Word loads them.
+  shape.inBlocks = shape.ByCount() && prefix <= 32 && suffix <= 16;
+  if (!shape.inBlocks) return;
   char head[32] = {};
   char headMask[32] = {};
   std::memcpy(head, shape.bytes, prefix);
   std::memset(headMask, 0xFF, prefix);
   char tail[16] = {};
   char tailMask[16] = {};
-  std::memcpy(tail + 16 - suffix, shape.bytes + prefix, suffix);
-  std::memset(tailMask + 16 - suffix, 0xFF, suffix);
-  for (std::size_t i = 0; i < 4; ++i) {
-    shape.headWords[i] = Word(head + 8 * i);
-    shape.headMasks[i] = Word(headMask + 8 * i);
-  }
+  std::memcpy(tail, shape.bytes + prefix, suffix);
+  std::memset(tailMask, 0xFF, suffix);
   for (std::size_t i = 0; i < 2; ++i) {
-    shape.tailWords[i] = Word(tail + 8 * i);
-    shape.tailMasks[i] = Word(tailMask + 8 * i);
+    shape.headBlocks[i] = Load16(head + 16 * i);
+    shape.headBlockMasks[i] = Load16(headMask + 16 * i);
   }
+  shape.tailBlock = Load16(tail);
+  shape.tailBlockMask = Load16(tailMask);
 }
 
 }  // namespace zelvane

@@ -31,6 +31,7 @@ class LineShapes {
   // The blocks of a line form's head and tail.
   static constexpr std::size_t kHeadBlocks = 3;
   static constexpr std::size_t kTailBlocks = 2;
+  static_assert(kHeadBlocks == 3 && kTailBlocks == 2, "FitsUsualLine compares these");
 
   struct Shape {
     static constexpr std::size_t kMaxHoles = 8;
@@ -45,14 +46,14 @@ class LineShapes {
     std::uint32_t tags = 0;  // the "<" of the fixed bytes
     Shape* next = nullptr;   // the shape of the element that followed it last
     Shape* other = nullptr;  // the one that followed it before, if another
-    // A shape told apart by its count of "<" with a first piece of at most
-    // 32 bytes and a second of at most 16, in words with masks that keep
-    // their bytes: the first piece from its start, the second to its end.
-    bool inWords = false;
-    std::uint64_t headWords[4];
-    std::uint64_t headMasks[4];
-    std::uint64_t tailWords[2];
-    std::uint64_t tailMasks[2];
+    // A shape of at most one text run (ByCount) with a first piece of at
+    // most 32 bytes and a second of at most 16, in blocks with masks that
+    // keep their bytes, each from its start.
+    bool inBlocks = false;
+    Bytes16 headBlocks[2];
+    Bytes16 headBlockMasks[2];
+    Bytes16 tailBlock;
+    Bytes16 tailBlockMask;
     // The fixed bytes: piece i from ends[i - 1] (0 for the first) to
     // ends[i], hole i between pieces i and i + 1, ended by stops[i].
     std::uint8_t ends[kMaxHoles + 1];
@@ -75,6 +76,7 @@ class LineShapes {
       // The blocks say it all: no more fixed bytes, no quoted values, no
       // child to compare.
       bool plain = false;
+      bool wide = false;  // fixed bytes beyond the head's first 32 or the tail's last 16
       std::uint8_t indent = 0;
       LineScan scan;
     } line;
@@ -182,21 +184,19 @@ class LineShapes {
         !FitsPlace(shape, state)) {
       return false;
     }
-    if (!shape.inWords) {
+    if (!shape.inBlocks) {
       return SameBytes(line.data() + head, shape.bytes, prefix) &&
              SameBytes(line.data() + line.size() - suffix, shape.bytes + prefix, suffix);
     }
-    // Whole words, the bytes beyond the pieces masked out.
-    const char* const first = line.data() + head;
-    const char* const last = line.data() + line.size() - 16;
-    std::uint64_t differ = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-      differ |= (Word(first + 8 * i) ^ shape.headWords[i]) & shape.headMasks[i];
-    }
-    for (std::size_t i = 0; i < 2; ++i) {
-      differ |= (Word(last + 8 * i) ^ shape.tailWords[i]) & shape.tailMasks[i];
-    }
-    return differ == 0;
+    return BlocksFit(shape, line.data() + head, line.data() + line.size() - suffix);
+  }
+  // True when the first piece of `shape`, which is in blocks, stands at
+  // `first` and the second at `second`. Whole blocks are read.
+  static bool BlocksFit(const Shape& shape, const char* first, const char* second) {
+    const Bytes16 differ = ((Load16(first) ^ shape.headBlocks[0]) & shape.headBlockMasks[0]) |
+                           ((Load16(first + 16) ^ shape.headBlocks[1]) & shape.headBlockMasks[1]) |
+                           ((Load16(second) ^ shape.tailBlock) & shape.tailBlockMask);
+    return Word(differ, 0) == 0 && Word(differ, 8) == 0;
   }
   bool FitsLineAnyway(const Shape& shape, std::string_view line, std::size_t head,
                       const LayoutState& state) const;
@@ -219,12 +219,14 @@ class LineShapes {
     if (form.key != key || form.child != child || line.size() < form.size) return false;
     const char* const first = line.data();
     const char* const last = first + line.size() - 16 * kTailBlocks;
-    Bytes16 differ = {};
-    for (std::size_t i = 0; i < kHeadBlocks; ++i) {
-      differ |= (Load16(first + 16 * i) ^ form.head[i]) & form.headMask[i];
-    }
-    for (std::size_t i = 0; i < kTailBlocks; ++i) {
-      differ |= (Load16(last + 16 * i) ^ form.tail[i]) & form.tailMask[i];
+    // Most forms have no fixed bytes in the third block of the head and the
+    // first of the tail.
+    Bytes16 differ = ((Load16(first) ^ form.head[0]) & form.headMask[0]) |
+                     ((Load16(first + 16) ^ form.head[1]) & form.headMask[1]) |
+                     ((Load16(last + 16) ^ form.tail[1]) & form.tailMask[1]);
+    if (form.wide) {
+      differ |= ((Load16(first + 32) ^ form.head[2]) & form.headMask[2]) |
+                ((Load16(last) ^ form.tail[0]) & form.tailMask[0]);
     }
     return Word(differ, 0) == 0 && Word(differ, 8) == 0 &&
            (form.plain || FitsLineFurther(shape, line, state));
@@ -256,7 +258,7 @@ class LineShapes {
     std::memcpy(&word, bytes, sizeof word);
     return word;
   }
-  static void PutInWords(Shape& shape);
+  static void PutInBlocks(Shape& shape);
   Shape* LookForLine(std::string_view line, std::size_t head, const LineMarks& marks,
                      const LayoutState& state);
   // `shape` follows the last one.
