@@ -170,8 +170,6 @@ LineWriter::LineWriter(ByteSink sink) : sink_(std::move(sink)), buffered_(true) 
   buffer_.reserve(kBufferSize);
 }
 
-LineWriter::LineWriter(std::string* memory) : sink_(platform::File()), memory_(memory) {}
-
 void LineWriter::Pass(std::size_t size) {
   if (size == 0) return;
   // A failed write may have passed on part of the bytes: writing them again
@@ -202,11 +200,6 @@ void LineWriter::Append(const char* bytes, std::size_t size) {
 }
 
 void LineWriter::WriteLineAnyway(std::string_view line) {
-  if (memory_ != nullptr) {
-    memory_->append(line);
-    memory_->append(kLineEnd);
-    return;
-  }
   if (line.size() + kLineEnd.size() <= kBufferSize - buffer_.size()) {
     char* to = buffer_.data() + buffer_.size();
     std::memcpy(to, line.data(), line.size());
@@ -221,10 +214,6 @@ void LineWriter::WriteLineAnyway(std::string_view line) {
 }
 
 void LineWriter::WriteEndedLinesAnyway(std::string_view lines) {
-  if (memory_ != nullptr) {
-    memory_->append(lines);
-    return;
-  }
   if (lines.size() <= kBufferSize - buffer_.size()) {
     if (!lines.empty()) std::memcpy(buffer_.data() + buffer_.size(), lines.data(), lines.size());
     buffer_.set_size(buffer_.size() + lines.size());
@@ -235,20 +224,15 @@ void LineWriter::WriteEndedLinesAnyway(std::string_view lines) {
 }
 
 void LineWriter::WriteLineStart(std::string_view bytes) {
-  if (memory_ != nullptr) {
-    memory_->append(bytes);
-    return;
-  }
   // A console gets the line when it is complete.
   Append(bytes.data(), bytes.size());
 }
 
 void LineWriter::Flush() {
-  if (memory_ == nullptr && !buffer_.empty()) Pass(buffer_.size());
+  if (!buffer_.empty()) Pass(buffer_.size());
 }
 
 void LineWriter::Finish() {
-  if (memory_ != nullptr) return;
   Flush();
   failed_ = true;
   try {
@@ -261,13 +245,12 @@ void LineWriter::Finish() {
 }
 
 void LineWriter::Close() {
-  if (memory_ != nullptr) return;
   Finish();
   platform::Close(sink_.file());
 }
 
 void LineWriter::PassOnWholeBlocks() noexcept {
-  if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
+  if (!sink_.file().valid() || failed_) return;
   try {
     Pass(buffer_.size() / kBlockSize * kBlockSize);
   } catch (...) {
@@ -276,7 +259,7 @@ void LineWriter::PassOnWholeBlocks() noexcept {
 }
 
 void LineWriter::PassOnAllQuietly() noexcept {
-  if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
+  if (!sink_.file().valid() || failed_) return;
   try {
     Pass(buffer_.size());
   } catch (...) {

@@ -146,8 +146,6 @@ class LineWriter {
   LineWriter(platform::File file, bool lineByLine);
   // Writes through `sink` (a compressed file).
   explicit LineWriter(ByteSink sink);
-  // Gathers the output in `memory` instead of a file (tests, fuzzing).
-  explicit LineWriter(std::string* memory);
   LineWriter(const LineWriter&) = delete;
   LineWriter& operator=(const LineWriter&) = delete;
 
@@ -205,14 +203,14 @@ class LineWriter {
   platform::File& file() { return sink_.file(); }
 
  private:
-  // WriteLine and WriteEndedLines for every case.
-  void WriteLineAnyway(std::string_view line);
-  void WriteEndedLinesAnyway(std::string_view lines);
+  // WriteLine and WriteEndedLines for every case; kept out of the callers,
+  // whose common case stays small.
+  [[gnu::noinline]] void WriteLineAnyway(std::string_view line);
+  [[gnu::noinline]] void WriteEndedLinesAnyway(std::string_view lines);
   void Append(const char* bytes, std::size_t size);
   void Pass(std::size_t size);
 
   ByteSink sink_;
-  std::string* memory_ = nullptr;
   bool lineByLine_ = false;
   // Lines go into buffer_ and stay there until it is full: a file that is
   // not written line by line.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/captured_output.h"
 #include "base/failure.h"
 #include "filter/line_cleaning.h"
 #include "filter/line_rules.h"
@@ -37,12 +38,11 @@ const FilterOptions kAll = Switches(true, true, true);
 // What a fresh filter writes for `input`, one call per line, and Finish at
 // the end.
 std::string Filter(const FilterOptions& settings, const Lines& input) {
-  std::string out;
-  LineWriter writer(&out);
-  ProgrammeFilter filter(writer, settings);
+  CapturedOutput output;
+  ProgrammeFilter filter(output.writer(), settings);
   for (const std::string& line : input) filter.FilterLine(line);
   filter.Finish();
-  return out;
+  return output.Take();
 }
 
 // The title check for a whole line, as the filter makes it from where
@@ -530,14 +530,13 @@ TEST(FilterLine, KeepsEveryFurtherLineOfALongProgramme) {
 
 TEST(FilterLine, StaysLinearInTheLengthOfAProgramme) {
   // A quadratic step would take minutes here.
-  std::string out;
-  LineWriter writer(&out);
-  ProgrammeFilter filter(writer, kAll);
+  CapturedOutput output;
+  ProgrammeFilter filter(output.writer(), kAll);
   filter.FilterLine(kOpen);
   const std::string further = "    <actor>Someone</actor>";
   for (int i = 0; i < 1000000; ++i) filter.FilterLine(further);
   filter.FilterLine(kClose);
-  EXPECT_EQ(out.size(), kOpen.size() + kClose.size() + 1000000 * (further.size() + 2) + 4);
+  EXPECT_EQ(output.Take().size(), kOpen.size() + kClose.size() + 1000000 * (further.size() + 2) + 4);
 }
 
 TEST(FilterLine, WritesAProgrammeOnOneLineAtOnce) {
@@ -699,15 +698,14 @@ TEST(RewriteOpeningLine, RaisesForAnInvalidTimeStamp) {
     EXPECT_NE(failure.message().find("2007/2/30"), std::string::npos) << failure.message();
   }
   // Through the filter, on an opening line and on a line its tag runs on.
-  std::string written;
-  LineWriter writer(&written);
-  ProgrammeFilter filter(writer, cet);
+  CapturedOutput output;
+  ProgrammeFilter filter(output.writer(), cet);
   filter.FilterLine("<tv>");
   EXPECT_THROW(filter.FilterLine(R"(<programme start="20070">)"), EConvertError);
-  ProgrammeFilter continued(writer, cet);
+  ProgrammeFilter continued(output.writer(), cet);
   continued.FilterLine("<programme channel=\"a\"");
   EXPECT_THROW(continued.FilterLine(R"( start="20070">)"), EConvertError);
-  EXPECT_EQ(written, "<tv>\r\n");
+  EXPECT_EQ(output.Take(), "<tv>\r\n");
 }
 
 TEST(RewriteOpeningLine, RewritesTheLinesAStartTagRunsOn) {
