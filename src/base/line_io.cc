@@ -136,8 +136,7 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
   char* text = buffer_.data() + begin_;
   std::size_t length = stop - begin_;
   const bool ended = stop != end_ || endOfFile_;
-  const bool byLineFeed = stop != end_ && !byCtrlZ;
-  if (byLineFeed && length > 0 && text[length - 1] == '\r') --length;
+  if (stop != end_ && !byCtrlZ) length = LengthBeforeLineFeed(text, text + length);
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
   // The CR of a CR LF split between two pieces is dropped as well.
   if (NextRare(cr_, '\r', begin_) < begin_ + length) {
@@ -201,11 +200,7 @@ void LineWriter::Append(const char* bytes, std::size_t size) {
 
 void LineWriter::WriteLineAnyway(std::string_view line) {
   if (line.size() + kLineEnd.size() <= kBufferSize - buffer_.size()) {
-    char* to = buffer_.data() + buffer_.size();
-    std::memcpy(to, line.data(), line.size());
-    to[line.size()] = kLineEnd[0];
-    to[line.size() + 1] = kLineEnd[1];
-    buffer_.set_size(buffer_.size() + line.size() + kLineEnd.size());
+    PutInBuffer(line);
   } else {
     Append(line.data(), line.size());
     Append(kLineEnd.data(), kLineEnd.size());

@@ -29,16 +29,14 @@ class LineBlock {
   // Every line with its line end, in order.
   std::string_view EndedLines() const { return bytes_; }
 
-  // Appends `line` and the writer's line end to `bytes`. Every held line
-  // passes here: a call would cost more than the work.
+  // Appends `line` and the writer's line end to `bytes`, making room for
+  // them.
   [[gnu::always_inline]] static void AppendEnded(ByteBuffer& bytes, std::string_view line) {
-    constexpr std::string_view kLineEnd = LineWriter::kLineEnd;
     const std::size_t size = bytes.size();
-    bytes.reserve(size + line.size() + kLineEnd.size());
-    char* to = bytes.data() + size;
-    if (!line.empty()) std::memcpy(to, line.data(), line.size());
-    std::memcpy(to + line.size(), kLineEnd.data(), kLineEnd.size());
-    bytes.set_size(size + line.size() + kLineEnd.size());
+    const std::size_t ended = size + line.size() + LineWriter::kLineEnd.size();
+    bytes.reserve(ended);
+    LineWriter::PutEndedLine(bytes.data() + size, line);
+    bytes.set_size(ended);
   }
 
  private:
