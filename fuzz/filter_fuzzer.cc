@@ -73,7 +73,7 @@ std::vector<ElementLine> ElementLines(std::string_view listing, std::size_t read
     const LineKind kind = ClassifyLine(line, own.headTagStarts);
     const LineKind given = scan.kindKnown ? scan.kind : ClassifyLine(line, scan.headTagStarts);
     Require(given.lineClass == kind.lineClass && given.at == kind.at &&
-                given.demoted == kind.demoted,
+                given.demoted == kind.demoted && given.demotedElements == kind.demotedElements,
             "the classification handed out is the line's own", line);
     lines.push_back({std::string(line), scan});
   }

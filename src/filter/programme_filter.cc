@@ -105,9 +105,8 @@ void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
       CloseProgramme(&line, scan);
       break;
     case LineClass::kFurther:
-      if (kind.demoted && line.substr(HeadStart(line), kHeadLength).find("<desc") != kNone) {
-        held_.furtherDesc = true;
-      }
+      // A desc element that starts here runs on over the lines below.
+      if ((kind.demotedElements & ElementBit(LineClass::kDesc)) != 0) held_.furtherDesc = true;
       // Empty lines are not written inside a programme.
       if (!line.empty()) held_.AddFurther(cleaner_.Clean(line, scan));
       break;
