@@ -1,8 +1,9 @@
 // The command-line splitter against a quote-toggling reading of its rules,
 // and the argument parser on the words it gives and on raw words.
 #include "base/byte_string.h"
-#include "base/line_io.h"
+#include "base/captured_output.h"
 #include "fuzz_check.h"
+#include "memory_file.h"
 #include "run/command_line.h"
 
 #include <algorithm>
@@ -70,9 +71,9 @@ void CheckSettings(const Words& words, std::string_view input) {
   Require(settings.filter.cet || settings.filter.cetoffset == 0, "an offset only with --cet",
           input);
 
-  std::string report;
-  LineWriter console(&report);
-  PrintSettings(settings, console);
+  CapturedOutput console(EmptyFile());
+  PrintSettings(settings, console.writer());
+  const std::string report = console.Take();
   Require(report.starts_with(Concat("Source: ", settings.source, "\r\nDestination: ",
                                     settings.destination, "\r\n")),
           "report names source and destination", input);

@@ -1,9 +1,10 @@
 // The whole filter: a listing read by the line reader from a file in memory
 // and cut into element lines, every element line through a ProgrammeFilter
-// with options from the first fuzz bytes, into an in-memory writer. The
+// with options from the first fuzz bytes, written to a file in memory. The
 // listing is also fed compacted, as producers write it on one line or one
 // programme a line.
 #include "base/byte_string.h"
+#include "base/captured_output.h"
 #include "base/failure.h"
 #include "base/line_io.h"
 #include "base/platform.h"
@@ -73,7 +74,7 @@ std::vector<ElementLine> ElementLines(std::string_view listing, std::size_t read
     const LineKind kind = ClassifyLine(line, own.headTagStarts);
     const LineKind given = scan.kindKnown ? scan.kind : ClassifyLine(line, scan.headTagStarts);
     Require(given.lineClass == kind.lineClass && given.at == kind.at &&
-                given.demoted == kind.demoted,
+                given.demoted == kind.demoted && given.demotedElements == kind.demotedElements,
             "the classification handed out is the line's own", line);
     lines.push_back({std::string(line), scan});
   }
@@ -102,9 +103,8 @@ void CheckFilter(std::string_view listing, const FilterOptions& settings,
   Require(std::equal(again.begin(), again.end(), lines.begin(), lines.end(), sameText),
           "element lines read again are themselves", listing);
 
-  std::string out;
-  LineWriter writer(&out);
-  ProgrammeFilter filter(writer, settings, encoding);
+  CapturedOutput output(EmptyFile());
+  ProgrammeFilter filter(output.writer(), settings, encoding);
   try {
     for (const ElementLine& line : lines) filter.FilterLine(line.text, line.scan);
     filter.Finish();
@@ -115,6 +115,7 @@ void CheckFilter(std::string_view listing, const FilterOptions& settings,
             "EConvertError only with cet or CET stamps", listing);
     return;
   }
+  const std::string out = output.Take();
 
   // Lines ended by CR LF, and nothing else.
   Require(out.empty() || out.ends_with("\r\n"), "output ends with a line end", out);

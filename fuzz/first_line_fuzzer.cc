@@ -5,6 +5,7 @@
 // the line itself comes through whole. The listing is also fed compacted, as
 // producers write it on one line or one programme a line.
 #include "base/byte_string.h"
+#include "base/captured_output.h"
 #include "base/line_io.h"
 #include "base/platform.h"
 #include "filter/element_lines.h"
@@ -91,9 +92,9 @@ void CheckFirstLine(const std::string& listing, std::size_t readBlock) {
   Require(headIsUtf8 == ModelLooksLikeUtf8(head), "UTF-8 test agrees with the model", head);
 
   const std::string& line = lines.front();
-  std::string out;
-  LineWriter writer(&out);
-  const ListingEncoding encoding = WriteFirstLine(line, headIsUtf8, writer);
+  CapturedOutput output(EmptyFile());
+  const ListingEncoding encoding = WriteFirstLine(line, headIsUtf8, output.writer());
+  const std::string out = output.Take();
 
   // One or two lines, each ended by CR LF; the first line's bytes come
   // through whole, at most with the encoding put into its declaration.

@@ -3,9 +3,11 @@
 // and grows at most five-fold. The vector line scan answers as the bytewise
 // one does.
 #include "base/byte_string.h"
+#include "base/captured_output.h"
 #include "filter/line_cleaning.h"
 #include "filter/line_scan.h"
 #include "fuzz_check.h"
+#include "memory_file.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -83,14 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // in small pieces behind an earlier line, give the same bytes: nothing of
   // the earlier text is taken for part of the line.
   LineCleaner cleaner(encoding);
+  CapturedOutput output(EmptyFile());
   for (const std::string_view before : {"]]", "&", "x&#"}) {
     cleaner.Clean(before, ScanLine(before));
     Require(cleaner.Clean(line, ScanLine(line)) == out, "cleaning after another line", line);
-    std::string written;
-    LineWriter writer(&written);
-    writer.WriteLineStart(before);
-    cleaner.Write(line, ScanLine(line), writer, 3);
-    Require(written == Concat(before, out, "\r\n"), "writing behind other text", line);
+    output.writer().WriteLineStart(before);
+    cleaner.Write(line, ScanLine(line), output.writer(), 3);
+    Require(output.Take() == Concat(before, out, "\r\n"), "writing behind other text", line);
   }
   return 0;
 }

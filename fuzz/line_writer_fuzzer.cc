@@ -82,8 +82,9 @@ void FuzzDestination(zelvane::fuzz::Input& input, std::uint8_t plan) {
   disk.failAt = (plan & 64) != 0 ? (at >> 8) % (4 * LineWriter::kBufferSize) : SIZE_MAX;
 
   const bool hadDestination = disk.destinationExists;
-  std::string expected, console;
-  LineWriter standardOutput(&console);
+  std::string expected;
+  // Standard output, which a named destination never writes to.
+  LineWriter standardOutput(zelvane::platform::File(), true);
   std::optional<zelvane::Destination> destination;
   try {
     destination.emplace("guide.xml", "in.xml", zelvane::platform::File(7, false), standardOutput);

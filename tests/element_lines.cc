@@ -34,7 +34,7 @@ bool SameScan(std::string_view line, const zelvane::LineScan& given) {
   const zelvane::LineKind givenKind =
       given.kindKnown ? given.kind : zelvane::ClassifyLine(line, given.headTagStarts);
   return kind.lineClass == givenKind.lineClass && kind.at == givenKind.at &&
-         kind.demoted == givenKind.demoted;
+         kind.demoted == givenKind.demoted && kind.demotedElements == givenKind.demotedElements;
 }
 
 }  // namespace

@@ -136,8 +136,7 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
   char* text = buffer_.data() + begin_;
   std::size_t length = stop - begin_;
   const bool ended = stop != end_ || endOfFile_;
-  const bool byLineFeed = stop != end_ && !byCtrlZ;
-  if (byLineFeed && length > 0 && text[length - 1] == '\r') --length;
+  if (stop != end_ && !byCtrlZ) length = LengthBeforeLineFeed(text, text + length);
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
   // The CR of a CR LF split between two pieces is dropped as well.
   pieceChanged_ = false;
@@ -172,8 +171,6 @@ LineWriter::LineWriter(ByteSink sink) : sink_(std::move(sink)), buffered_(true) 
   buffer_.reserve(kBufferSize);
 }
 
-LineWriter::LineWriter(std::string* memory) : sink_(platform::File()), memory_(memory) {}
-
 void LineWriter::Pass(std::size_t size) {
   if (size == 0) return;
   // A failed write may have passed on part of the bytes: writing them again
@@ -204,17 +201,8 @@ void LineWriter::Append(const char* bytes, std::size_t size) {
 }
 
 void LineWriter::WriteLineAnyway(std::string_view line) {
-  if (memory_ != nullptr) {
-    memory_->append(line);
-    memory_->append(kLineEnd);
-    return;
-  }
   if (line.size() + kLineEnd.size() <= kBufferSize - buffer_.size()) {
-    char* to = buffer_.data() + buffer_.size();
-    std::memcpy(to, line.data(), line.size());
-    to[line.size()] = kLineEnd[0];
-    to[line.size() + 1] = kLineEnd[1];
-    buffer_.set_size(buffer_.size() + line.size() + kLineEnd.size());
+    PutInBuffer(line);
   } else {
     Append(line.data(), line.size());
     Append(kLineEnd.data(), kLineEnd.size());
@@ -223,10 +211,6 @@ void LineWriter::WriteLineAnyway(std::string_view line) {
 }
 
 void LineWriter::WriteEndedLinesAnyway(std::string_view lines) {
-  if (memory_ != nullptr) {
-    memory_->append(lines);
-    return;
-  }
   if (lines.size() <= kBufferSize - buffer_.size()) {
     if (!lines.empty()) std::memcpy(buffer_.data() + buffer_.size(), lines.data(), lines.size());
     buffer_.set_size(buffer_.size() + lines.size());
@@ -237,20 +221,15 @@ void LineWriter::WriteEndedLinesAnyway(std::string_view lines) {
 }
 
 void LineWriter::WriteLineStart(std::string_view bytes) {
-  if (memory_ != nullptr) {
-    memory_->append(bytes);
-    return;
-  }
   // A console gets the line when it is complete.
   Append(bytes.data(), bytes.size());
 }
 
 void LineWriter::Flush() {
-  if (memory_ == nullptr && !buffer_.empty()) Pass(buffer_.size());
+  if (!buffer_.empty()) Pass(buffer_.size());
 }
 
 void LineWriter::Finish() {
-  if (memory_ != nullptr) return;
   Flush();
   failed_ = true;
   try {
@@ -263,13 +242,12 @@ void LineWriter::Finish() {
 }
 
 void LineWriter::Close() {
-  if (memory_ != nullptr) return;
   Finish();
   platform::Close(sink_.file());
 }
 
 void LineWriter::PassOnWholeBlocks() noexcept {
-  if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
+  if (!sink_.file().valid() || failed_) return;
   try {
     Pass(buffer_.size() / kBlockSize * kBlockSize);
   } catch (...) {
@@ -278,7 +256,7 @@ void LineWriter::PassOnWholeBlocks() noexcept {
 }
 
 void LineWriter::PassOnAllQuietly() noexcept {
-  if (memory_ != nullptr || !sink_.file().valid() || failed_) return;
+  if (!sink_.file().valid() || failed_) return;
   try {
     Pass(buffer_.size());
   } catch (...) {

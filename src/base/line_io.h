@@ -75,8 +75,7 @@ class LineReader {
       const char* stop = scanner_.ToLineEnd(data + begin_, data + begin_, data + end_, marks);
       if (stop != data + end_) {
         char* text = data + begin_;
-        auto length = static_cast<std::size_t>(stop - text);
-        if (length > 0 && text[length - 1] == '\r') --length;
+        const std::size_t length = LengthBeforeLineFeed(text, stop);
         if (cr_.at >= begin_ + length && ctrlZ_.at > begin_ + length) {
           begin_ += static_cast<std::size_t>(stop - text) + 1;
           line = std::string_view(text, length);
@@ -130,6 +129,13 @@ class LineReader {
     std::size_t at = 0;
   };
 
+  // The length of the line from `text` to the LF at `lineFeed`: LF and
+  // CR LF end a line alike.
+  static std::size_t LengthBeforeLineFeed(const char* text, const char* lineFeed) {
+    auto length = static_cast<std::size_t>(lineFeed - text);
+    if (length > 0 && text[length - 1] == '\r') --length;
+    return length;
+  }
   bool Fill();
   void SkipRestOfLine();
   bool AtEndInFull();
@@ -166,21 +172,21 @@ class LineWriter {
   LineWriter(platform::File file, bool lineByLine);
   // Writes through `sink` (a compressed file).
   explicit LineWriter(ByteSink sink);
-  // Gathers the output in `memory` instead of a file (tests, fuzzing).
-  explicit LineWriter(std::string* memory);
   LineWriter(const LineWriter&) = delete;
   LineWriter& operator=(const LineWriter&) = delete;
+
+  // Puts `line` and kLineEnd at `to`, which has room for both. Every line
+  // written or held passes here: a call would cost more than the copy.
+  [[gnu::always_inline]] static void PutEndedLine(char* to, std::string_view line) {
+    if (!line.empty()) std::memcpy(to, line.data(), line.size());
+    std::memcpy(to + line.size(), kLineEnd.data(), kLineEnd.size());
+  }
 
   void WriteLine(std::string_view line) {
     // The common case, without a call: the line fits behind what the buffer
     // of a file holds.
     if (buffered_ && line.size() + kLineEnd.size() <= kBufferSize - buffer_.size()) {
-      static_assert(kLineEnd.size() == 2);
-      char* to = buffer_.data() + buffer_.size();
-      if (!line.empty()) std::memcpy(to, line.data(), line.size());
-      to[line.size()] = kLineEnd[0];
-      to[line.size() + 1] = kLineEnd[1];
-      buffer_.set_size(buffer_.size() + line.size() + kLineEnd.size());
+      PutInBuffer(line);
       return;
     }
     WriteLineAnyway(line);
@@ -225,14 +231,20 @@ class LineWriter {
   platform::File& file() { return sink_.file(); }
 
  private:
-  // WriteLine and WriteEndedLines for every case.
-  void WriteLineAnyway(std::string_view line);
-  void WriteEndedLinesAnyway(std::string_view lines);
+  // WriteLine and WriteEndedLines for every case; kept out of the callers,
+  // whose common case stays small.
+  [[gnu::noinline]] void WriteLineAnyway(std::string_view line);
+  [[gnu::noinline]] void WriteEndedLinesAnyway(std::string_view lines);
+  // Puts `line` and its end behind the bytes held, which leave room for them.
+  void PutInBuffer(std::string_view line) {
+    const std::size_t size = buffer_.size();
+    PutEndedLine(buffer_.data() + size, line);
+    buffer_.set_size(size + line.size() + kLineEnd.size());
+  }
   void Append(const char* bytes, std::size_t size);
   void Pass(std::size_t size);
 
   ByteSink sink_;
-  std::string* memory_ = nullptr;
   bool lineByLine_ = false;
   // Lines go into buffer_ and stay there until it is full: a file that is
   // not written line by line.

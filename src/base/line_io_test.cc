@@ -209,15 +209,6 @@ TEST(LineWriter, EndsEveryLineWithCrLf) {
   EXPECT_EQ(file.Read(), std::string("a\r\n\r\nb\0c\r\n", 10));
 }
 
-TEST(LineWriter, MemoryModeGathersLines) {
-  std::string memory;
-  LineWriter writer(&memory);
-  writer.WriteLine("x");
-  writer.WriteLine("yz");
-  writer.Close();
-  EXPECT_EQ(memory, "x\r\nyz\r\n");
-}
-
 TEST(LineWriter, FileGetsNothingBeforeTheBufferFills) {
   TempFile file;
   LineWriter writer(platform::CreateForWriting(file.name()), false);
@@ -271,11 +262,6 @@ TEST(LineWriter, EndedLinesGoOutAsTheyAreInEveryMode) {
   // Longer than the buffer, so that the lines are passed on in pieces.
   std::string lines;
   for (int i = 0; i < 3000; ++i) lines += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";
-  std::string memory;
-  LineWriter inMemory(&memory);
-  inMemory.WriteLine("x");
-  inMemory.WriteEndedLines(lines);
-  EXPECT_EQ(memory, "x\r\n" + lines);
   for (const bool lineByLine : {false, true}) {
     TempFile file;
     LineWriter writer(platform::CreateForWriting(file.name()), lineByLine);

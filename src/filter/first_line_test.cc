@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/captured_output.h"
+
 namespace zelvane {
 namespace {
 
@@ -115,12 +117,12 @@ TEST(WriteFirstLine, DeclaresTheEncodingOnceWhateverTheFirstLine) {
        ListingEncoding::kLatin1},
   };
   for (const Case& c : cases) {
-    std::string written;
-    LineWriter writer(&written);
-    EXPECT_EQ(WriteFirstLine(c.firstLine, LooksLikeUtf8(c.firstLine + "\n<tv>\n"), writer),
-              c.encoding)
+    CapturedOutput output;
+    EXPECT_EQ(
+        WriteFirstLine(c.firstLine, LooksLikeUtf8(c.firstLine + "\n<tv>\n"), output.writer()),
+        c.encoding)
         << c.firstLine;
-    EXPECT_EQ(written, c.head) << c.firstLine;
+    EXPECT_EQ(output.Take(), c.head) << c.firstLine;
   }
 }
 

@@ -29,13 +29,13 @@ void LineList::InsertIntoLast(std::size_t at, std::string_view first, std::strin
 }
 
 void HeldProgramme::InsertIntoLastDesc(std::size_t at, std::string_view first,
-                                       std::string_view second, std::uint8_t cleaning) {
+                                       std::string_view second, CleaningNeeds needs) {
   descs_.InsertIntoLast(at, first, second);
-  AddToLastDescCleaning(cleaning);
+  AddLastDescCleaning(needs);
 }
 
 void HeldProgramme::Clear() {
-  furtherDesc = false;
+  furtherDesc_ = false;
   // Real programmes hold a few KiB, and their buffers serve the next one.
   // A far larger one gives its memory back, so that the memory it held does
   // not count against the next.

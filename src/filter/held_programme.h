@@ -29,16 +29,14 @@ class LineBlock {
   // Every line with its line end, in order.
   std::string_view EndedLines() const { return bytes_; }
 
-  // Appends `line` and the writer's line end to `bytes`. Every held line
-  // passes here: a call would cost more than the work.
+  // Appends `line` and the writer's line end to `bytes`, making room for
+  // them.
   [[gnu::always_inline]] static void AppendEnded(ByteBuffer& bytes, std::string_view line) {
-    constexpr std::string_view kLineEnd = LineWriter::kLineEnd;
     const std::size_t size = bytes.size();
-    bytes.reserve(size + line.size() + kLineEnd.size());
-    char* to = bytes.data() + size;
-    if (!line.empty()) std::memcpy(to, line.data(), line.size());
-    std::memcpy(to + line.size(), kLineEnd.data(), kLineEnd.size());
-    bytes.set_size(size + line.size() + kLineEnd.size());
+    const std::size_t ended = size + line.size() + LineWriter::kLineEnd.size();
+    bytes.reserve(ended);
+    LineWriter::PutEndedLine(bytes.data() + size, line);
+    bytes.set_size(ended);
   }
 
  private:
@@ -100,21 +98,33 @@ class LineList {
   ByteBuffer ends_;
 };
 
-// The lines of the programme being gathered, in the order they are written.
-// Lines are held already cleaned, except the desc and kenmerken lines, which
-// the kenmerken merge still has to read as they came; what their scan said
-// about cleaning is held with them, so that no line is scanned twice.
-// The scan answers that cleaning needs, in one byte, and back.
-inline std::uint8_t CleaningOf(const LineScan& scan) {
-  return static_cast<std::uint8_t>((scan.tagMarkup ? 1 : 0) | (scan.ampersand ? 2 : 0));
+// What a line's scan says about its cleaning, held beside a line that is
+// cleaned only when it is written, so that no line is scanned twice: a
+// set of flags in one byte.
+enum class CleaningNeeds : std::uint8_t { kNone = 0, kTagMarkup = 1, kAmpersand = 2 };
+
+constexpr CleaningNeeds operator|(CleaningNeeds a, CleaningNeeds b) {
+  return static_cast<CleaningNeeds>(static_cast<std::uint8_t>(a) | static_cast<std::uint8_t>(b));
 }
-inline LineScan ScanOfCleaning(std::uint8_t cleaning) {
+constexpr bool Has(CleaningNeeds needs, CleaningNeeds flag) {
+  return (static_cast<std::uint8_t>(needs) & static_cast<std::uint8_t>(flag)) != 0;
+}
+inline CleaningNeeds NeedsOf(const LineScan& scan) {
+  return (scan.tagMarkup ? CleaningNeeds::kTagMarkup : CleaningNeeds::kNone) |
+         (scan.ampersand ? CleaningNeeds::kAmpersand : CleaningNeeds::kNone);
+}
+// A scan that promises the cleaning that `needs` asks for.
+inline LineScan ScanOf(CleaningNeeds needs) {
   LineScan scan;
-  scan.tagMarkup = (cleaning & 1) != 0;
-  scan.ampersand = (cleaning & 2) != 0;
+  scan.tagMarkup = Has(needs, CleaningNeeds::kTagMarkup);
+  scan.ampersand = Has(needs, CleaningNeeds::kAmpersand);
   return scan;
 }
 
+// The lines of the programme being gathered, in the order they are written.
+// Lines are held already cleaned, except the desc and kenmerken lines, which
+// the kenmerken merge still has to read as they came; what their scan said
+// about cleaning is held with them.
 class HeldProgramme {
  public:
   // Holds at most `most` bytes of memory, counted as the capacities of its
@@ -129,34 +139,41 @@ class HeldProgramme {
   const LineBlock& Head() const { return head_; }
   const LineBlock& SubTitles() const { return subTitles_; }
   const LineList& Descs() const { return descs_; }  // as read
-  // What CleaningOf gives for desc line `i`.
-  std::uint8_t DescCleaning(std::size_t i) const {
-    return static_cast<std::uint8_t>(descCleaning_[i]);
+  // What desc line `i` needs of cleaning.
+  CleaningNeeds DescCleaning(std::size_t i) const {
+    return static_cast<CleaningNeeds>(descCleaning_[i]);
   }
   // As read: the most recent kenmerken line, or empty.
   std::string_view Kenmerken() const { return kenmerken_; }
   const LineScan& KenmerkenScan() const { return kenmerkenScan_; }
   const LineBlock& Further() const { return further_; }
-  // A further line starts a desc element.
-  bool furtherDesc = false;
+  // True when a further line starts a desc element, which runs on over the
+  // lines below it.
+  bool HasFurtherDesc() const { return furtherDesc_; }
+  void NoteFurtherDesc() { furtherDesc_ = true; }
 
   void AddToHead(std::string_view line) { head_.Add(line); }
   void AddSubTitle(std::string_view line) { subTitles_.Add(line); }
   void AddFurther(std::string_view line) { further_.Add(line); }
-  void AddDesc(std::string_view line, std::uint8_t cleaning) {
+  void AddDesc(std::string_view line, CleaningNeeds needs) {
     descs_.Add(line);
-    descCleaning_.push_back(static_cast<char>(cleaning));
+    descCleaning_.push_back(static_cast<char>(needs));
   }
   // Puts `line` in place of the last desc line, which then needs cleaning
-  // where it did or where `cleaning` says.
-  void ReplaceLastDesc(std::string_view line, std::uint8_t cleaning) {
+  // where it did or where `needs` says.
+  void ReplaceLastDesc(std::string_view line, CleaningNeeds needs) {
     descs_.ReplaceLast(line);
-    AddToLastDescCleaning(cleaning);
+    AddLastDescCleaning(needs);
   }
   // Puts `first` and `second` into the last desc line before its byte `at`;
-  // the line then needs cleaning where it did or where `cleaning` says.
+  // the line then needs cleaning where it did or where `needs` says.
   void InsertIntoLastDesc(std::size_t at, std::string_view first, std::string_view second,
-                          std::uint8_t cleaning);
+                          CleaningNeeds needs);
+  // The last desc line needs cleaning where it did or where `needs` says.
+  void AddLastDescCleaning(CleaningNeeds needs) {
+    char& last = descCleaning_[descCleaning_.size() - 1];
+    last = static_cast<char>(static_cast<CleaningNeeds>(last) | needs);
+  }
   // Where the kenmerken line's first "<kenmerken" stands.
   std::size_t KenmerkenAt() const { return kenmerkenAt_; }
   void SetKenmerken(std::string_view line, const LineScan& scan, std::size_t at) {
@@ -171,23 +188,19 @@ class HeldProgramme {
   void Clear();
 
  private:
-  void AddToLastDescCleaning(std::uint8_t cleaning) {
-    char& last = descCleaning_[descCleaning_.size() - 1];
-    last = static_cast<char>(last | cleaning);
-  }
-
   // Declared first, so that it outlives the buffers that count for it.
   MemoryCeiling ceiling_;
   LineBlock head_{&ceiling_};
   LineBlock subTitles_{&ceiling_};
   LineList descs_{&ceiling_};
-  // One per desc line, as CleaningOf gives it: a byte a line, so that a
-  // programme of many short desc lines costs little beyond its bytes.
+  // The CleaningNeeds of each desc line: a byte a line, so that a programme
+  // of many short desc lines costs little beyond its bytes.
   ByteBuffer descCleaning_{&ceiling_};
   ByteBuffer kenmerken_{&ceiling_};
   LineScan kenmerkenScan_;
   std::size_t kenmerkenAt_ = 0;
   LineBlock further_{&ceiling_};
+  bool furtherDesc_ = false;
 };
 
 }  // namespace zelvane

@@ -1,6 +1,7 @@
 #include "filter/line_cleaning.h"
 
 #include "base/byte_string.h"
+#include "base/captured_output.h"
 
 #include <gtest/gtest.h>
 
@@ -522,8 +523,10 @@ void ExpectAgreesWithModel(const std::vector<std::string>& alphabet, std::size_t
   LineCleaner latin1(ListingEncoding::kLatin1);
   LineCleaner utf8(ListingEncoding::kUtf8);
   LineCleaner other(ListingEncoding::kOtherSingleByte);
+  CapturedOutput output;
   for (int n = 0; n < 30000; ++n) {
     const std::string line = RandomLine(random, alphabet, maxPieces);
+    std::string written;
     for (ListingEncoding encoding : {ListingEncoding::kLatin1, ListingEncoding::kUtf8,
                                      ListingEncoding::kOtherSingleByte}) {
       const std::string expected = ModelCleanLine(line, encoding);
@@ -537,14 +540,13 @@ void ExpectAgreesWithModel(const std::vector<std::string>& alphabet, std::size_t
       // Written in pieces as small as one byte, behind a line that ends in
       // what a piece could be taken for: the same line comes out.
       for (std::size_t pieceSize : {1u, 2u, 5u, 100u}) {
-        std::string written;
-        LineWriter writer(&written);
-        writer.WriteLine("]]\\");
-        cleaner.Write(line, ScanLine(line), writer, pieceSize);
-        ASSERT_EQ(written, "]]\\\r\n" + expected + "\r\n")
-            << "line: " << line << " pieces of " << pieceSize;
+        output.writer().WriteLine("]]\\");
+        cleaner.Write(line, ScanLine(line), output.writer(), pieceSize);
+        written.append("]]\\\r\n").append(expected).append("\r\n");
       }
     }
+    // Read back once a line: each encoding in turn, in each size of piece.
+    ASSERT_EQ(output.Take(), written) << "line: " << line;
   }
 }
 

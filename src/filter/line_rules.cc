@@ -2,6 +2,7 @@
 
 #include "base/byte_string.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 #include <iterator>
@@ -12,21 +13,62 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// A named element, the start of its start tag and the end tag that must
-// follow on the same line for the line to count as that element.
-struct NamedElement {
+// A text near a line's start that classifies the line: the start of a named
+// element's start tag, with the end tag that must follow on the same line
+// for the line to count as that element, or the closing tag.
+struct HeadText {
   LineClass lineClass;
   std::string_view startText;
-  std::string_view endText;
+  std::string_view endTag;  // with its ">"; empty for the closing tag
 };
 
-// In the order in which a line is tested.
-constexpr NamedElement kNamedElements[] = {
-    {LineClass::kTitle, "<title", "</title"},
-    {LineClass::kSubTitle, "<sub-title", "</sub-title"},
-    {LineClass::kDesc, "<desc", "</desc"},
-    {LineClass::kKenmerken, "<kenmerken", "</kenmerken"},
+// Indexed by LineClass, the order in which a line is tested.
+constexpr HeadText kHeadTexts[] = {
+    {LineClass::kTitle, "<title", "</title>"},
+    {LineClass::kSubTitle, "<sub-title", "</sub-title>"},
+    {LineClass::kDesc, "<desc", "</desc>"},
+    {LineClass::kKenmerken, "<kenmerken", "</kenmerken>"},
+    {LineClass::kClosing, kClosingText, {}},
 };
+constexpr std::size_t kNoHeadText = std::size(kHeadTexts);
+
+constexpr std::size_t IndexOf(LineClass lineClass) { return static_cast<std::size_t>(lineClass); }
+
+// The end text that is searched for: the end tag without its ">".
+constexpr std::string_view EndText(LineClass element) {
+  const std::string_view endTag = kHeadTexts[IndexOf(element)].endTag;
+  return std::string_view(endTag.data(), endTag.size() - 1);
+}
+
+// The table is indexed by LineClass; every text starts with "<", and no two
+// share their second byte, so that each "<" of a line's head is compared
+// with one text at most.
+constexpr bool HeadTextsHold() {
+  if (std::size(kHeadTexts) != IndexOf(LineClass::kFurther)) return false;
+  for (std::size_t i = 0; i < std::size(kHeadTexts); ++i) {
+    const std::string_view text = kHeadTexts[i].startText;
+    if (IndexOf(kHeadTexts[i].lineClass) != i || text.size() < 2 || text[0] != '<') return false;
+    if ((kHeadTexts[i].lineClass == LineClass::kClosing) != kHeadTexts[i].endTag.empty()) {
+      return false;
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (kHeadTexts[j].startText[1] == text[1]) return false;
+    }
+  }
+  return true;
+}
+static_assert(HeadTextsHold());
+
+// The index of the head text whose second byte is the table's index, or
+// kNoHeadText.
+constexpr auto kBySecondByte = [] {
+  std::array<std::uint8_t, 256> table{};
+  table.fill(static_cast<std::uint8_t>(kNoHeadText));
+  for (std::size_t i = 0; i < std::size(kHeadTexts); ++i) {
+    table[static_cast<unsigned char>(kHeadTexts[i].startText[1])] = static_cast<std::uint8_t>(i);
+  }
+  return table;
+}();
 
 // True when `text` at `at` reads `lowerText` with ASCII letters folded.
 bool MatchesFolded(std::string_view text, std::size_t at, std::string_view lowerText) {
@@ -37,44 +79,34 @@ bool MatchesFolded(std::string_view text, std::size_t at, std::string_view lower
   return true;
 }
 
-// True when `line` ends in the literal `endTag` (an end text and ">"),
-// starting at or after `from`, as element lines mostly do: a quick answer
-// before searching the whole line.
-template <std::size_t N>
-bool EndsWithAfter(std::string_view line, const char (&endTag)[N], std::size_t from) {
-  constexpr std::size_t kSize = N - 1;
-  return line.size() >= kSize && line.size() - kSize >= from &&
-         SameAsLiteral(line.data() + line.size() - kSize, endTag);
+// The index of the head text that stands wholly in `head` at its "<" at
+// `at`, if it is one of those before index `before`; else kNoHeadText.
+std::size_t HeadTextAt(std::string_view head, std::size_t at, std::size_t before) {
+  if (at + 1 >= head.size()) return kNoHeadText;
+  const std::size_t text = kBySecondByte[static_cast<unsigned char>(head[at + 1])];
+  const std::string_view rest(head.data() + at, head.size() - at);
+  return text < before && rest.starts_with(kHeadTexts[text].startText) ? text : kNoHeadText;
 }
 
-// The head texts are numbered in the order in which a line is tested: the
-// named elements by their index in kNamedElements, then the closing tag,
-// then a number for none of them.
-constexpr std::size_t kClosingIndex = std::size(kNamedElements);
-constexpr std::size_t kNoHeadText = kClosingIndex + 1;
-
-// True when the end text of named element `index` follows on `line` at or
-// after `from`.
-bool HasEndText(std::string_view line, std::size_t index, std::size_t from) {
-  static_assert(kNamedElements[0].endText == "</title" &&
-                kNamedElements[1].endText == "</sub-title" &&
-                kNamedElements[2].endText == "</desc" && kNamedElements[3].endText == "</kenmerken");
-  bool atEnd = false;
-  switch (index) {
-    case 0:
-      atEnd = EndsWithAfter(line, "</title>", from);
-      break;
-    case 1:
-      atEnd = EndsWithAfter(line, "</sub-title>", from);
-      break;
-    case 2:
-      atEnd = EndsWithAfter(line, "</desc>", from);
-      break;
-    default:
-      atEnd = EndsWithAfter(line, "</kenmerken>", from);
-      break;
+// The ElementBit of each named element whose start text stands in `head`
+// at one of its "<", which `tagStarts` marks.
+std::uint8_t NamedStarts(std::string_view head, std::uint32_t tagStarts) {
+  std::uint8_t starts = 0;
+  for (std::uint32_t bits = tagStarts; bits != 0; bits &= bits - 1) {
+    const auto at = static_cast<std::size_t>(std::countr_zero(bits));
+    const std::size_t text = HeadTextAt(head, at, IndexOf(LineClass::kClosing));
+    if (text != kNoHeadText) starts |= ElementBit(kHeadTexts[text].lineClass);
   }
-  return atEnd || line.find(kNamedElements[index].endText, from) != kNone;
+  return starts;
+}
+
+// True when the end text of `element` follows on `line` at or after `from`.
+// Element lines mostly end in its end tag: a quick answer before searching
+// the whole line.
+bool HasEndText(std::string_view line, LineClass element, std::size_t from) {
+  const std::string_view endTag = kHeadTexts[IndexOf(element)].endTag;
+  return (line.size() >= from + endTag.size() && line.ends_with(endTag)) ||
+         line.find(EndText(element), from) != kNone;
 }
 
 // Eight bytes of a line as one integer, for searches a word at a time in
@@ -150,10 +182,6 @@ std::size_t HeadStart(std::string_view line) {
 
 LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts) {
   static_assert(kHeadLength <= 32);
-  static_assert(kNamedElements[0].startText == "<title" &&
-                kNamedElements[1].startText == "<sub-title" &&
-                kNamedElements[2].startText == "<desc" &&
-                kNamedElements[3].startText == "<kenmerken" && kClosingText == "</programme");
   const std::size_t lead = HeadStart(line);
   const std::string_view head = line.substr(lead, kHeadLength);
   // The "<" of the head: from the reader's marks where the head lies within
@@ -166,46 +194,24 @@ LineKind ClassifyLine(std::string_view line, std::uint32_t headTagStarts) {
       if (head[at] == '<') tagStarts |= std::uint32_t{1} << at;
     }
   }
-  // Every text starts with "<" and no two share their second byte, so each
-  // "<" of the head is compared with one text at most; the text tested first
-  // wins, at its first place in the head.
+  // The text tested first wins, at its first place in the head; nothing
+  // comes before the title.
   std::size_t found = kNoHeadText;
   std::size_t foundAt = 0;
-  const auto take = [&](std::size_t index, std::size_t at, bool stands) {
-    if (stands) {
-      found = index;
-      foundAt = at;
-    }
-  };
   for (std::uint32_t bits = tagStarts; bits != 0 && found != 0; bits &= bits - 1) {
     const auto at = static_cast<std::size_t>(std::countr_zero(bits));
-    if (at + 1 >= head.size()) break;
-    switch (head[at + 1]) {
-      case 't':
-        take(0, at, LiteralAt(head, at, "<title"));
-        break;
-      case 's':
-        if (found > 1) take(1, at, LiteralAt(head, at, "<sub-title"));
-        break;
-      case 'd':
-        if (found > 2) take(2, at, LiteralAt(head, at, "<desc"));
-        break;
-      case 'k':
-        if (found > 3) take(3, at, LiteralAt(head, at, "<kenmerken"));
-        break;
-      case '/':
-        if (found > kClosingIndex) take(kClosingIndex, at, LiteralAt(head, at, "</programme"));
-        break;
-      default:
-        break;
+    if (const std::size_t text = HeadTextAt(head, at, found); text != kNoHeadText) {
+      found = text;
+      foundAt = at;
     }
   }
-  if (found == kNoHeadText) return {0, LineClass::kFurther, false};
-  foundAt += lead;
-  const auto at = static_cast<std::uint32_t>(foundAt);
-  if (found == kClosingIndex) return {at, LineClass::kClosing, false};
-  if (HasEndText(line, found, foundAt)) return {at, kNamedElements[found].lineClass, false};
-  return {at, LineClass::kFurther, true};
+  if (found == kNoHeadText) return {};
+  const LineClass lineClass = kHeadTexts[found].lineClass;
+  const auto at = static_cast<std::uint32_t>(lead + foundAt);
+  if (lineClass == LineClass::kClosing || HasEndText(line, lineClass, at)) {
+    return {at, lineClass, false, 0};
+  }
+  return {at, LineClass::kFurther, true, NamedStarts(head, tagStarts)};
 }
 
 bool CheckTitleAt(std::string_view line, std::size_t titleAt, const FilterOptions& options) {
@@ -223,14 +229,15 @@ std::string_view KenmerkenTextAt(std::string_view kenmerkenLine, std::size_t sta
   if (startAt == kNone) return {};
   const std::size_t tagEnd = FindTagEnd(kenmerkenLine, startAt);
   if (tagEnd == kNone) return {};
-  const std::size_t endTag = kenmerkenLine.find("</kenmerken>", tagEnd);
+  const std::size_t endTag =
+      kenmerkenLine.find(kHeadTexts[IndexOf(LineClass::kKenmerken)].endTag, tagEnd);
   if (endTag == kNone) return {};
   return kenmerkenLine.substr(tagEnd + 1, endTag - tagEnd - 1);
 }
 
 KenmerkenPlace FindKenmerkenPlace(std::string_view descLine) {
   KenmerkenPlace place;
-  place.at = descLine.find("</desc");
+  place.at = descLine.find(EndText(LineClass::kDesc));
   // A description that ends in a letter (or any byte above '?') is closed
   // with a full stop; one ending in a blank, digit or punctuation is not.
   constexpr std::string_view kLabel = ". Kenmerken: ";

@@ -9,8 +9,15 @@
 
 namespace zelvane {
 
-// What a line inside a programme is.
+// What a line inside a programme is: one of the named elements, in the
+// order in which a line is tested for them, the closing line, or a further
+// line.
 enum class LineClass : std::uint8_t { kTitle, kSubTitle, kDesc, kKenmerken, kClosing, kFurther };
+
+// The bit of the named element `element` in LineKind::demotedElements.
+constexpr std::uint8_t ElementBit(LineClass element) {
+  return static_cast<std::uint8_t>(1u << static_cast<unsigned>(element));
+}
 
 // What ClassifyLine tells of a line.
 struct LineKind {
@@ -22,6 +29,9 @@ struct LineKind {
   // further line, since its element runs on over the lines below, among
   // which it has to keep its place.
   bool demoted = false;
+  // For a demoted line, the ElementBit of each named element whose start
+  // text stands in its head: the one at `at`, and any other there.
+  std::uint8_t demotedElements = 0;
 };
 
 // What the filter needs to know of a line before deciding its fate, found in

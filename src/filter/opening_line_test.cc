@@ -91,5 +91,77 @@ TEST(RewriteOpeningLine, WritesTheUsualLineAsTheGeneralPathDoes) {
   }
 }
 
+TEST(RewriteOpeningLine, ReplacesTheStartAndStopValuesInPlace) {
+  struct Case {
+    const char* name;
+    bool cet;
+    std::int32_t cetoffset;
+    std::string line;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"start then stop", false, 0,
+       R"(  <programme start="20070715193000 UTC" stop="20070715203000 CET" channel="ned1">)",
+       R"(  <programme start="20070715193000 +0000" stop="20070715203000 +0200" channel="ned1">)"},
+      {"stop then start", false, 0,
+       R"(  <programme stop="20070115203000 CET" channel="a" start="20070115193000 UTC">)",
+       R"(  <programme stop="20070115203000 +0100" channel="a" start="20070115193000 +0000">)"},
+      {"no stop", false, 0, R"(  <programme start="20070715193000 UTC" channel="a">)",
+       R"(  <programme start="20070715193000 +0000" channel="a">)"},
+      {"no start", false, 0, R"(  <programme channel="a" stop="20070715193000 UTC">)",
+       R"(  <programme channel="a" stop="20070715193000 +0000">)"},
+      {"pdc-start and vps-start stay", false, 0,
+       R"(<programme pdc-start="20070715193000 UTC" vps-start="20070715193000 UTC" start="20070715193000 UTC">)",
+       R"(<programme pdc-start="20070715193000 UTC" vps-start="20070715193000 UTC" start="20070715193000 +0000">)"},
+      {"a tab before the attribute", false, 0,
+       "<programme a=\"b\"\tstart=\"20070715193000 UTC\"\tstop=\"20070715193000 UTC\">",
+       "<programme a=\"b\"\tstart=\"20070715193000 +0000\"\tstop=\"20070715193000 +0000\">"},
+      {"short values are read as they are", false, 0, R"(<programme start="1 UTC" stop="">)",
+       R"(<programme start="1 +0000" stop="">)"},
+      {"the cet switch", true, -6,
+       R"(<programme start="20070715193000" stop="20070115193000">)",
+       R"(<programme start="20070715193000 -0400" stop="20070115193000 -0500">)"},
+      {"values are trimmed", false, 0, R"(<programme start=" 20070715193000 +0100 ">)",
+       R"(<programme start="20070715193000 +0100">)"},
+      {"an unclosed value stays", false, 0,
+       R"(<programme stop="20070715193000 UTC" start="20070715193000 UTC)",
+       R"(<programme stop="20070715193000 +0000" start="20070715193000 UTC)"},
+  };
+  for (const Case& c : cases) {
+    TimeStampNormaliser normaliser(c.cet, c.cetoffset);
+    std::string out = "old";
+    ASSERT_TRUE(RewriteOpeningLine(c.line, normaliser, out)) << c.name;
+    EXPECT_EQ(out, c.expected) << c.name;
+  }
+}
+
+TEST(RewriteOpeningLine, LeavesALineWithoutValuesAlone) {
+  for (const std::string line :
+       {R"(<programme channel="a">)", R"(<programme start="x)", R"(<programme xstart="1">)",
+        R"(start="20070715193000 UTC">)", R"(<programme pdc-start="20070715193000 UTC">)"}) {
+    TimeStampNormaliser normaliser(false, 0);
+    std::string out = "old";
+    EXPECT_FALSE(RewriteOpeningLine(line, normaliser, out)) << line;
+    EXPECT_EQ(out, "old");
+  }
+}
+
+TEST(RewriteOpeningLine, RaisesForAnInvalidTimeStamp) {
+  TimeStampNormaliser cet(true, 0);
+  TimeStampNormaliser plain(false, 0);
+  std::string out;
+  EXPECT_THROW(RewriteOpeningLine(R"(<programme start="20070">)", cet, out), EConvertError);
+  EXPECT_THROW(RewriteOpeningLine(R"(<programme start="20070230120000 CET">)", plain, out),
+               EConvertError);
+  // The start value is converted first.
+  try {
+    RewriteOpeningLine(R"(<programme stop="20070231120000 CET" start="20070230120000 CET">)",
+                       plain, out);
+    FAIL();
+  } catch (const EConvertError& failure) {
+    EXPECT_NE(failure.message().find("2007/2/30"), std::string::npos) << failure.message();
+  }
+}
+
 }  // namespace
 }  // namespace zelvane

@@ -94,7 +94,7 @@ void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
       held_.AddSubTitle(cleaner_.Clean(line, scan));
       break;
     case LineClass::kDesc:
-      held_.AddDesc(line, CleaningOf(scan));
+      held_.AddDesc(line, NeedsOf(scan));
       break;
     case LineClass::kKenmerken:
       held_.SetKenmerken(line, scan, kind.at);
@@ -103,9 +103,8 @@ void ProgrammeFilter::HoldLine(std::string_view line, const LineScan& scan) {
       CloseProgramme(&line, scan);
       break;
     case LineClass::kFurther:
-      if (kind.demoted && line.substr(HeadStart(line), kHeadLength).find("<desc") != kNone) {
-        held_.furtherDesc = true;
-      }
+      // A desc element that starts here runs on over the lines below.
+      if ((kind.demotedElements & ElementBit(LineClass::kDesc)) != 0) held_.NoteFurtherDesc();
       // Empty lines are not written inside a programme.
       if (!line.empty()) held_.AddFurther(cleaner_.Clean(line, scan));
       break;
@@ -122,7 +121,7 @@ void ProgrammeFilter::CloseProgramme(const std::string_view* closingLine,
   // A desc element that runs over several lines cannot take the text, nor
   // may a second desc be built beside it: the kenmerken line stays as it is.
   if (options_.kenmerk && !held_.Kenmerken().empty() &&
-      !(held_.Descs().Empty() && held_.furtherDesc)) {
+      !(held_.Descs().Empty() && held_.HasFurtherDesc())) {
     MergeKenmerkenIntoDesc();
   }
   WriteProgramme(closingLine, closingScan);
@@ -134,7 +133,7 @@ void ProgrammeFilter::MergeKenmerkenIntoDesc() {
   // line did: the text put in comes from the kenmerken line and sits between
   // a blank or full stop and "</desc", so no markup is made across its
   // edges. A promise of cleaning that is not needed changes nothing.
-  const std::uint8_t kenmerkenCleaning = CleaningOf(held_.KenmerkenScan());
+  const CleaningNeeds kenmerkenCleaning = NeedsOf(held_.KenmerkenScan());
   const std::string_view text = KenmerkenTextAt(held_.Kenmerken(), held_.KenmerkenAt());
   const std::string_view last = descs.Empty() ? std::string_view() : descs[descs.Size() - 1];
   if (last.empty()) {
@@ -150,7 +149,7 @@ void ProgrammeFilter::MergeKenmerkenIntoDesc() {
     held_.InsertIntoLastDesc(place.at, place.label, text, kenmerkenCleaning);
   } else {
     // A desc line without an end tag takes no text, but the promise stands.
-    held_.InsertIntoLastDesc(0, {}, {}, kenmerkenCleaning);
+    held_.AddLastDescCleaning(kenmerkenCleaning);
   }
   held_.ClearKenmerken();
 }
@@ -165,7 +164,7 @@ void ProgrammeFilter::WriteProgramme(const std::string_view* closingLine,
   WriteBlock(held_.SubTitles());
   const LineList& descs = held_.Descs();
   for (std::size_t i = 0; i < descs.Size(); ++i) {
-    cleaner_.Write(descs[i], ScanOfCleaning(held_.DescCleaning(i)), writer_);
+    cleaner_.Write(descs[i], ScanOf(held_.DescCleaning(i)), writer_);
   }
   if (!held_.Kenmerken().empty()) {
     cleaner_.Write(held_.Kenmerken(), held_.KenmerkenScan(), writer_);

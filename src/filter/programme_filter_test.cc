@@ -2,15 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
+#include "base/captured_output.h"
 #include "base/failure.h"
 #include "filter/line_cleaning.h"
-#include "filter/line_rules.h"
-#include "filter/opening_line.h"
-#include "time/timestamp.h"
 
 namespace zelvane {
 namespace {
@@ -37,37 +34,11 @@ const FilterOptions kAll = Switches(true, true, true);
 // What a fresh filter writes for `input`, one call per line, and Finish at
 // the end.
 std::string Filter(const FilterOptions& settings, const Lines& input) {
-  std::string out;
-  LineWriter writer(&out);
-  ProgrammeFilter filter(writer, settings, ListingEncoding::kLatin1);
+  CapturedOutput output;
+  ProgrammeFilter filter(output.writer(), settings, ListingEncoding::kLatin1);
   for (const std::string& line : input) filter.FilterLine(line);
   filter.Finish();
-  return out;
-}
-
-// The title check for a whole line, as the filter makes it from where
-// classification found the title.
-bool CheckTitle(std::string_view line, const FilterOptions& options) {
-  return CheckTitleAt(line, line.find("<title"), options);
-}
-
-// The kenmerken merge on lines as read, built from its parts as the filter
-// builds it.
-void MergeKenmerken(std::string_view kenmerkenLine, std::string& descLine) {
-  const std::string_view text = KenmerkenTextAt(kenmerkenLine, kenmerkenLine.find("<kenmerken"));
-  if (descLine.empty()) {
-    AppendKenmerkenDesc(text, descLine);
-    return;
-  }
-  const KenmerkenPlace place = FindKenmerkenPlace(descLine);
-  if (place.at != std::string_view::npos) {
-    descLine.insert(place.at, std::string(place.label).append(text));
-  }
-}
-
-bool RewriteOpeningLine(std::string_view line, const FilterOptions& settings, std::string& out) {
-  TimeStampNormaliser normaliser(settings.cet, settings.cetoffset);
-  return zelvane::RewriteOpeningLine(line, normaliser, out);
+  return output.Take();
 }
 
 std::string CrLf(const Lines& lines) {
@@ -96,93 +67,6 @@ const std::string kClose = "  </programme>";
 // A programme around `title`, with one further line.
 Lines TitledProgramme(const std::string& titleText) {
   return {kOpen, "    <title>" + titleText + "</title>", "    <length>5</length>", kClose};
-}
-
-TEST(LineList, HoldsLinesWithTheirLineEnds) {
-  LineList list;
-  EXPECT_TRUE(list.Empty());
-  list.Add("  <title>a</title>");
-  list.Add("b");
-  EXPECT_EQ(list.Size(), 2u);
-  EXPECT_EQ(list[0], "  <title>a</title>");
-  EXPECT_EQ(list[1], "b");
-  EXPECT_EQ(list.EndedLines(), "  <title>a</title>\r\nb\r\n");
-  list.ReplaceLast("longer than b");
-  EXPECT_EQ(list[1], "longer than b");
-  EXPECT_EQ(list.EndedLines(), "  <title>a</title>\r\nlonger than b\r\n");
-  list.Add("");
-  EXPECT_EQ(list[2], "");
-  list.Clear();
-  EXPECT_TRUE(list.Empty());
-  EXPECT_EQ(list.EndedLines(), "");
-}
-
-// What a held programme raises when it is full.
-struct ProgrammeFull {};
-void RaiseProgrammeFull() { throw ProgrammeFull(); }
-
-// How many times `add` holds a line before `held` is full.
-template <typename Add>
-std::size_t LinesUntilFull(HeldProgramme& held, Add add) {
-  std::size_t lines = 0;
-  try {
-    for (;; ++lines) add(held);
-  } catch (const ProgrammeFull&) {
-  }
-  return lines;
-}
-
-TEST(HeldProgramme, HoldsNoMoreMemoryThanItsCeiling) {
-  constexpr std::size_t kMost = 64 << 10;
-  const std::string opening = "  <programme start=\"x\">";  // a first block of 4 KiB
-  {
-    HeldProgramme held(kMost, &RaiseProgrammeFull);
-    held.AddToHead(opening);
-    // The further lines' block doubles up to 32 KiB, then grows in smaller
-    // steps rather than doubling past the ceiling, which it fills to the
-    // last line.
-    const std::string further(1022, 'x');
-    const std::size_t lines =
-        LinesUntilFull(held, [&](HeldProgramme& h) { h.AddFurther(further); });
-    EXPECT_LE(lines * 1024, kMost - 4096) << lines;
-    EXPECT_GT(lines * 1024, kMost - 4096 - 1024) << lines;
-    EXPECT_EQ(held.Further().EndedLines().size(), lines * 1024);
-  }
-  {
-    HeldProgramme held(kMost, &RaiseProgrammeFull);
-    held.AddToHead(opening);
-    // A short desc line holds its bytes and line end, where it ends (8 bytes)
-    // and how it is cleaned (1 byte): 25 bytes, all counted.
-    const std::size_t descs =
-        LinesUntilFull(held, [](HeldProgramme& h) { h.AddDesc("<desc>x</desc>", 0); });
-    EXPECT_LE(descs * 25, kMost - 4096) << descs;
-    EXPECT_GT(descs * 25, (kMost - 4096) * 19 / 20) << descs;
-    for (std::size_t i = 0; i < descs; ++i) ASSERT_EQ(held.Descs()[i], "<desc>x</desc>");
-  }
-  {
-    // A line that takes the whole ceiling is held; one byte more is not.
-    HeldProgramme held(kMost, &RaiseProgrammeFull);
-    held.SetKenmerken(std::string(kMost, 'k'), LineScan{}, 0);
-    EXPECT_EQ(held.Kenmerken().size(), kMost);
-    held.ClearKenmerken();
-    EXPECT_THROW(held.SetKenmerken(std::string(kMost + 1, 'k'), LineScan{}, 0), ProgrammeFull);
-  }
-}
-
-TEST(HeldProgramme, GivesTheMemoryOfAHugeProgrammeBack) {
-  constexpr std::size_t kMost = 8 << 20;
-  HeldProgramme held(kMost, &RaiseProgrammeFull);
-  const std::string line(1000, 'x');
-  const auto addFurther = [&](HeldProgramme& h) { h.AddFurther(line); };
-  const auto addDesc = [&](HeldProgramme& h) { h.AddDesc(line, 0); };
-  const std::size_t further = LinesUntilFull(held, addFurther);
-  EXPECT_GT(further * 1002, kMost - 1002);
-  // The next programme has the whole ceiling again, whatever its lines.
-  held.Clear();
-  const std::size_t descs = LinesUntilFull(held, addDesc);
-  EXPECT_GT(descs * 1011, kMost * 19 / 20) << descs;
-  held.Clear();
-  EXPECT_EQ(LinesUntilFull(held, addFurther), further);
 }
 
 TEST(FilterLine, CarriesOneProgrammeThroughTheWholeRoad) {
@@ -388,6 +272,10 @@ TEST(FilterLine, TakesTheKenmerkenTextBetweenItsTags) {
       {"empty element", kKenmerk,
        {kOpen, "    <desc>D</desc>", "    <kenmerken></kenmerken>", kClose},
        {kOpen, "    <desc>D. Kenmerken: </desc>", kClose}},
+      {"the text goes before the desc end tag, what follows it stays", kKenmerk,
+       {kOpen, R"(    <desc lang="nl">Film</desc> <!-- x -->)", "  <kenmerken>HD</kenmerken>",
+        kClose},
+       {kOpen, R"(    <desc lang="nl">Film. Kenmerken: HD</desc> <!-- x -->)", kClose}},
       {"end tag with a blank has no text", kKenmerk,
        {kOpen, "    <desc>D</desc>", "    <kenmerken>Stereo</kenmerken >", kClose},
        {kOpen, "    <desc>D. Kenmerken: </desc>", kClose}},
@@ -530,14 +418,13 @@ TEST(FilterLine, KeepsEveryFurtherLineOfALongProgramme) {
 
 TEST(FilterLine, StaysLinearInTheLengthOfAProgramme) {
   // A quadratic step would take minutes here.
-  std::string out;
-  LineWriter writer(&out);
-  ProgrammeFilter filter(writer, kAll, ListingEncoding::kLatin1);
+  CapturedOutput output;
+  ProgrammeFilter filter(output.writer(), kAll, ListingEncoding::kLatin1);
   filter.FilterLine(kOpen);
   const std::string further = "    <actor>Someone</actor>";
   for (int i = 0; i < 1000000; ++i) filter.FilterLine(further);
   filter.FilterLine(kClose);
-  EXPECT_EQ(out.size(), kOpen.size() + kClose.size() + 1000000 * (further.size() + 2) + 4);
+  EXPECT_EQ(output.Take().size(), kOpen.size() + kClose.size() + 1000000 * (further.size() + 2) + 4);
 }
 
 TEST(FilterLine, WritesAProgrammeOnOneLineAtOnce) {
@@ -628,15 +515,14 @@ TEST(FilterLine, CleansEveryWrittenLineExactlyOnce) {
   }
 }
 
-struct RewriteCase {
-  const char* name;
-  FilterOptions settings;
-  std::string line;
-  std::string expected;
-};
-
-TEST(RewriteOpeningLine, ReplacesTheStartAndStopValuesInPlace) {
-  const std::vector<RewriteCase> cases = {
+TEST(FilterLine, RewritesTheStampsOfTheOpeningLine) {
+  struct Case {
+    const char* name;
+    FilterOptions settings;
+    std::string line;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
       {"start then stop", kNoSwitches,
        R"(  <programme start="20070715193000 UTC" stop="20070715203000 CET" channel="ned1">)",
        R"(  <programme start="20070715193000 +0000" stop="20070715203000 +0200" channel="ned1">)"},
@@ -664,53 +550,26 @@ TEST(RewriteOpeningLine, ReplacesTheStartAndStopValuesInPlace) {
        R"(<programme stop="20070715193000 UTC" start="20070715193000 UTC)",
        R"(<programme stop="20070715193000 +0000" start="20070715193000 UTC)"},
   };
-  for (const RewriteCase& c : cases) {
-    std::string out = "old";
-    ASSERT_TRUE(RewriteOpeningLine(c.line, c.settings, out)) << c.name;
-    EXPECT_EQ(out, c.expected) << c.name;
-    // Through the filter the same line opens a programme.
+  for (const Case& c : cases) {
     EXPECT_EQ(Filter(c.settings, {c.line + ">", kClose}), CrLf({c.expected + ">", kClose}))
         << c.name;
   }
 }
 
-TEST(RewriteOpeningLine, LeavesALineWithoutValuesAlone) {
-  for (const std::string line :
-       {R"(<programme channel="a">)", R"(<programme start="x)", R"(<programme xstart="1">)",
-        R"(start="20070715193000 UTC">)", R"(<programme pdc-start="20070715193000 UTC">)"}) {
-    std::string out = "old";
-    EXPECT_FALSE(RewriteOpeningLine(line, kNoSwitches, out)) << line;
-    EXPECT_EQ(out, "old");
-  }
-}
-
-TEST(RewriteOpeningLine, RaisesForAnInvalidTimeStamp) {
+TEST(FilterLine, RaisesForAnInvalidTimeStampOnTheOpeningLines) {
+  // On an opening line and on a line its tag runs on.
   const FilterOptions cet = Switches(false, false, false, true);
-  std::string out;
-  EXPECT_THROW(RewriteOpeningLine(R"(<programme start="20070">)", cet, out), EConvertError);
-  EXPECT_THROW(RewriteOpeningLine(R"(<programme start="20070230120000 CET">)", kNoSwitches, out),
-               EConvertError);
-  // The start value is converted first.
-  try {
-    RewriteOpeningLine(R"(<programme stop="20070231120000 CET" start="20070230120000 CET">)",
-                       kNoSwitches, out);
-    FAIL();
-  } catch (const EConvertError& failure) {
-    EXPECT_NE(failure.message().find("2007/2/30"), std::string::npos) << failure.message();
-  }
-  // Through the filter, on an opening line and on a line its tag runs on.
-  std::string written;
-  LineWriter writer(&written);
-  ProgrammeFilter filter(writer, cet, ListingEncoding::kLatin1);
+  CapturedOutput output;
+  ProgrammeFilter filter(output.writer(), cet, ListingEncoding::kLatin1);
   filter.FilterLine("<tv>");
   EXPECT_THROW(filter.FilterLine(R"(<programme start="20070">)"), EConvertError);
-  ProgrammeFilter continued(writer, cet, ListingEncoding::kLatin1);
+  ProgrammeFilter continued(output.writer(), cet, ListingEncoding::kLatin1);
   continued.FilterLine("<programme channel=\"a\"");
   EXPECT_THROW(continued.FilterLine(R"( start="20070">)"), EConvertError);
-  EXPECT_EQ(written, "<tv>\r\n");
+  EXPECT_EQ(output.Take(), "<tv>\r\n");
 }
 
-TEST(RewriteOpeningLine, RewritesTheLinesAStartTagRunsOn) {
+TEST(FilterLine, RewritesTheLinesAStartTagRunsOn) {
   ExpectCases({{"stamps on the following lines", kNoSwitches,
                 {R"(  <programme channel="bbc2" start="20070715193000 UTC")",
                  "\t     stop=\"20070715203000 UTC\" pdc-start=\"20070715193000 UTC\"",
@@ -718,57 +577,6 @@ TEST(RewriteOpeningLine, RewritesTheLinesAStartTagRunsOn) {
                 {R"(  <programme channel="bbc2" start="20070715193000 +0000")",
                  "\t     stop=\"20070715203000 +0000\" pdc-start=\"20070715193000 UTC\"",
                  "\t     clumpidx=\"0/2\">", kClose}}});
-}
-
-TEST(CheckTitle, AppliesOnlyTheRulesWhoseSwitchIsOn) {
-  EXPECT_FALSE(CheckTitle("<title>to be announced</title>", kNoSwitches));
-  EXPECT_FALSE(CheckTitle("<title>to be announced</title>", kTalpa));
-  EXPECT_TRUE(CheckTitle("<title>to be announced</title>", kTba));
-  EXPECT_FALSE(CheckTitle("<title>Talpa</title>", kTba));
-  EXPECT_TRUE(CheckTitle("<title>Talpa</title>", kTalpa));
-  EXPECT_TRUE(CheckTitle("<title>Talpa<", kTalpa));
-  EXPECT_FALSE(CheckTitle("<title>Talpa", kTalpa));
-  EXPECT_FALSE(CheckTitle("<title", kAll));
-}
-
-TEST(CheckTitle, FindsTheTagEndAndThePhraseAtEveryPlaceOfAWord) {
-  // A plain model: the first ">" after "<title", then the phrase 1 to 9
-  // bytes after it, or "talpa<" right after it.
-  const auto model = [](const std::string& line) {
-    const std::size_t tagEnd = line.find('>', line.find("<title"));
-    if (tagEnd == std::string::npos) return false;
-    std::string lower = line;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (std::size_t distance = 1; distance <= 9; ++distance) {
-      if (tagEnd + distance <= lower.size() &&
-          lower.compare(tagEnd + distance, 15, "to be announced") == 0) {
-        return true;
-      }
-    }
-    return lower.compare(tagEnd + 1, 6, "talpa<") == 0;
-  };
-  for (std::size_t attribute = 0; attribute <= 40; ++attribute) {
-    for (std::size_t distance = 1; distance <= 11; ++distance) {
-      for (const std::string text : {"To Be Announced", "to be announce", "tt to be announced",
-                                     "TALPA<", "talpa"}) {
-        const std::string line = "    <title" + std::string(attribute, 'a') + ">" +
-                                 std::string(distance - 1, 't') + text;
-        EXPECT_EQ(CheckTitle(line, kAll), model(line)) << line;
-      }
-    }
-  }
-}
-
-TEST(MergeKenmerken, BuildsADescWhenThereIsNone) {
-  std::string desc;
-  MergeKenmerken("<kenmerken>Stereo</kenmerken>", desc);
-  EXPECT_EQ(desc, "  <desc>Kenmerken: Stereo</desc>");
-}
-
-TEST(MergeKenmerken, InsertsBeforeTheDescEndTag) {
-  std::string desc = R"(    <desc lang="nl">Film</desc> <!-- x -->)";
-  MergeKenmerken("  <kenmerken>HD</kenmerken>", desc);
-  EXPECT_EQ(desc, R"(    <desc lang="nl">Film. Kenmerken: HD</desc> <!-- x -->)");
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/captured_output.h"
+
 namespace zelvane {
 namespace {
 
@@ -174,10 +176,9 @@ TEST(ParseArguments, GivesTheFilterTheLocaleSeparators) {
 }
 
 std::string Console(const RunSettings& settings) {
-  std::string text;
-  LineWriter console(&text);
-  PrintSettings(settings, console);
-  return text;
+  CapturedOutput console;
+  PrintSettings(settings, console.writer());
+  return console.Take();
 }
 
 TEST(PrintSettings, ReportsNamesAndSwitches) {
@@ -211,9 +212,9 @@ TEST(PrintSettings, ReportsNamesAndSwitches) {
 }
 
 TEST(PrintUsage, WritesEighteenLines) {
-  std::string text;
-  LineWriter console(&text);
-  PrintUsage(console);
+  CapturedOutput console;
+  PrintUsage(console.writer());
+  const std::string text = console.Take();
   std::size_t lines = 0;
   for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
     ++lines;
@@ -238,13 +239,14 @@ TEST(RunProgram, ShowsUsageWhenANameIsMissing) {
       {{"z", "in.xml", "--output"}, 1, true},
       {{"z", "in.xml", "--output", "''"}, 1, true},
   };
-  std::string usage;
-  LineWriter usageWriter(&usage);
-  PrintUsage(usageWriter);
+  CapturedOutput console, errorConsole;
+  PrintUsage(console.writer());
+  const std::string usage = console.Take();
   for (const Case& c : cases) {
-    std::string text, errors;
-    LineWriter console(&text), errorConsole(&errors);
-    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console, errorConsole), c.status);
+    EXPECT_EQ(
+        RunProgram(c.words, DateTimeSeparators(), console.writer(), errorConsole.writer()),
+        c.status);
+    const std::string text = console.Take(), errors = errorConsole.Take();
     if (c.running) {
       const RunSettings settings = ParseArguments(c.words);
       EXPECT_EQ(text, "Running...\r\n\r\n" + Console(settings) + usage);
@@ -287,9 +289,9 @@ TEST(ParseArguments, TakesExactlyHelpAndVersionWhereASourceWouldStand) {
 }
 
 TEST(RunProgram, HelpAndVersionPrintNothingElse) {
-  std::string help;
-  LineWriter helpWriter(&help);
-  PrintHelp(helpWriter);
+  CapturedOutput console, errorConsole;
+  PrintHelp(console.writer());
+  const std::string help = console.Take();
   struct Case {
     Words words;
     std::string out;
@@ -299,9 +301,10 @@ TEST(RunProgram, HelpAndVersionPrintNothingElse) {
       {{"z", "missing.xml", "--output", "-", "--help"}, help},
   };
   for (const Case& c : cases) {
-    std::string text, errors;
-    LineWriter console(&text), errorConsole(&errors);
-    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console, errorConsole), 0) << c.words[1];
+    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console.writer(), errorConsole.writer()),
+              0)
+        << c.words[1];
+    const std::string text = console.Take(), errors = errorConsole.Take();
     EXPECT_EQ(text, c.out) << c.words[1];
     EXPECT_EQ(errors, "") << c.words[1];
   }
@@ -317,10 +320,12 @@ TEST(RunProgram, ConsoleLinesOfAListingOnStandardOutputGoToStandardError) {
       {{"z", "surely-missing.xml", "--output", "-"},
        "Running...\r\n\r\nSource: surely-missing.xml\r\nDestination: -\r\n"},
   };
+  CapturedOutput console, errorConsole;
   for (const Case& c : cases) {
-    std::string text, errors;
-    LineWriter console(&text), errorConsole(&errors);
-    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console, errorConsole), 1) << c.words[1];
+    EXPECT_EQ(RunProgram(c.words, DateTimeSeparators(), console.writer(), errorConsole.writer()),
+              1)
+        << c.words[1];
+    const std::string text = console.Take(), errors = errorConsole.Take();
     EXPECT_EQ(text, "") << c.words[1];
     EXPECT_EQ(errors.substr(0, c.errors.size()), c.errors) << c.words[1];
     EXPECT_GT(errors.size(), c.errors.size() + 40) << c.words[1];

@@ -1,5 +1,6 @@
 #include "run/file_pass.h"
 
+#include "base/captured_output.h"
 #include "base/failure.h"
 #include "base/platform.h"
 
@@ -38,14 +39,15 @@ class FilePassTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  // Runs the pass from `source` to `destination` with a console in memory.
+  // Runs the pass from `source` to `destination`, keeping its console lines.
   int Run(const std::string& source, const std::string& destination) {
     settings_ = RunSettings();
     settings_.source = PathOf(source);
     settings_.destination = PathOf(destination);
-    console_.clear();
-    LineWriter console(&console_);
-    return RunFilePass(settings_, console);
+    CapturedOutput console;
+    const int status = RunFilePass(settings_, console.writer());
+    console_ = console.Take();
+    return status;
   }
 
   std::filesystem::path directory_;
@@ -132,9 +134,9 @@ TEST_F(FilePassTest, FullDeviceIsAnIoError) {
   Write("in.xml", std::string(300, 'a') + "\n");
   settings_.source = PathOf("in.xml");
   settings_.destination = "/dev/full";
-  LineWriter console(&console_);
+  CapturedOutput console;
   try {
-    RunFilePass(settings_, console);
+    RunFilePass(settings_, console.writer());
     ADD_FAILURE() << "no failure";
   } catch (const EInOutError& failure) {
     EXPECT_EQ(failure.errorCode(), 28);
@@ -146,12 +148,11 @@ TEST_F(FilePassTest, WritesADestinationDashToStandardOutput) {
   settings_ = RunSettings();
   settings_.source = PathOf("in.xml");
   settings_.destination = "-";
-  std::string standardOutput;
-  LineWriter console(&console_), output(&standardOutput);
-  EXPECT_EQ(RunFilePass(settings_, console, &output), 0);
-  EXPECT_EQ(standardOutput,
+  CapturedOutput console, output;
+  EXPECT_EQ(RunFilePass(settings_, console.writer(), &output.writer()), 0);
+  EXPECT_EQ(output.Take(),
             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<tv>\r\n</tv>\r\n");
-  EXPECT_EQ(console_, "");
+  EXPECT_EQ(console.Take(), "");
   EXPECT_FALSE(std::filesystem::exists(directory_ / "-"));
 }
 
@@ -162,10 +163,10 @@ TEST_F(FilePassTest, StandardOutputThatIsTheSourceIsASharingViolation) {
   settings_ = RunSettings();
   settings_.source = PathOf("in.xml");
   settings_.destination = "-";
-  LineWriter console(&console_);
+  CapturedOutput console;
   LineWriter output(platform::OpenForReading(PathOf("in.xml")), false);
   try {
-    RunFilePass(settings_, console, &output);
+    RunFilePass(settings_, console.writer(), &output);
     ADD_FAILURE() << "no failure";
   } catch (const EInOutError& failure) {
     EXPECT_EQ(failure.errorCode(), 32);
