@@ -34,7 +34,7 @@ bool LineReader::Fill() {
   // Positions found so far move or go stale with the buffer's content.
   cr_.valid = false;
   ctrlZ_.valid = false;
-  rareKnown_ = false;
+  plainUntil_ = 0;
   const std::size_t unread = end_ - begin_;
   // The buffer grows only while the piece of a line being read does not
   // fit, and a piece ends after a read block: it stays near two blocks.
@@ -70,7 +70,7 @@ void LineReader::SkipRestOfLine() {
     begin_ = end_ = kReadableBefore;  // nothing of the skipped line is kept
     cr_.valid = false;
     ctrlZ_.valid = false;
-    rareKnown_ = false;
+    plainUntil_ = 0;
     if (!Fill()) return;
   }
 }
@@ -146,11 +146,13 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
     pieceChanged_ = true;
   }
   if (!ended) marks.complete = false;  // a piece: what follows it is not known
-  rareKnown_ = cr_.valid && ctrlZ_.valid;
 
   begin_ = stop == end_ ? end_ : stop + 1;
   skipPending_ = byCtrlZ;
   inLine_ = !ended;
+  plainUntil_ = cr_.valid && ctrlZ_.valid && !skipPending_ && !inLine_
+                    ? std::min(cr_.at, ctrlZ_.at)
+                    : 0;
   return std::string_view(text, length);
 }
 

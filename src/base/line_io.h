@@ -65,22 +65,18 @@ class LineReader {
   // AtEnd and ReadLine in one: puts the next line into `line`, noting its
   // marks, or returns false at the end of the input.
   bool NextLine(std::string_view& line, LineMarks& marks) {
-    // Most lines end with an LF in the bytes read, hold no CR but perhaps
-    // one before the LF, no Ctrl-Z, and follow a line that did not end with
-    // one: they are read here, in the caller's loop. Any other line is read
-    // again from its start by the full path, and so is the end of the input.
-    if (!skipPending_ && rareKnown_ && !inLine_) {
+    // Most lines end with an LF in the bytes read before the next CR or
+    // Ctrl-Z: they are read here, in the caller's loop. Any other line is
+    // read again from its start by the full path, and so is the end of the
+    // input.
+    if (plainUntil_ > begin_) {
       marks.Clear();
       char* data = buffer_.data();
       const char* stop = scanner_.ToLineEnd(data + begin_, data + begin_, data + end_, marks);
-      if (stop != data + end_) {
-        char* text = data + begin_;
-        const std::size_t length = LengthBeforeLineFeed(text, stop);
-        if (cr_.at >= begin_ + length && ctrlZ_.at > begin_ + length) {
-          begin_ += static_cast<std::size_t>(stop - text) + 1;
-          line = std::string_view(text, length);
-          return true;
-        }
+      if (stop < data + plainUntil_) {
+        line = std::string_view(data + begin_, static_cast<std::size_t>(stop - (data + begin_)));
+        begin_ = static_cast<std::size_t>(stop - data) + 1;
+        return true;
       }
     }
     if (AtEnd()) return false;
@@ -155,7 +151,9 @@ class LineReader {
   // once a buffer, not once a line.
   RareByte cr_;
   RareByte ctrlZ_;
-  bool rareKnown_ = false;  // both are known
+  // Lines that end before this place hold no CR and no Ctrl-Z, and no
+  // Ctrl-Z ended the line before them; 0 where that is not known.
+  std::size_t plainUntil_ = 0;
   ByteScanner scanner_;
 };
 
