@@ -107,19 +107,18 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
   std::size_t stop = 0;
   bool byCtrlZ = false;
   for (;;) {
-    // One pass finds the line's end and its marks; a refill goes on where
-    // the last one stopped, so a long line is still looked at once.
+    // The line's end first: a refill goes on where the last search stopped,
+    // so a long line is still looked at once. Its marks follow, once it is
+    // known to be a whole line.
     const char* data = buffer_.data();
-    stop = static_cast<std::size_t>(
-        scanner_.ToLineEnd(data + begin_, data + scanned, data + end_, marks) - data);
-    // A Ctrl-Z ends the line where it stands; the marks of the bytes after
-    // it are taken back.
+    const void* lineFeed = std::memchr(data + scanned, '\n', end_ - scanned);
+    stop = lineFeed == nullptr ? end_
+                               : static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data);
+    // A Ctrl-Z ends the line where it stands.
     const std::size_t ctrlZ = NextRare(ctrlZ_, kCtrlZ, begin_);
     if (ctrlZ < stop) {
       stop = ctrlZ;
       byCtrlZ = true;
-      marks.Clear();
-      scanner_.ToLineEnd(data + begin_, data + begin_, data + stop, marks);
       break;
     }
     if (stop != end_) break;
@@ -136,6 +135,7 @@ std::string_view LineReader::ReadLineInFull(LineMarks& marks) {
   char* text = buffer_.data() + begin_;
   std::size_t length = stop - begin_;
   const bool ended = stop != end_ || endOfFile_;
+  if (ended) scanner_.ToLineEnd(text, text, text + length, marks);
   if (stop != end_ && !byCtrlZ) length = LengthBeforeLineFeed(text, text + length);
   // Every other CR is a lone CR: it neither ends the line nor stays in it.
   // The CR of a CR LF split between two pieces is dropped as well.
