@@ -302,6 +302,50 @@ bool LayoutState::SplitsBefore(std::string_view element, Where where, std::uint8
   return true;
 }
 
+// Walks the text from `at` to the next "<" and the markup that it starts,
+// moving `at` past them. True where the walk stops there, with `stop`.
+bool LayoutState::WalkText(std::string_view text, std::size_t& at, bool whole, bool afterMarkup,
+                           Notes* notes, Stop& stop) {
+  const std::size_t end = text.size();
+  // A line's first "<" mostly follows a few blanks.
+  std::size_t near = at;
+  const std::size_t nearEnd = std::min(end, at + 8);
+  while (near < nearEnd && text[near] != '<') ++near;
+  const void* found =
+      near < nearEnd ? text.data() + near : std::memchr(text.data() + near, '<', end - near);
+  const auto tag = found == nullptr
+                       ? end
+                       : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+  if (notes != nullptr && afterMarkup && found != nullptr && tag > at) notes->Add(at, tag, '<');
+  if (found == nullptr) {
+    at = end;
+    return false;
+  }
+  const Markup markup = Recognise(text, tag, whole);
+  if (markup.kind == Markup::kNeedBytes) {
+    stop = {Stop::kNeedBytes, tag, 0};
+    return true;
+  }
+  if (markup.kind == Markup::kText) {
+    content_ = true;
+    at = tag + 1;
+    if (notes != nullptr) ++notes->tags;
+    return false;
+  }
+  if (IsSplitPoint(markup, where_) && HasContentBefore(text, tag)) {
+    // The next element line starts with this markup.
+    content_ = false;
+    byteOrderMark_ = false;
+    stop = {Stop::kSplit, tag, Indent(markup, where_)};
+    return true;
+  }
+  if (notes != nullptr) ++notes->tags;
+  content_ = true;
+  Enter(markup, text);
+  at = markup.after;
+  return false;
+}
+
 LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, bool whole,
                                     Notes* notes) {
   const std::size_t end = text.size();
@@ -323,41 +367,9 @@ LayoutState::Stop LayoutState::Walk(std::string_view text, std::size_t from, boo
     bool ended = false;
     switch (inside_) {
       case Inside::kText: {
-        // A line's first "<" mostly follows a few blanks.
-        std::size_t near = at;
-        const std::size_t nearEnd = std::min(end, at + 8);
-        while (near < nearEnd && text[near] != '<') ++near;
-        const void* found = near < nearEnd ? text.data() + near
-                                           : std::memchr(text.data() + near, '<', end - near);
-        const auto tag = found == nullptr ? end
-                                          : static_cast<std::size_t>(
-                                                static_cast<const char*>(found) - text.data());
-        if (notes != nullptr && afterMarkup && found != nullptr && tag > at) {
-          notes->Add(at, tag, '<');
-        }
+        Stop stop;
+        if (WalkText(text, at, whole, afterMarkup, notes, stop)) return stop;
         afterMarkup = false;
-        if (found == nullptr) {
-          at = end;
-          break;
-        }
-        const Markup markup = Recognise(text, tag, whole);
-        if (markup.kind == Markup::kNeedBytes) return {Stop::kNeedBytes, tag, 0};
-        if (markup.kind == Markup::kText) {
-          content_ = true;
-          at = tag + 1;
-          if (notes != nullptr) ++notes->tags;
-          break;
-        }
-        if (IsSplitPoint(markup, where_) && HasContentBefore(text, tag)) {
-          // The next element line starts with this markup.
-          content_ = false;
-          byteOrderMark_ = false;
-          return {Stop::kSplit, tag, Indent(markup, where_)};
-        }
-        if (notes != nullptr) ++notes->tags;
-        content_ = true;
-        Enter(markup, text);
-        at = markup.after;
         break;
       }
       case Inside::kTag:

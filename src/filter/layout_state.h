@@ -121,6 +121,8 @@ class LayoutState {
   static std::uint8_t Indent(const Markup& markup, Where where);
   void Enter(const Markup& markup, std::string_view text);
   bool HasContentBefore(std::string_view text, std::size_t at);
+  bool WalkText(std::string_view text, std::size_t& at, bool whole, bool afterMarkup,
+                Notes* notes, Stop& stop);
   std::size_t WalkTag(std::string_view text, std::size_t from, bool& ended, Notes* notes);
   std::size_t WalkDeclaration(std::string_view text, std::size_t from, bool& ended);
   void EndTag(bool empty);

@@ -120,6 +120,50 @@ const LineShapes::Shape* LineShapes::FindElement(std::string_view text, const La
   return nullptr;
 }
 
+// What the filter makes of an element with the `count` `pieces` comes from
+// the pieces: an opening only in the first, whose place does not move;
+// false where one stands in another. `tags` gets the count of their "<".
+bool LineShapes::ScanPieces(const std::string_view* pieces, std::size_t count, LineScan& scan,
+                            std::uint32_t& tags) const {
+  std::string fixed;
+  scan.kindKnown = true;
+  for (std::size_t i = 0; i < count; ++i) {
+    const LineScan pieceScan = ScanLine(pieces[i], *scanner_);
+    if (pieceScan.openingAt != kNone) {
+      if (i > 0) return false;
+      scan.openingAt = pieceScan.openingAt;
+    }
+    scan.tagMarkup = scan.tagMarkup || pieceScan.tagMarkup;
+    scan.ampersand = scan.ampersand || pieceScan.ampersand;
+    if (i > 0 && !LeavesKindAlone(pieces[i])) scan.kindKnown = false;
+    tags += static_cast<std::uint32_t>(std::count(pieces[i].begin(), pieces[i].end(), '<'));
+    fixed.append(pieces[i]);
+  }
+  // Its classification, the holes left out: a text found in the first piece
+  // stands at the same place whatever the holes hold.
+  if (scan.kindKnown) {
+    scan.kind = ClassifyLine(fixed, ScanLine(fixed, *scanner_).headTagStarts);
+    const bool found = scan.kind.lineClass != LineClass::kFurther || scan.kind.demoted;
+    if (found && scan.kind.at >= pieces[0].size()) scan.kindKnown = false;
+  }
+  return true;
+}
+
+// The way of the set for an element that starts at `head`, from `from`,
+// where a new shape goes: one not in use, else one not used since it was
+// remembered. Null where all were used; they get a second chance.
+LineShapes::Shape* LineShapes::FreeWay(const char* head, LayoutState::Where from) {
+  Shape* set = Set(shapes_, head, from);
+  for (std::size_t i = 0; i < kWays; ++i) {
+    if (!set[i].valid) return &set[i];
+  }
+  for (std::size_t i = 0; i < kWays; ++i) {
+    if (!set[i].hit) return &set[i];
+  }
+  for (std::size_t i = 0; i < kWays; ++i) set[i].hit = false;
+  return nullptr;
+}
+
 void LineShapes::Remember(std::string_view element, const LayoutState::Notes& notes,
                           LayoutState::Where from, std::string_view fromChild,
                           const LayoutState& state) {
@@ -143,45 +187,11 @@ void LineShapes::Remember(std::string_view element, const LayoutState::Notes& no
     pieces[i] = element.substr(begin, end - begin);
     if (i < holes) begin = notes.holes[i].end;
   }
-  // What the filter makes of an element of this shape comes from its
-  // pieces: an opening only in the first, whose place does not move.
   LineScan scan;
   std::uint32_t tags = 0;
-  std::string fixed;
-  scan.kindKnown = true;
-  for (std::size_t i = 0; i <= holes; ++i) {
-    const LineScan pieceScan = ScanLine(pieces[i], *scanner_);
-    if (pieceScan.openingAt != kNone) {
-      if (i > 0) return;
-      scan.openingAt = pieceScan.openingAt;
-    }
-    scan.tagMarkup = scan.tagMarkup || pieceScan.tagMarkup;
-    scan.ampersand = scan.ampersand || pieceScan.ampersand;
-    if (i > 0 && !LeavesKindAlone(pieces[i])) scan.kindKnown = false;
-    tags += static_cast<std::uint32_t>(std::count(pieces[i].begin(), pieces[i].end(), '<'));
-    fixed.append(pieces[i]);
-  }
-  // Its classification, the holes left out: a text found in the first piece
-  // stands at the same place whatever the holes hold.
-  if (scan.kindKnown) {
-    scan.kind = ClassifyLine(fixed, ScanLine(fixed, *scanner_).headTagStarts);
-    const bool found = scan.kind.lineClass != LineClass::kFurther || scan.kind.demoted;
-    if (found && scan.kind.at >= pieces[0].size()) scan.kindKnown = false;
-  }
-  // A way not in use, else one not used since it was remembered; shapes in
-  // use get a second chance.
-  Shape* set = Set(shapes_, element.data(), from);
-  Shape* way = nullptr;
-  for (std::size_t i = 0; i < kWays && way == nullptr; ++i) {
-    if (!set[i].valid) way = &set[i];
-  }
-  for (std::size_t i = 0; i < kWays && way == nullptr; ++i) {
-    if (!set[i].hit) way = &set[i];
-  }
-  if (way == nullptr) {
-    for (std::size_t i = 0; i < kWays; ++i) set[i].hit = false;
-    return;
-  }
+  if (!ScanPieces(pieces, holes + 1, scan, tags)) return;
+  Shape* way = FreeWay(element.data(), from);
+  if (way == nullptr) return;
   Shape& shape = *way;
   shape.valid = true;
   shape.hit = false;

@@ -259,6 +259,9 @@ class LineShapes {
     return word;
   }
   static void PutInBlocks(Shape& shape);
+  bool ScanPieces(const std::string_view* pieces, std::size_t count, LineScan& scan,
+                  std::uint32_t& tags) const;
+  Shape* FreeWay(const char* head, LayoutState::Where from);
   Shape* LookForLine(std::string_view line, std::size_t head, const LineMarks& marks,
                      const LayoutState& state);
   // `shape` follows the last one.
