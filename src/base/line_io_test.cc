@@ -175,6 +175,54 @@ TEST(LineReader, FindsCrLfSplitAcrossRefills) {
   EXPECT_EQ(ReadAllLines(input, LineReader::kReadBlock), expected);
 }
 
+// The bytes given back of a piece come again at the start of the next, and
+// the line is read whole in the end; nothing is given back of a piece that
+// lone CRs were taken out of, nor of a line that ended.
+TEST(LineReader, GivesBackTheEndOfAPiece) {
+  struct Case {
+    std::string line;
+    std::size_t readBlock;
+    std::size_t giveBack;
+    bool given;  // every time, or refused at least once
+  };
+  const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789";
+  const Case cases[] = {
+      {letters + letters, 10, 4, true},
+      {letters + letters, 10, 0, true},
+      {letters + letters, 7, 3, true},
+      {letters + "\r" + letters, 10, 4, false},
+  };
+  for (const Case& c : cases) {
+    TempFile file;
+    file.Write(c.line + "\nnext\n");
+    LineReader reader(platform::OpenForReading(file.name()), kScanner, c.readBlock);
+    std::string joined;
+    std::string givenBack;
+    int refused = 0;
+    LineMarks marks;
+    for (;;) {
+      const std::string piece(reader.ReadLine(marks));
+      EXPECT_EQ(piece.substr(0, givenBack.size()), givenBack) << c.line;
+      joined.append(piece);
+      givenBack.clear();
+      if (!reader.LineGoesOn()) break;
+      const std::size_t back = std::min(c.giveBack, piece.size());
+      const bool given = reader.GiveBack(back);
+      refused += given ? 0 : 1;
+      if (given) {
+        givenBack = piece.substr(piece.size() - back);
+        joined.resize(joined.size() - back);
+      }
+    }
+    EXPECT_EQ(refused == 0, c.given) << c.line;
+    std::string expected = c.line;
+    expected.erase(std::remove(expected.begin(), expected.end(), '\r'), expected.end());
+    EXPECT_EQ(joined, expected);
+    EXPECT_FALSE(reader.GiveBack(1)) << "a line that ended";
+    EXPECT_EQ(reader.ReadLine(marks), "next");
+  }
+}
+
 TEST(LineReader, AtEndCanBeAskedRepeatedly) {
   TempFile file;
   file.Write("a" + kZ + "rest\nb");
