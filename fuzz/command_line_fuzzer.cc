@@ -53,14 +53,14 @@ std::string Joined(const Words& words) {
 }
 
 // Word 0, the program, is never a name. A value may also stand after the
-// "=" of "--output=".
+// first "=" of an option word ("--output=", "--outputfile=").
 bool IsUnquotedFormOfSomeWord(const std::string& value, const Words& words) {
   const auto first = words.begin() + (words.empty() ? 0 : 1);
   return value.empty() || std::any_of(first, words.end(), [&](const std::string& word) {
-           constexpr std::string_view kAttached = "--output=";
+           const std::size_t equals = word.find('=');
            return UnquoteValue(word) == value ||
-                  (Lower(word).starts_with(kAttached) &&
-                   UnquoteValue(word.substr(kAttached.size())) == value);
+                  (word.starts_with("--") && equals != std::string::npos &&
+                   UnquoteValue(word.substr(equals + 1)) == value);
          });
 }
 
