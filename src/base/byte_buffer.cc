@@ -39,7 +39,7 @@ void ByteBuffer::Grow(std::size_t size, std::size_t most) {
     // Beyond what it needs, a buffer takes at most a quarter of what is
     // free: the buffers under one ceiling then fill it together, where a
     // last doubling of one would leave the others nothing while half of its
-    // bytes stay unused. Of a programme of short desc lines (three buffers,
+    // bytes stay unused. Of a group of short held lines (three buffers,
     // 160 MiB of lines fit in 256 MiB), a buffer that doubled up to all
     // that was free left 120 MiB of lines held, half of what was free
     // 146 MiB, a quarter 156.5 MiB and an eighth 157.3 MiB.

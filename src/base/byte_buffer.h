@@ -19,11 +19,11 @@ struct MemoryCeiling {
 };
 
 // A growing string of bytes: the one buffer of the pass (the reader's block,
-// the writer's block, a held programme's lines, a cleaned line). Growing never
+// the writer's block, the lines held together, a cleaned line). Growing never
 // clears bytes. A small buffer lives on the heap and grows by realloc; from
 // kLargeBlock on it is taken from the system in large pages and grows by
 // remapping them, so that a buffer that doubles again and again for a huge
-// line or programme is neither copied at every step nor paid for page by page.
+// line or group of lines is neither copied at every step nor paid for page by page.
 class ByteBuffer {
  public:
   static constexpr std::size_t kLargeBlock = std::size_t{4} << 20;

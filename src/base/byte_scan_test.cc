@@ -69,7 +69,7 @@ void ExpectSameFinds(const std::string& text) {
 }
 
 TEST(ByteScanner, NotesTagsAndFlagsBeforeTheLineEnd) {
-  const std::string text = "a<b&c<p<t</p</t<P<\n<&";
+  const std::string text = "a<b&c<q<t</q</t<Q<\n<&";
   for (const VectorLevel level : Levels()) {
     const Scanned scanned = Scan(text, 0, level);
     EXPECT_EQ(scanned.stop, 18u);

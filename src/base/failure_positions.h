@@ -55,9 +55,9 @@ enum class FailurePosition : std::uint32_t {
   kUnknownTimeZone = 0x1300,
   kNoTimeZones = 0x1310,
   kNoTimeZoneDatabase = 0x1318,
-  // The ceilings of a line and of a programme.
+  // The ceilings of a line and of the lines the filter holds together.
   kLineTooLong = 0x1400,
-  kProgrammeTooLarge = 0x1410,
+  kHeldLinesTooLarge = 0x1410,
 };
 
 // The codes of EInOutError that are the program's own; any other code is the
@@ -77,7 +77,7 @@ inline constexpr std::int32_t kDiskFull = 101;
 inline constexpr std::int32_t kCompressedDataError = 102;  // gzip data that cannot be read
 inline constexpr std::int32_t kCompressedSource = 103;     // a format the pass does not read
 inline constexpr std::int32_t kLineTooLong = 104;
-inline constexpr std::int32_t kProgrammeTooLarge = 105;
+inline constexpr std::int32_t kHeldLinesTooLarge = 105;
 inline constexpr std::int32_t kInvalidNumericInput = 106;
 inline constexpr std::int32_t kNotReplaceable = 107;  // a source to replace that is no file
 }  // namespace failure_code

@@ -168,7 +168,7 @@ void GiveDefaultMode(File& file);
 // bytes that it holds, so that no part of a block stays. Never raises.
 void CutToWholeBlocks(File& file, std::size_t block) noexcept;
 
-// Memory for blocks of many megabytes (a huge line or programme), taken
+// Memory for blocks of many megabytes (a huge line or group of held lines), taken
 // from the system in whole pages that it may back with large pages: the first
 // touch of fresh memory then costs far less than page by page. Returns
 // nullptr when the memory cannot be had.

@@ -43,8 +43,8 @@ void ProgrammeFilter::Finish() {
 }
 
 void ProgrammeFilter::RaiseProgrammeTooLarge() {
-  throw EInOutError(failure_code::kProgrammeTooLarge, "A programme of the source is larger than 256 MiB",
-                    FailurePosition::kProgrammeTooLarge);
+  throw EInOutError(failure_code::kHeldLinesTooLarge, "A programme of the source is larger than 256 MiB",
+                    FailurePosition::kHeldLinesTooLarge);
 }
 
 std::string_view ProgrammeFilter::Rewritten(std::string_view line) {
