@@ -25,6 +25,16 @@ std::string_view WithoutWhiteEnd(std::string_view text) {
 
 }  // namespace
 
+std::string_view ElementLineSplitter::StartUsual(LineShapes::Shape* next, std::string_view line,
+                                                 LineScan& scan) {
+  if (const LineShapes::Shape* shape = shapes_.FindUsualLine(next, line, marks_, state_)) {
+    state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
+    SetUsualScan(*shape, scan);
+    return line;
+  }
+  return StartOther(line, scan);
+}
+
 std::string_view ElementLineSplitter::StartOther(std::string_view line, LineScan& scan) {
   if (!firstLine_ && state_.InText() && marks_.complete) {
     const auto head = static_cast<std::size_t>(std::countr_zero(marks_.headTags | (1u << 31)));
@@ -221,8 +231,9 @@ std::string_view ElementLineSplitter::Emit(std::string_view bytes, const LineSha
   }
   ShapeScan(*shape, indent_ + shapeAt, scan);
   const std::string_view run = bytes.substr(shapeAt + shape->ends[0]);
-  scan.ampersand =
-      shape->scan.ampersand || std::memchr(run.data(), '&', run.size()) != nullptr;
+  // Many elements end with their shape's first piece: a start or end tag.
+  scan.ampersand = shape->scan.ampersand ||
+                   (!run.empty() && std::memchr(run.data(), '&', run.size()) != nullptr);
   scan.headTagStarts = 0;
   if (!scan.kindKnown) scan.headTagStarts = ScanLine(line, reader_.scanner()).headTagStarts;
   return line;

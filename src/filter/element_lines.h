@@ -74,15 +74,31 @@ class ElementLineSplitter {
         scan = ScanMarkedLine(line, marks_);
         return line;
       }
-      if (const LineShapes::Shape* shape = shapes_.FindUsualLine(line, marks_, state_)) {
-        state_.MoveTo(shape->to, shape->setsChild ? &shape->toChild : nullptr);
-        scan = shape->line.scan;
-        scan.ampersand = marks_.flagged;
-        scan.headTagStarts = marks_.headTags;
-        return line;
+      // The commonest cases are decided here without a call; any other goes
+      // on in StartUsual.
+      const LineShapes::UsualKey key = LineShapes::KeyOf(marks_, state_);
+      LineShapes::Shape* const next = LineShapes::ByWords(shapes_.Next(), line, key);
+      LineShapes::Shape* const found =
+          next != nullptr ? next : LineShapes::ByWords(shapes_.Other(), line, key);
+      if (found == nullptr || !found->line.plain || found->setsChild) {
+        return StartUsual(next, line, scan);
       }
+      shapes_.TakeUsual(found);
+      state_.MoveTo(found->to, nullptr);
+      SetUsualScan(*found, scan);
+      return line;
     }
     return StartOther(line, scan);
+  }
+  // StartLine for a line whose usual shape the words of the line forms do
+  // not decide; `next` is what LineShapes::ByWords gave of Next().
+  [[gnu::noinline]] std::string_view StartUsual(LineShapes::Shape* next, std::string_view line,
+                                                LineScan& scan);
+  // The scan of a line found whole by `shape`.
+  void SetUsualScan(const LineShapes::Shape& shape, LineScan& scan) const {
+    scan = shape.line.scan;
+    scan.ampersand = marks_.flagged;
+    scan.headTagStarts = marks_.headTags;
   }
   // StartLine for a line that the shapes that followed the last one do not
   // find as they found its like: found by another shape, walked, or in

@@ -31,7 +31,7 @@ class LineShapes {
   // The blocks of a line form's head and tail.
   static constexpr std::size_t kHeadBlocks = 3;
   static constexpr std::size_t kTailBlocks = 2;
-  static_assert(kHeadBlocks == 3 && kTailBlocks == 2, "FitsUsualLine compares these");
+  static_assert(kHeadBlocks == 3 && kTailBlocks == 2, "FitsUsualWords compares these");
 
   struct Shape {
     static constexpr std::size_t kMaxHoles = 8;
@@ -110,25 +110,47 @@ class LineShapes {
     }
   };
 
-  // The shape that followed the last one found, when `line`, whose marks
-  // are `marks`, is a whole line of it as that shape's line form has it,
-  // from where `state` stands; else null. Elements come in the same order
-  // programme after programme, and lines of the usual layout are indented
-  // alike: most lines are found here, a few words compared.
-  [[gnu::always_inline]] const Shape* FindUsualLine(std::string_view line,
-                                                    const LineMarks& marks,
-                                                    const LayoutState& state) {
-    const std::uint64_t key = LineKey(marks.tags, state.where());
-    const std::uint64_t child =
-        state.where() == LayoutState::Where::kChild ? ChildKey(state.child()) : 0;
-    Shape* next = last_->next;
-    if (next != nullptr && FitsUsualLine(*next, line, key, child, state)) {
-      last_ = next;
-      next->hit = true;
+  // A whole line of the usual layout is found by the shape that followed the
+  // last one found, now or before, as that shape's line form has it, from
+  // where the state stands: elements come in the same order programme after
+  // programme, and lines of the usual layout are indented alike. It is
+  // found in two steps. The first calls nothing: the line forms' words are
+  // compared with the line's under the key of its marks and place.
+  struct UsualKey {
+    std::uint64_t tags;   // LineKey
+    std::uint64_t child;  // ChildKey of the child open, or 0
+  };
+  [[gnu::always_inline]] static UsualKey KeyOf(const LineMarks& marks, const LayoutState& state) {
+    return {LineKey(marks.tags, state.where()),
+            state.where() == LayoutState::Where::kChild ? ChildKey(state.child()) : 0};
+  }
+  Shape* Next() const { return last_->next; }
+  Shape* Other() const { return last_->other; }
+  // `shape` when it is not null and the words of its line form fit `line`.
+  [[gnu::always_inline]] static Shape* ByWords(Shape* shape, std::string_view line,
+                                               const UsualKey& key) {
+    return shape != nullptr && FitsUsualWords(shape->line, line, key.tags, key.child) ? shape
+                                                                                       : nullptr;
+  }
+  // Takes `shape`, the one that Next() or Other() gave, as the line's shape.
+  void TakeUsual(Shape* shape) {
+    if (shape != last_->next) Follow(shape);
+    last_ = shape;
+    shape->hit = true;
+  }
+  // The second step, on `next`, what ByWords gave of Next(): the checks
+  // beyond the words, then Other(). Null when neither fits.
+  const Shape* FindUsualLine(Shape* next, std::string_view line, const LineMarks& marks,
+                                  const LayoutState& state) {
+    if (next != nullptr && (next->line.plain || FitsLineFurther(*next, line, state))) {
+      TakeUsual(next);
       return next;
     }
-    Shape* other = last_->other;
-    if (other != nullptr && FitsUsualLine(*other, line, key, child, state)) return Take(other);
+    Shape* other = ByWords(Other(), line, KeyOf(marks, state));
+    if (other != nullptr && (other->line.plain || FitsLineFurther(*other, line, state))) {
+      TakeUsual(other);
+      return other;
+    }
     return nullptr;
   }
 
@@ -212,10 +234,10 @@ class LineShapes {
     if (size > 7) return bytes | std::uint64_t{0xFF} << 56;
     return (bytes & ((std::uint64_t{1} << (8 * size)) - 1)) | std::uint64_t{size} << 56;
   }
-  [[gnu::always_inline]] static bool FitsUsualLine(const Shape& shape, std::string_view line,
-                                                   std::uint64_t key, std::uint64_t child,
-                                                   const LayoutState& state) {
-    const Shape::LineForm& form = shape.line;
+  // The checks of a line form on the words of a line.
+  [[gnu::always_inline]] static bool FitsUsualWords(const Shape::LineForm& form,
+                                                    std::string_view line, std::uint64_t key,
+                                                    std::uint64_t child) {
     if (form.key != key || form.child != child || line.size() < form.size) return false;
     const char* const first = line.data();
     const char* const last = first + line.size() - 16 * kTailBlocks;
@@ -228,10 +250,9 @@ class LineShapes {
       differ |= ((Load16(first + 32) ^ form.head[2]) & form.headMask[2]) |
                 ((Load16(last) ^ form.tail[0]) & form.tailMask[0]);
     }
-    return Word(differ, 0) == 0 && Word(differ, 8) == 0 &&
-           (form.plain || FitsLineFurther(shape, line, state));
+    return Word(differ, 0) == 0 && Word(differ, 8) == 0;
   }
-  // The checks of FitsUsualLine beyond the words.
+  // The checks of a line form beyond the words.
   static bool FitsLineFurther(const Shape& shape, std::string_view line, const LayoutState& state);
   // The holes of a line that begins with the first piece of `shape`, whose
   // holes are quoted values, up to `at`. The line holds no more "<" than
