@@ -83,7 +83,7 @@ class ElementLineSplitter {
       if (found == nullptr || !found->line.plain || found->setsChild) {
         return StartUsual(next, line, scan);
       }
-      shapes_.TakeUsual(found);
+      shapes_.Take(found);
       state_.MoveTo(found->to, nullptr);
       SetUsualScan(*found, scan);
       return line;

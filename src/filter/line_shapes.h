@@ -132,24 +132,24 @@ class LineShapes {
     return shape != nullptr && FitsUsualWords(shape->line, line, key.tags, key.child) ? shape
                                                                                        : nullptr;
   }
-  // Takes `shape`, the one that Next() or Other() gave, as the line's shape.
-  void TakeUsual(Shape* shape) {
-    if (shape != last_->next) Follow(shape);
+  // Takes `shape`, found after the last one, as the shape found now: it
+  // then follows the last one, and the one that did before is the other.
+  Shape* Take(Shape* shape) {
+    Follow(shape);
     last_ = shape;
     shape->hit = true;
+    return shape;
   }
   // The second step, on `next`, what ByWords gave of Next(): the checks
   // beyond the words, then Other(). Null when neither fits.
   const Shape* FindUsualLine(Shape* next, std::string_view line, const LineMarks& marks,
                                   const LayoutState& state) {
     if (next != nullptr && (next->line.plain || FitsLineFurther(*next, line, state))) {
-      TakeUsual(next);
-      return next;
+      return Take(next);
     }
     Shape* other = ByWords(Other(), line, KeyOf(marks, state));
     if (other != nullptr && (other->line.plain || FitsLineFurther(*other, line, state))) {
-      TakeUsual(other);
-      return other;
+      return Take(other);
     }
     return nullptr;
   }
@@ -291,13 +291,6 @@ class LineShapes {
     last_->other = last_->next;
     last_->next = shape;
   }
-  Shape* Take(Shape* shape) {
-    Follow(shape);
-    last_ = shape;
-    shape->hit = true;
-    return shape;
-  }
-
   const ByteScanner* scanner_;
   Shape shapes_[kSets * kWays];
   // No shape, but what followed an element that was walked, by where it
